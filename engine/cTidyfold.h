@@ -1,0 +1,114 @@
+#pragma once
+
+// The cleaning engine. One object serves one tidying run: the main window
+// creates a new one for every Clean Desktop.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/Clock.h"
+#include "engine/Events.h"
+#include "fs/FileSystem.h"
+#include "settings/cOptions.h"
+
+namespace tidyfold {
+
+// Booleans of the engine are 16-bit: -1 true, 0 false; any non-zero is true.
+inline constexpr std::int16_t kTrue = -1;
+inline constexpr std::int16_t kFalse = 0;
+
+class cTidyfold {
+public:
+    cTidyfold();
+    cTidyfold(const cTidyfold&) = delete;
+    cTidyfold& operator=(const cTidyfold&) = delete;
+
+    // The settings the engine works from; callers share the object.
+    void Options(std::shared_ptr<cOptions> vData) { Options_ = std::move(vData); }
+    std::shared_ptr<cOptions> Options() const { return Options_; }
+
+    // Has no behaviour; kept for callers of the interface. Always 0.
+    std::int16_t CleanCompressed(std::int32_t Choice);
+
+    void Cancel(std::int16_t vData) { Cancel_ = vData; }
+    std::int16_t Cancel() const { return Cancel_; }
+
+    void fErrorsThrown(std::int16_t vData) { fErrorsThrown_ = vData; }
+    std::int16_t fErrorsThrown() const { return fErrorsThrown_; }
+
+    void Log(std::string vData) { Log_ = std::move(vData); }
+    std::string Log() const { return Log_; }
+
+    // One whole tidying run over the Desktop. The number of collected files,
+    // or nothing when none was collected or the run stopped on Cancel.
+    std::optional<std::int32_t> Clean();
+
+    void TimeLimit(float vData) { TimeLimit_ = vData; }
+    float TimeLimit() const { return TimeLimit_; }
+
+    void TrashDirectory(std::string vData) { TrashDirectory_ = std::move(vData); }
+    std::string TrashDirectory() const { return TrashDirectory_; }
+
+    // Examines every file in every folder below sPath (not sPath's own files).
+    void Recurse(const std::string& sPath);
+    // The destination of a Desktop file under the offload folder; creates the
+    // missing folders on the way.
+    std::string RetainDirStructure(const fs::File& tmpFile);
+    // Raises CopyProgressRoutine after one yield.
+    void UpdateCopyStatusProgressBar(std::int64_t TotalFileSize, std::int64_t TotalBytesTransferred);
+    // Deletes every empty folder below sPath, deepest first; never sPath.
+    void CleanUpFolders(const std::string& sPath);
+    // Deletes folders beside listed archives directly in sPath; returns the
+    // running count of folders removed by this object.
+    std::int32_t ProcessCompressed(const std::string& sPath);
+    std::int16_t IsCompressedFile(const fs::File& aFile);
+    std::int16_t FoundUncompressedFolder(const fs::File& thisFile, const fs::Folder& currentFolder,
+                                         std::optional<fs::Folder>& UCFolder);
+    // 1 when the file was empty, the option is on, and it has been deleted.
+    std::int32_t IsFileNullFile(const fs::File& tmpFile);
+
+    // --- Beyond the classic interface ---
+
+    // The one listener of the events; nullptr disconnects.
+    void Connect(cTidyfoldEvents* listener) { listener_ = listener; }
+    // Tests decide what time it is.
+    void SetClock(Clock clock) { clock_ = std::move(clock); }
+    // The files collected for transfer, in discovery order.
+    const std::vector<fs::File>& colFiles() const { return colFiles_; }
+    // Copies and moves that failed in this run (they are also in the Log).
+    std::int32_t FailedTransfers() const { return FailedTransfers_; }
+    // Abandons a copy in progress cleanly (its temporary file removed, the
+    // Desktop file kept); used when the program is closed during a run.
+    void AbandonCopy() { lCopyCancel_ = 1; }
+    const volatile int* CopyCancelFlag() const { return &lCopyCancel_; }
+
+private:
+    void CreateFolderPath(const std::string& folder);
+    void LogError(const std::string& text);
+
+    // The examination shared by the top-level scan and Recurse.
+    void ExamineFile(const fs::File& file);
+
+    void RaiseMovingFile(const std::string& path);
+    void RaiseScanningFile(const std::string& path);
+    void RaiseSetFileCount(std::int32_t count);
+
+    std::string TrashDirectory_;
+    float TimeLimit_ = 0.0f;
+    std::string Log_;
+    std::int16_t fErrorsThrown_ = kFalse;
+    volatile int lCopyCancel_ = 0;
+    std::vector<fs::File> colFiles_;
+    std::int16_t Cancel_ = kFalse;
+    std::shared_ptr<cOptions> Options_;
+
+    std::int32_t RemovedFolders_ = 0;  // running count of ProcessCompressed
+    std::int32_t FailedTransfers_ = 0;
+    cTidyfoldEvents* listener_ = nullptr;
+    Clock clock_;
+};
+
+}  // namespace tidyfold

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Tidyfold
+# need, and only those that are missing.
+set -euo pipefail
+
+packages=(
+    cmake g++ make pkg-config git
+    qt6-base-dev libgl-dev
+    libsimpleini-dev
+    libgtest-dev libgmock-dev
+    clang libclang-rt-dev
+    fonts-dejavu-core
+)
+if [[ "${1:-}" == "--screenshots" ]]; then
+    packages+=(xvfb xauth x11-apps imagemagick)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [[ $(id -u) -ne 0 ]]; then
+    sudo="sudo"
+fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Tidyfold and runs the whole test suite:
+# once in an ordinary build, once under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the fuzzers for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+
+echo "== ordinary build"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== AddressSanitizer and UndefinedBehaviorSanitizer build"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTIDYFOLD_SANITIZE=ON -DTIDYFOLD_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+if [[ -x scripts/fuzz.sh ]]; then
+    echo "== fuzzers"
+    scripts/fuzz.sh
+fi
