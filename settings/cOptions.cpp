@@ -1,0 +1,63 @@
+#include "settings/cOptions.h"
+
+#include <cerrno>
+
+#include "fs/Error.h"
+#include "fs/FileSystem.h"
+#include "settings/SettingsText.h"
+
+namespace tidyfold {
+
+namespace {
+
+constexpr std::int16_t kSavedTrue = -1;
+
+// The settings text, or empty text when there is no file yet. Any other
+// failure is thrown: silently taking defaults for an unreadable file would let
+// the next save overwrite it.
+std::string SettingsTextOrEmpty(const std::string& filePath) {
+    try {
+        return fs::ReadWholeFile(filePath);
+    } catch (const Error& error) {
+        if (error.Number() == ENOENT)
+            return {};
+        throw;
+    }
+}
+
+}  // namespace
+
+void cOptions::OffloadPath(const std::string& vData) {
+    OffloadPath_ = vData;
+    if (listener_ != nullptr)
+        listener_->TrashPathSet(OffloadPath_);
+}
+
+std::string cOptions::SettingsFilePath() { return fs::ApplicationFolder() + "/settings.ini"; }
+
+std::string cOptions::ReadIniValue(const std::string& section, const std::string& key,
+                                   const std::string& filePath, const std::string& defaultText) {
+    return ReadSettingsValue(SettingsTextOrEmpty(filePath), section, key, defaultText);
+}
+
+std::int16_t cOptions::LoadOptions() {
+    const std::string filePath = SettingsFilePath();
+    ApplySettings(
+        [&filePath](const std::string& key, const std::string& defaultText) {
+            return ReadIniValue(kAppTitle, key, filePath, defaultText);
+        },
+        *this);
+    return 0;
+}
+
+std::int16_t cOptions::SaveOptions() {
+    const std::string filePath = SettingsFilePath();
+    // Other sections and comments of the file are kept, so it is read first;
+    // the whole new text then replaces it in one step.
+    const std::string text = ComposeSettingsText(SettingsTextOrEmpty(filePath), *this);
+    fs::WriteFileAtomically(filePath, text);
+    Saved(kSavedTrue);
+    return 0;
+}
+
+}  // namespace tidyfold
