@@ -1,0 +1,70 @@
+#include "fs/Fault.h"
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+
+namespace tidyfold::fs::fault {
+
+namespace {
+
+constexpr std::size_t kCalls = static_cast<std::size_t>(Call::Count_);
+
+// One slot per kind of call. `trigger` holds the use number that must fail
+// (0 = unarmed); once that use has gone by, the slot can never fire again
+// because use numbers only grow until the next Reset.
+struct Slot {
+    std::atomic<long> uses{0};
+    std::atomic<long> trigger{0};
+    std::atomic<int> errnum{0};
+};
+
+std::array<Slot, kCalls> slots;
+
+Slot& SlotOf(Call call) { return slots[static_cast<std::size_t>(call)]; }
+
+constexpr std::array<std::string_view, kCalls> kNames = {
+    "Open",   "Close",  "Read",  "Write",   "CopyFileRange", "Fsync",    "Lstat",
+    "Fstat",  "Opendir", "Readdir", "Mkdir", "Rmdir",         "Unlink",   "Rename",
+    "Link",   "Symlink", "Readlink", "Chmod", "Utimens",
+};
+
+}  // namespace
+
+std::string_view Name(Call call) {
+    auto index = static_cast<std::size_t>(call);
+    return index < kCalls ? kNames[index] : std::string_view("?");
+}
+
+void Inject(Call call, int errnum, int nth) {
+    Slot& slot = SlotOf(call);
+    slot.errnum.store(errnum, std::memory_order_relaxed);
+    // Release pairs with the acquire in Check, so a thread that sees the
+    // trigger also sees the errno that goes with it.
+    slot.trigger.store(slot.uses.load(std::memory_order_relaxed) + (nth < 1 ? 1 : nth),
+                       std::memory_order_release);
+}
+
+void Reset() {
+    for (Slot& slot : slots) {
+        slot.trigger.store(0, std::memory_order_relaxed);
+        slot.errnum.store(0, std::memory_order_relaxed);
+        slot.uses.store(0, std::memory_order_relaxed);
+    }
+}
+
+long Uses(Call call) { return SlotOf(call).uses.load(std::memory_order_relaxed); }
+
+int Check(Call call) {
+    Slot& slot = SlotOf(call);
+    long use = slot.uses.fetch_add(1, std::memory_order_relaxed) + 1;
+    long trigger = slot.trigger.load(std::memory_order_acquire);
+    if (trigger == 0 || trigger != use)
+        return 0;
+    // Only the thread that disarms the slot reports the fault.
+    if (!slot.trigger.compare_exchange_strong(trigger, 0, std::memory_order_acq_rel))
+        return 0;
+    return slot.errnum.load(std::memory_order_relaxed);
+}
+
+}  // namespace tidyfold::fs::fault

@@ -1,0 +1,122 @@
+#include "fs/Remove.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "fs/Handles.h"
+
+namespace tidyfold::fs {
+
+namespace {
+
+constexpr mode_t kOwnerAll = S_IRWXU;
+
+void RemoveDirectoryAt(int parentfd, const char* name, const std::string& path, dev_t device);
+
+// Unlinks one entry of any kind but a folder; a vanished entry is fine.
+void UnlinkEntryAt(int dirfd, const char* name, const std::string& path) {
+    if (sys::UnlinkAt(dirfd, name) != 0 && errno != ENOENT)
+        ThrowErrno(path);
+}
+
+void RemoveEntryAt(int dirfd, const char* name, unsigned char type, const std::string& path,
+                   dev_t device) {
+    if (type == DT_UNKNOWN) {
+        struct stat st;
+        if (sys::LstatAt(dirfd, name, &st) != 0) {
+            if (errno == ENOENT)
+                return;
+            ThrowErrno(path);
+        }
+        type = static_cast<unsigned char>(IFTODT(st.st_mode));
+    }
+    if (type == DT_DIR)
+        RemoveDirectoryAt(dirfd, name, path, device);
+    else
+        UnlinkEntryAt(dirfd, name, path);
+}
+
+void RemoveContents(int fd, const std::string& path, dev_t device) {
+    DIR* raw = sys::FdOpenDir(fd);
+    if (raw == nullptr) {
+        int saved = errno;
+        sys::Close(fd);
+        ThrowErrno(saved, path);
+    }
+    DirStream dir(raw);
+    while (dirent* entry = sys::ReadDir(dir.Get())) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        RemoveEntryAt(dir.Fd(), entry->d_name, entry->d_type, JoinPath(path, entry->d_name),
+                      device);
+    }
+    if (errno != 0)
+        ThrowErrno(path);
+}
+
+// Opens a folder for emptying, giving its owner full rights on it first when
+// they are missing (a write-protected or unreadable folder goes too).
+int OpenForRemoval(int parentfd, const char* name, const std::string& path, struct stat& st) {
+    if (sys::LstatAt(parentfd, name, &st) != 0)
+        return -1;
+    if (!S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        return -1;
+    }
+    if ((st.st_mode & kOwnerAll) != kOwnerAll &&
+        sys::FchmodNoFollowAt(parentfd, name, (st.st_mode & 07777) | kOwnerAll) != 0)
+        ThrowErrno(path);
+    int fd = sys::OpenAt(parentfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat opened;
+    if (sys::Fstat(fd, &opened) != 0 || opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
+        // Swapped for something else between the check and the open.
+        int saved = errno != 0 ? errno : EBUSY;
+        sys::Close(fd);
+        errno = saved;
+        return -1;
+    }
+    return fd;
+}
+
+void RemoveDirectoryAt(int parentfd, const char* name, const std::string& path, dev_t device) {
+    struct stat st;
+    errno = 0;
+    int fd = OpenForRemoval(parentfd, name, path, st);
+    if (fd < 0) {
+        // Became a file or a link since the listing: unlink just that entry.
+        if (errno == ENOTDIR || errno == ELOOP)
+            return UnlinkEntryAt(parentfd, name, path);
+        if (errno == ENOENT)
+            return;
+        ThrowErrno(path);
+    }
+    // Never empty another file system mounted below the tree: the user asked
+    // to remove a folder, not the contents of a disk that happens to be there.
+    if (st.st_dev != device) {
+        sys::Close(fd);
+        ThrowErrno(EBUSY, path);
+    }
+    RemoveContents(fd, path, device);
+    if (sys::RmdirAt(parentfd, name) != 0 && errno != ENOENT)
+        ThrowErrno(path);
+}
+
+}  // namespace
+
+void RemoveTreeAt(int parentfd, const std::string& name, const std::string& path) {
+    struct stat st;
+    if (sys::LstatAt(parentfd, name.c_str(), &st) != 0)
+        ThrowErrno(path);
+    // The folder object may have been replaced by a link since it was opened;
+    // a link is never a way into a tree to empty.
+    if (!S_ISDIR(st.st_mode))
+        ThrowErrno(ENOTDIR, path);
+    RemoveDirectoryAt(parentfd, name.c_str(), path, st.st_dev);
+}
+
+}  // namespace tidyfold::fs

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+namespace tidyfold::fs {
+
+// Removes the folder `name` inside the open folder parentfd with everything
+// in it: write-protected and unreadable entries too, links unlinked but never
+// followed, and no descent into another mounted file system. path names the
+// folder in errors. Throws tidyfold::Error on the first failure.
+void RemoveTreeAt(int parentfd, const std::string& name, const std::string& path);
+
+}  // namespace tidyfold::fs

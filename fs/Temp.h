@@ -1,0 +1,40 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+#include "fs/Handles.h"
+
+namespace tidyfold::fs {
+
+// A temporary entry beside a final name, ".<name>.tidyfold-tmp-XXXXXX" in the
+// same folder, so that a rename can put it in place atomically. Removed when
+// the object goes unless Release was called (after the rename).
+class TempEntry {
+public:
+    explicit TempEntry(int dirfd) : dirfd_(dirfd) {}
+    TempEntry(const TempEntry&) = delete;
+    TempEntry& operator=(const TempEntry&) = delete;
+    ~TempEntry();
+
+    // Creates a new regular file for the final name finalName. Returns an
+    // invalid descriptor with errno set on failure.
+    UniqueFd CreateFile(const std::string& finalName, mode_t mode);
+    // Creates a link holding target for the final name. Returns 0 or an errno.
+    int CreateLink(const std::string& target, const std::string& finalName);
+
+    const std::string& Name() const noexcept { return name_; }
+    void Release() noexcept { live_ = false; }
+
+private:
+    int dirfd_;
+    std::string name_;
+    bool live_ = false;
+};
+
+// The temporary name for finalName with the given six-character suffix,
+// shortened so that it stays within the system's limit for a name.
+std::string TempNameFor(const std::string& finalName, const std::string& suffix);
+
+}  // namespace tidyfold::fs

@@ -1,0 +1,111 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "fs/FileSystem.h"
+#include "fs/Handles.h"
+#include "fs/Temp.h"
+
+namespace tidyfold::fs {
+
+namespace {
+
+constexpr int kReadFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+
+std::string ReadAll(int fd, const std::string& path) {
+    struct stat st;
+    if (sys::Fstat(fd, &st) != 0)
+        ThrowErrno(path);
+    if (S_ISDIR(st.st_mode))
+        ThrowErrno(EISDIR, path);
+    if (!S_ISREG(st.st_mode))
+        ThrowErrno(EINVAL, path);
+    std::string text;
+    text.reserve(static_cast<std::size_t>(st.st_size));
+    char buffer[64 * 1024];
+    for (;;) {
+        ssize_t got = sys::Read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            ThrowErrno(path);
+        if (got == 0)
+            return text;
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+void WriteAll(int fd, const std::string& contents, const std::string& path) {
+    const char* data = contents.data();
+    std::size_t left = contents.size();
+    while (left > 0) {
+        ssize_t written = sys::Write(fd, data, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            ThrowErrno(written == 0 ? EIO : errno, path);
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path) {
+    UniqueFd fd(sys::OpenAt(AT_FDCWD, path.c_str(), kReadFlags));
+    if (!fd.Valid())
+        ThrowErrno(path);
+    return ReadAll(fd.Get(), path);
+}
+
+std::string ReadOrCreateFile(const std::string& path) {
+    // Twice at most: the file may be created or removed by someone else
+    // between our two opens.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        UniqueFd fd(sys::OpenAt(AT_FDCWD, path.c_str(), kReadFlags));
+        if (fd.Valid())
+            return ReadAll(fd.Get(), path);
+        if (errno != ENOENT)
+            ThrowErrno(path);
+        UniqueFd created(sys::OpenAt(AT_FDCWD, path.c_str(),
+                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (created.Valid()) {
+            if (int error = created.CloseChecked())
+                ThrowErrno(error, path);
+            return std::string();
+        }
+        if (errno != EEXIST)
+            ThrowErrno(path);
+    }
+    ThrowErrno(EEXIST, path);
+}
+
+void WriteFileAtomically(const std::string& path, const std::string& contents) {
+    SplitPath split = Split(path);
+    if (split.name.empty() || split.name == "." || split.name == "..")
+        ThrowErrno(EISDIR, path);
+    ParentDir dir(split.folder);
+    if (dir.Fd() < 0)
+        ThrowErrno(split.folder.empty() ? std::string(".") : split.folder);
+    struct stat old;
+    bool keepMode = sys::LstatAt(dir.Fd(), split.name.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    TempEntry temp(dir.Fd());
+    UniqueFd fd = temp.CreateFile(split.name, 0666);
+    if (!fd.Valid())
+        ThrowErrno(path);
+    WriteAll(fd.Get(), contents, path);
+    if (keepMode && sys::Fchmod(fd.Get(), old.st_mode & 07777) != 0)
+        ThrowErrno(path);
+    if (sys::Fsync(fd.Get()) != 0)
+        ThrowErrno(path);
+    if (int error = fd.CloseChecked())
+        ThrowErrno(error, path);
+    if (sys::RenameAt(dir.Fd(), temp.Name().c_str(), dir.Fd(), split.name.c_str()) != 0)
+        ThrowErrno(path);
+    temp.Release();
+    if (sys::Fsync(dir.Fd()) != 0)
+        ThrowErrno(path);
+}
+
+}  // namespace tidyfold::fs
