@@ -91,6 +91,19 @@ private:
 
     // The examination shared by the top-level scan and Recurse.
     void ExamineFile(const fs::File& file);
+    // Which limit an examination compares with: the top-level scan reads the
+    // options, Recurse the engine's own (they hold the same value in a pass).
+    enum class LimitFrom { Engine, Options };
+    void ExamineFile(const fs::File& file, LimitFrom limit);
+    void ScanDesktopFiles();
+    void RecurseInto(const fs::Folder& folder, const std::string& skip);
+    void CleanUpBelow(const fs::Folder& folder);
+    void EnsureOffloadFolder();
+    void TransferFile(const fs::File& file);
+    void CopyThenDelete(const fs::File& file);
+    void MoveToOffload(const fs::File& file);
+    void DeleteInPlace(const fs::File& file);
+    void LogFailedTransfer(const std::string& text);
 
     void RaiseMovingFile(const std::string& path);
     void RaiseScanningFile(const std::string& path);

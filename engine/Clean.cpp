@@ -1,0 +1,63 @@
+// One whole tidying run over the Desktop.
+
+#include <cerrno>
+#include <cmath>
+
+#include "engine/cTidyfold.h"
+#include "fs/Error.h"
+#include "shell/cSpecialFolders.h"
+
+namespace tidyfold {
+
+namespace {
+
+// Settings that would make a pass destructive are refused before anything on
+// disk is touched.
+void CheckSettings(float timeLimit, const std::string& offload) {
+    if (!std::isfinite(timeLimit) || timeLimit < 0.0f)
+        throw Error(EINVAL, "The time limit must be a number of days of zero or more.");
+    if (offload.empty())
+        throw Error(EINVAL, "No offload folder is set. Choose a folder in the Options.");
+    if (offload.front() != '/')
+        throw Error(EINVAL, "The offload folder must be a full path beginning with \"/\": " + offload);
+}
+
+}  // namespace
+
+std::optional<std::int32_t> cTidyfold::Clean() {
+    Options_->LoadOptions();
+    TrashDirectory(Options_->OffloadPath());
+    TimeLimit(Options_->TimeLimit());
+    CheckSettings(TimeLimit_, Options_->OffloadPath());
+
+    ScanDesktopFiles();
+    Recurse(cSpecialFolders().Desktop());
+    if (colFiles_.empty())
+        return std::nullopt;
+
+    RaiseSetFileCount(static_cast<std::int32_t>(colFiles_.size()));
+    EnsureOffloadFolder();
+    // By index, and each entry copied: a listener may call back into the
+    // engine and grow the list while a file is transferred.
+    for (std::size_t i = 0; i < colFiles_.size(); ++i) {
+        if (Cancel_ != 0)
+            return std::nullopt;
+        const fs::File file = colFiles_[i];
+        TransferFile(file);
+    }
+    CleanUpFolders(cSpecialFolders().Desktop());
+    return static_cast<std::int32_t>(colFiles_.size());
+}
+
+void cTidyfold::ScanDesktopFiles() {
+    for (const fs::File& file : fs::Folder::Get(cSpecialFolders().Desktop()).Files())
+        ExamineFile(file, LimitFrom::Options);
+}
+
+void cTidyfold::EnsureOffloadFolder() {
+    const std::string& offload = Options_->OffloadPath();
+    if (!fs::FolderExists(offload))
+        fs::CreateFolder(offload);
+}
+
+}  // namespace tidyfold

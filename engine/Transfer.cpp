@@ -1,0 +1,91 @@
+// The transfer of one collected file, by the mode CopyAction names.
+
+#include <cerrno>
+
+#include "engine/cTidyfold.h"
+#include "fs/Error.h"
+#include "shell/CopyProgress.h"
+
+namespace tidyfold {
+
+namespace {
+
+enum Mode : std::int16_t { kCopyThenDelete = 0, kMove = 1, kDelete = 2 };
+
+// Clears read-only before a copy or move. False when the file has gone since
+// the scan: the user may move files while the pass yields.
+bool ClearAttributes(const fs::File& file) {
+    try {
+        file.SetAttributes(fs::kAttrNormal);
+        return true;
+    } catch (const Error& error) {
+        if (error.Number() == ENOENT)
+            return false;
+        throw;
+    }
+}
+
+}  // namespace
+
+void cTidyfold::TransferFile(const fs::File& file) {
+    switch (Options_->CopyAction()) {
+        case kCopyThenDelete:
+            CopyThenDelete(file);
+            break;
+        case kMove:
+            MoveToOffload(file);
+            break;
+        case kDelete:
+            DeleteInPlace(file);
+            break;
+        default:
+            break;  // an unknown mode leaves the file where it is
+    }
+}
+
+void cTidyfold::LogFailedTransfer(const std::string& text) {
+    LogError(text);
+    ++FailedTransfers_;
+}
+
+void cTidyfold::CopyThenDelete(const fs::File& file) {
+    const std::string& path = file.Path();
+    RaiseMovingFile(path);
+    const std::string dest = RetainDirStructure(file);
+    if (!ClearAttributes(file)) {
+        LogFailedTransfer("File copy of " + path + " FAILED.");
+        return;
+    }
+    auto progress = [this](std::uint64_t total, std::uint64_t transferred) {
+        CopyProgressCallback(static_cast<std::int64_t>(total), static_cast<std::int64_t>(transferred), 0, 0, 0,
+                             0, 0, 0, this);
+    };
+    // The copy is durable before it returns, so the Desktop file may go.
+    if (fs::CopyFile(path, dest, progress, CopyCancelFlag()) != 0) {
+        LogFailedTransfer("File copy of " + path + " FAILED.");
+        return;
+    }
+    LogError("File copy of " + path + " succeeded.");
+    if (fs::DeleteFile(path) != 0)
+        LogFailedTransfer("Could not move file: " + path);
+}
+
+void cTidyfold::MoveToOffload(const fs::File& file) {
+    const std::string& path = file.Path();
+    RaiseMovingFile(path);
+    const std::string dest = RetainDirStructure(file);
+    if (!ClearAttributes(file) || fs::MoveFile(path, dest) != 0)
+        LogFailedTransfer("Move of " + path + " FAILED.");
+}
+
+void cTidyfold::DeleteInPlace(const fs::File& file) {
+    try {
+        file.Delete(fs::Force::No);
+    } catch (const Error& error) {
+        // Gone already: there is nothing left to delete.
+        if (error.Number() != ENOENT)
+            throw;
+    }
+}
+
+}  // namespace tidyfold
