@@ -1,0 +1,94 @@
+#pragma once
+
+// Shared pieces of the benchmark programs: a sandbox that points the engine
+// at a temporary Desktop, tree generators, timing and the printed figures.
+// The benchmarks print numbers; they never decide pass or fail by exit code
+// except when the work itself went wrong.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tidyfold::bench {
+
+// Seconds on the monotonic clock.
+double Now();
+double TimeIt(const std::function<void()>& body);
+
+struct Samples {
+    std::vector<double> seconds;
+    double Best() const;
+    double Median() const;
+};
+
+// A home folder, a Desktop, an application folder with settings.ini and
+// compressed.lst, and an offload folder, all below one temporary root. The
+// process's HOME and XDG_CONFIG_HOME point into it while it lives.
+class Sandbox {
+public:
+    explicit Sandbox(const std::string& label);
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    const std::string& Root() const { return root_; }
+    const std::string& Desktop() const { return desktop_; }
+    const std::string& Trash() const { return trash_; }
+
+    void WriteSettings(int copyAction, int timeLimitDays = 7) const;
+    // Empties the Desktop and removes the offload folder.
+    void Reset() const;
+
+private:
+    std::string root_, desktop_, app_, trash_;
+};
+
+// The folder where sandboxes go: $TIDYFOLD_BENCH_DIR, else /tmp.
+std::string BenchBase();
+std::uint64_t FreeBytes(const std::string& path);
+
+// A generated tree: folders and files as paths relative to its root, folders
+// parents first.
+struct Tree {
+    std::vector<std::string> folders;
+    std::vector<std::string> files;
+};
+
+struct TreeShape {
+    int files = 0;
+    int folders = 0;
+    int topLevelFiles = 0;  // files directly in the root; the rest spread over the folders
+    int fanout = 10;        // sub-folders per folder, filled breadth first
+    std::size_t fileSize = 64;
+};
+
+// Lays out shape's folders breadth first and spreads its files evenly.
+Tree PlanTree(const TreeShape& shape);
+// Creates the planned folders and files below root (which must exist).
+void MakeTree(const std::string& root, const Tree& tree, std::size_t fileSize);
+
+void MakeDir(const std::string& path);  // one level; an existing folder is fine
+void WriteFile(const std::string& path, const std::string& contents);
+// Removes path and everything below it without following links.
+void RemoveTree(const std::string& path);
+// Regular files and links below root, at any depth.
+std::size_t CountFiles(const std::string& root);
+
+// Runs argv with its output thrown away; the exit status must be 0.
+void RunQuiet(const std::vector<std::string>& argv);
+
+// The figures as the benchmarks print them.
+void PrintHeading(const std::string& title);
+void PrintTime(const std::string& label, double seconds, const std::string& note = "");
+// The median, with the best and the number of runs beside it.
+void PrintSamples(const std::string& label, const Samples& samples);
+// Prints "ratio a/b = r x (target <= t x: met|MISSED)"; returns r.
+double PrintRatio(const std::string& what, double engine, double reference, double target);
+std::string Thousands(std::uint64_t n);
+
+// Aborts the benchmark with a message when the work went wrong.
+[[noreturn]] void Fail(const std::string& message);
+void Check(bool condition, const std::string& message);
+
+}  // namespace tidyfold::bench

@@ -1,0 +1,142 @@
+// Scan speed and scan memory: a Clean Desktop pass over a large Desktop on
+// which nothing is old enough, so the pass is the walk and the ageing alone.
+// The reference is find(1) asking the same question of the same tree.
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "bench/BenchSupport.h"
+#include "engine/cTidyfold.h"
+
+using namespace tidyfold;
+using namespace tidyfold::bench;
+
+namespace {
+
+constexpr int kFiles = 100000;
+constexpr int kFolders = 5000;
+constexpr int kRuns = 5;
+
+TreeShape DesktopShape() {
+    TreeShape shape;
+    shape.files = kFiles;
+    shape.folders = kFolders;
+    shape.topLevelFiles = 100;
+    shape.fanout = 9;  // 9 + 81 + 729 + 4,181 folders: four levels
+    shape.fileSize = 64;
+    return shape;
+}
+
+std::optional<std::int32_t> CleanOnce(const Clock& clock) {
+    cTidyfold engine;
+    if (clock) engine.SetClock(clock);
+    return engine.Clean();
+}
+
+void ScanFigure(const Sandbox& box) {
+    PrintHeading("1. scan: Clean over " + Thousands(kFiles) + " files in " + Thousands(kFolders) +
+                 " folders, none old enough (warm, median of " + std::to_string(kRuns) + ")");
+    const std::vector<std::string> find{"find", box.Desktop(), "-type", "f", "-atime", "+7"};
+    // Warm both: the first walk pulls the directories and inodes into cache.
+    Check(!CleanOnce({}).has_value(), "the scan collected files on a fresh Desktop");
+    RunQuiet(find);
+    Samples engine, reference;
+    for (int i = 0; i < kRuns; ++i) {
+        engine.seconds.push_back(TimeIt([] { CleanOnce({}); }));
+        reference.seconds.push_back(TimeIt([&] { RunQuiet(find); }));
+    }
+    PrintSamples("engine Clean (no-op yield)", engine);
+    PrintSamples("find -type f -atime +7", reference);
+    PrintRatio("Clean / find (medians)", engine.Median(), reference.Median(), 1.5);
+}
+
+long StatusKiB(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(key) + ":";
+    while (std::getline(status, line)) {
+        if (line.rfind(prefix, 0) == 0) return std::stol(line.substr(prefix.size()));
+    }
+    return -1;
+}
+
+// Resets the peak resident size to the present one; false where the kernel
+// does not offer it.
+bool ResetPeak() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.flush();
+    return static_cast<bool>(clear);
+}
+
+// Runs one Clean in a forked child and returns how far its peak resident size
+// rose above what the child held before the pass, in KiB.
+long PeakGrowthKiB(const Clock& clock) {
+    int fds[2];
+    Check(pipe(fds) == 0, "pipe");
+    const pid_t pid = fork();
+    Check(pid >= 0, "fork");
+    if (pid == 0) {
+        close(fds[0]);
+        long baseline = 0;
+        if (ResetPeak()) {
+            baseline = StatusKiB("VmHWM");
+        } else {
+            rusage usage{};
+            getrusage(RUSAGE_SELF, &usage);
+            baseline = usage.ru_maxrss;
+        }
+        CleanOnce(clock);
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        const long peak = std::max(StatusKiB("VmHWM"), static_cast<long>(usage.ru_maxrss));
+        const long growth = peak - baseline;
+        (void)!write(fds[1], &growth, sizeof growth);
+        _exit(0);
+    }
+    close(fds[1]);
+    long growth = -1;
+    const bool got = read(fds[0], &growth, sizeof growth) == static_cast<ssize_t>(sizeof growth);
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    Check(got && WIFEXITED(status) && WEXITSTATUS(status) == 0, "the measuring child failed");
+    return growth;
+}
+
+void MemoryFigure(const Sandbox& box) {
+    PrintHeading("4. peak memory of the scan (forked child, VmHWM growth during Clean)");
+    const long fresh = PeakGrowthKiB({});
+    std::printf("   %-44s %10ld KiB per %s files\n", "nothing collected", fresh * 100000 / kFiles,
+                Thousands(100000).c_str());
+    // Every file old, and a transfer mode that leaves collected files where
+    // they are: the list of collected files is then at its largest.
+    box.WriteSettings(3);
+    const std::int64_t future = static_cast<std::int64_t>(time(nullptr)) + 3650LL * 86400;
+    const long all = PeakGrowthKiB([future] { return future; });
+    box.WriteSettings(1);
+    std::printf("   %-44s %10ld KiB per %s files\n", "every file collected (CopyAction 3)", all * 100000 / kFiles,
+                Thousands(100000).c_str());
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main() {
+    Sandbox box("scan");
+    std::printf("generating %s files in %s folders below %s ...\n", Thousands(kFiles).c_str(),
+                Thousands(kFolders).c_str(), box.Desktop().c_str());
+    std::fflush(stdout);
+    const TreeShape shape = DesktopShape();
+    MakeTree(box.Desktop(), PlanTree(shape), shape.fileSize);
+    ScanFigure(box);
+    MemoryFigure(box);
+    Check(CountFiles(box.Desktop()) == static_cast<std::size_t>(kFiles), "the Desktop lost files");
+    return 0;
+}
