@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tidyfold::test {
+
+// Sets environment variables for one test and puts the old values back.
+class EnvGuard {
+public:
+    ~EnvGuard() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            if (it->second)
+                setenv(it->first.c_str(), it->second->c_str(), 1);
+            else
+                unsetenv(it->first.c_str());
+        }
+    }
+    void Set(const std::string& name, const std::string& value) {
+        Remember(name);
+        setenv(name.c_str(), value.c_str(), 1);
+    }
+    void Unset(const std::string& name) {
+        Remember(name);
+        unsetenv(name.c_str());
+    }
+
+private:
+    void Remember(const std::string& name) {
+        const char* old = std::getenv(name.c_str());
+        saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+}  // namespace tidyfold::test

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "shell/UserDirs.h"
+#include "shell/cSpecialFolders.h"
+#include "tests/settings/EnvGuard.h"
+#include "tests/support/TempDir.h"
+
+namespace tidyfold {
+namespace {
+
+using test::WriteFile;
+
+class SpecialFoldersTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        env.Set("HOME", home.Path());
+        env.Unset("XDG_CONFIG_HOME");
+        env.Unset("XDG_DATA_HOME");
+        env.Unset("XDG_CONFIG_DIRS");
+    }
+    void WriteUserDirs(const std::string& text) const { WriteFile(home / ".config/user-dirs.dirs", text); }
+
+    test::TempDir home;
+    test::EnvGuard env;
+    cSpecialFolders folders;
+};
+
+TEST_F(SpecialFoldersTest, DesktopFallsBackToHomeDesktopWithoutTrailingSlash) {
+    EXPECT_EQ(folders.Desktop(), home / "Desktop");
+    env.Set("HOME", home.Path() + "//");
+    EXPECT_EQ(folders.Desktop(), home / "Desktop");
+    WriteUserDirs("XDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n");
+    EXPECT_EQ(folders.Desktop(), home / "Desktop");
+}
+
+TEST_F(SpecialFoldersTest, DesktopComesFromUserDirsAndIsLookedUpOnEveryRead) {
+    WriteUserDirs("# written by xdg-user-dirs-update\n"
+                  "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch/\"\n"
+                  "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
+    EXPECT_EQ(folders.Desktop(), home / "Schreibtisch");
+    EXPECT_EQ(folders.Personal(), home / "Dokumente");
+    WriteUserDirs("XDG_DESKTOP_DIR=\"/srv/desk top\"\n");
+    EXPECT_EQ(folders.Desktop(), "/srv/desk top");
+}
+
+TEST_F(SpecialFoldersTest, ConfigHomeVariableChoosesTheUserDirsFile) {
+    test::TempDir config;
+    WriteFile(config / "user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Elsewhere\"\n");
+    env.Set("XDG_CONFIG_HOME", config.Path());
+    EXPECT_EQ(folders.Desktop(), home / "Elsewhere");
+    EXPECT_EQ(folders.Startup(), config / "autostart");
+    env.Set("XDG_CONFIG_HOME", "relative/ignored");
+    EXPECT_EQ(folders.Desktop(), home / "Desktop");
+}
+
+TEST_F(SpecialFoldersTest, UserDirsParsingFollowsTheShell) {
+    const std::string h = "/home/u";
+    EXPECT_EQ(ParseUserDir("XDG_DESKTOP_DIR=\"$HOME\"\n", "XDG_DESKTOP_DIR", h), h);
+    EXPECT_EQ(ParseUserDir("XDG_DESKTOP_DIR=\"${HOME}/D\"", "XDG_DESKTOP_DIR", h), h + "/D");
+    EXPECT_EQ(ParseUserDir("  XDG_DESKTOP_DIR = $HOME/Bare  \r\n", "XDG_DESKTOP_DIR", h), h + "/Bare");
+    EXPECT_EQ(ParseUserDir("XDG_DESKTOP_DIR=\"$HOME/My \\\"Desk\\\"\"", "XDG_DESKTOP_DIR", h),
+              h + "/My \"Desk\"");
+    // The last assignment counts; comments and other names do not.
+    EXPECT_EQ(ParseUserDir("XDG_DESKTOP_DIR=\"/a\"\n#XDG_DESKTOP_DIR=\"/b\"\nXDG_DESKTOP_DIR=\"/c\"\n"
+                           "XDG_DESKTOP_DIRX=\"/d\"\n",
+                           "XDG_DESKTOP_DIR", h),
+              "/c");
+    // Only absolute and $HOME-relative values are allowed.
+    EXPECT_EQ(ParseUserDir("XDG_DESKTOP_DIR=\"Desktop\"", "XDG_DESKTOP_DIR", h), std::nullopt);
+    EXPECT_EQ(ParseUserDir("XDG_DESKTOP_DIR=\"$HOMEX/D\"", "XDG_DESKTOP_DIR", h), std::nullopt);
+    EXPECT_EQ(ParseUserDir("XDG_DESKTOP_DIR=", "XDG_DESKTOP_DIR", h), std::nullopt);
+    EXPECT_EQ(ParseUserDir(std::string("\0\xff=\"", 4), "XDG_DESKTOP_DIR", h), std::nullopt);
+}
+
+TEST_F(SpecialFoldersTest, OtherFoldersMapToTheirNearestCounterparts) {
+    EXPECT_EQ(folders.Personal(), home.Path());
+    EXPECT_EQ(folders.Programs(), home / ".local/share/applications");
+    EXPECT_EQ(folders.StartMenu(), home / ".local/share/applications");
+    EXPECT_EQ(folders.Startup(), home / ".config/autostart");
+    EXPECT_EQ(folders.COMMON_PROGRAMS(), "/usr/share/applications");
+    EXPECT_EQ(folders.COMMON_STARTMENU(), "/usr/share/applications");
+    EXPECT_EQ(folders.COMMON_STARTUP(), "/etc/xdg/autostart");
+    env.Set("XDG_CONFIG_DIRS", "relative:/opt/xdg/:/etc/xdg");
+    EXPECT_EQ(folders.COMMON_STARTUP(), "/opt/xdg/autostart");
+    env.Set("XDG_DATA_HOME", "/data/");
+    EXPECT_EQ(folders.Programs(), "/data/applications");
+    for (const std::string& empty : {folders.Recent(), folders.Favorites(), folders.COMMON_FAVORITES(),
+                                     folders.Windows()})
+        EXPECT_EQ(empty, "");
+}
+
+}  // namespace
+}  // namespace tidyfold
