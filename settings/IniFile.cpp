@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <new>
+#include <string_view>
 
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
@@ -32,6 +34,70 @@ void Load(CSimpleIniA& ini, const std::string& text) {
         throw std::bad_alloc();
     if (rc < 0)
         throw Error::FromErrno(EILSEQ);
+}
+
+bool IsCommentStart(char c) { return c == ';' || c == '#'; }
+
+std::string_view TrimmedLeft(std::string_view line) {
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+        line.remove_prefix(1);
+    return line;
+}
+
+// A line the parser keeps as a section or an entry.
+bool IsSectionOrEntry(std::string_view line) {
+    line = TrimmedLeft(line);
+    if (!line.empty() && line.front() == '[')
+        return line.find(']') != std::string_view::npos;
+    const auto equals = line.find('=');
+    return equals != std::string_view::npos && equals > 0;
+}
+
+std::vector<std::string_view> Lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        lines.push_back(line);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return lines;
+}
+
+// The comment lines after the last section or entry. The parser attaches a
+// comment to what follows it, so these would vanish from a saved file; the
+// comment block at the very top of the file is the exception it keeps.
+std::vector<std::string_view> TrailingComments(const std::string& text) {
+    std::string_view body(text.data(), std::min(text.find('\0'), text.size()));
+    if (body.substr(0, 3) == "\xEF\xBB\xBF")
+        body.remove_prefix(3);
+    const std::vector<std::string_view> lines = Lines(body);
+    std::size_t first = 0;
+    while (first < lines.size() && !lines[first].empty() && IsCommentStart(lines[first].front()))
+        ++first;
+    std::vector<std::string_view> trailing;
+    for (std::size_t i = first; i < lines.size(); ++i) {
+        const std::string_view line = TrimmedLeft(lines[i]);
+        if (IsSectionOrEntry(line))
+            trailing.clear();
+        else if (!line.empty() && IsCommentStart(line.front()))
+            trailing.push_back(lines[i]);
+    }
+    return trailing;
+}
+
+// The writer puts two blank lines between sections; one is enough.
+std::string WithSingleBlankLines(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c == '\n' && out.size() >= 2 && out[out.size() - 1] == '\n' && out[out.size() - 2] == '\n')
+            continue;
+        out += c;
+    }
+    return out;
 }
 
 bool CanBeWritten(const std::string& value) {
@@ -69,6 +135,12 @@ std::string WriteValues(const std::string& text, const std::string& section,
     // The signature is written back only when the file had one.
     if (ini.Save(out, true) < 0)
         throw Error::FromErrno(EIO);
+    out = WithSingleBlankLines(out);
+    const std::vector<std::string_view> trailing = TrailingComments(text);
+    if (!trailing.empty())
+        out += '\n';
+    for (std::string_view line : trailing)
+        (out += line) += '\n';
     return out;
 }
 

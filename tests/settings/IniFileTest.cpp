@@ -58,6 +58,17 @@ TEST(IniFile, WriteKeepsOtherContentAndLetterCaseAndAddsNewKeysAtSectionEnd) {
     EXPECT_EQ(ini::WriteValues(after, "TYFL", FiveEntries("7.5")), after);
 }
 
+TEST(IniFile, CommentsAfterTheLastEntrySurviveAndSectionsStayOneBlankLineApart) {
+    const std::string before = "[Other]\nA=1\n\n\n\n[TYFL]\nCopyAction=0\n; end note\r\n\n  # last\n";
+    const std::string after = ini::WriteValues(before, "TYFL", {{"CopyAction", "2"}});
+    EXPECT_EQ(after, "[Other]\nA=1\n\n[TYFL]\nCopyAction=2\n\n; end note\n  # last\n");
+    EXPECT_EQ(ini::WriteValues(after, "TYFL", {{"CopyAction", "2"}}), after);
+
+    const std::string onlyComments = ini::WriteValues("; top\n\n; more\n", "TYFL", {{"K", "v"}});
+    EXPECT_EQ(onlyComments, "; top\n\n[TYFL]\nK=v\n\n; more\n");
+    EXPECT_EQ(ini::WriteValues(onlyComments, "TYFL", {{"K", "v"}}), onlyComments);
+}
+
 TEST(IniFile, MissingSectionIsAddedAfterTheOthers) {
     const std::string after = ini::WriteValues("[Other]\r\nA=1\r\n", "TYFL", FiveEntries("7"));
     EXPECT_EQ(after.find("[Other]\nA=1\n"), 0u) << after;
