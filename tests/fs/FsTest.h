@@ -1,0 +1,101 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fs/Error.h"
+#include "fs/Fault.h"
+#include "fs/FileSystem.h"
+#include "tests/support/TempDir.h"
+
+namespace tidyfold::test {
+
+// Every file-layer test starts and ends with a disarmed seam, so a fault one
+// test armed but never reached cannot fail the next.
+class FsTest : public ::testing::Test {
+protected:
+    void SetUp() override { fs::fault::Reset(); }
+    void TearDown() override { fs::fault::Reset(); }
+
+    TempDir dir;
+};
+
+// The errno of the tidyfold::Error that body throws, or 0 when it throws none.
+template <typename Body>
+int ThrownErrno(Body&& body) {
+    try {
+        body();
+    } catch (const Error& error) {
+        return error.Number();
+    }
+    return 0;
+}
+
+inline mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0)
+        ADD_FAILURE() << "lstat " << path << ": " << std::strerror(errno);
+    return st.st_mode & 07777;
+}
+
+inline void Chmod(const std::string& path, mode_t mode) {
+    ASSERT_EQ(chmod(path.c_str(), mode), 0) << path << ": " << std::strerror(errno);
+}
+
+inline void Symlink(const std::string& target, const std::string& path) {
+    ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0) << path << ": " << std::strerror(errno);
+}
+
+inline std::string LinkText(const std::string& path) {
+    char buffer[4096];
+    ssize_t length = readlink(path.c_str(), buffer, sizeof buffer);
+    return length < 0 ? std::string() : std::string(buffer, static_cast<std::size_t>(length));
+}
+
+// Binds a Unix socket at path; the node stays after the descriptor closes.
+inline void MakeSocket(const std::string& path) {
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    int bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    close(fd);
+    ASSERT_EQ(bound, 0) << std::strerror(errno);
+}
+
+// The names in a folder that look like the file layer's temporary files.
+inline std::vector<std::string> TempFilesIn(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const fs::File& file : fs::Folder::Get(folder).Files()) {
+        if (file.Name().find(".tidyfold-tmp-") != std::string::npos)
+            found.push_back(file.Name());
+    }
+    return found;
+}
+
+template <typename T>
+std::vector<std::string> SortedNames(const std::vector<T>& entries) {
+    std::vector<std::string> names;
+    for (const T& entry : entries)
+        names.push_back(entry.Name());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Hands a path to the unprivileged user the tests drop to.
+inline void GiveToNobody(const std::string& path) {
+    ASSERT_EQ(lchown(path.c_str(), UnprivilegedUid(), UnprivilegedGid()), 0) << path;
+}
+
+}  // namespace tidyfold::test
