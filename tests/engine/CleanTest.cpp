@@ -1,0 +1,282 @@
+// The Clean pass: settings checks, what is collected, the transfer modes.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "engine/Yield.h"
+#include "fs/Error.h"
+#include "tests/engine/EngineFixture.h"
+
+namespace tidyfold::test {
+namespace {
+
+int ErrorNumberOf(cTidyfold& engine) {
+    try {
+        engine.Clean();
+    } catch (const Error& error) {
+        return error.Number();
+    }
+    return 0;
+}
+
+TEST_F(EngineTest, nothing_old_enough_returns_nothing_and_touches_nothing) {
+    PutYoung("young.txt");
+    PutYoung("a/young.txt");
+    Dir("empty/inner");
+    const auto before = Snapshot(desktop_);
+    EXPECT_EQ(engine_.Clean(), std::nullopt);
+    EXPECT_TRUE(events_.counts.empty());
+    EXPECT_FALSE(Exists(offload_));
+    EXPECT_EQ(Snapshot(desktop_), before);  // empty folders not removed either
+    EXPECT_EQ(events_.scanning.size(), 2u);
+
+    cTidyfold onEmpty;
+    RemoveTree(desktop_);
+    MakeDirs(desktop_);
+    EXPECT_EQ(onEmpty.Clean(), std::nullopt);
+}
+
+TEST_F(EngineTest, settings_refresh_fills_trash_directory_and_time_limit) {
+    PutYoung("young.txt");
+    Settings(0, "2.5");
+    engine_.Clean();
+    EXPECT_EQ(engine_.TrashDirectory(), offload_);
+    EXPECT_EQ(engine_.TimeLimit(), 2.5f);
+}
+
+TEST_F(EngineTest, age_equal_to_the_limit_is_not_collected_a_second_more_is) {
+    const std::string top = Put("top.txt");
+    const std::string sub = Put("sub/inner.txt");
+    SetTimes(top, base_);
+    SetTimes(sub, base_);
+    for (const auto& [limit, days] : {std::pair<std::string, std::int64_t>{"7", 7 * kDay}, {"0.5", kDay / 2}}) {
+        Settings(3, limit);  // mode 3 keeps the files where they are
+        cTidyfold atLimit;
+        atLimit.SetClock([&, d = days] { return base_ + d; });
+        EXPECT_EQ(atLimit.Clean(), std::nullopt) << limit;
+        cTidyfold pastLimit;
+        pastLimit.SetClock([&, d = days] { return base_ + d + 1; });
+        EXPECT_EQ(pastLimit.Clean(), 2) << limit;
+    }
+}
+
+TEST_F(EngineTest, last_use_is_the_newest_of_the_three_times) {
+    // Accessed long ago but written recently: in use, not collected.
+    const std::string path = Put("written.txt");
+    const timespec times[2] = {{static_cast<time_t>(base_ - 100 * kDay), 0}, {static_cast<time_t>(base_), 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    EXPECT_EQ(engine_.Clean(), std::nullopt);
+    // The status change time counts too: a file with old access and write
+    // times, just put on the Desktop, is about ten days old, not a hundred.
+    SetTimes(path, base_ - 100 * kDay);
+    cTidyfold engine;
+    engine.SetClock([&] { return base_ - 5 * kDay; });
+    Settings(0, "30");
+    EXPECT_EQ(engine.Clean(), std::nullopt);
+}
+
+TEST_F(EngineTest, refuses_bad_limits_and_offload_paths_before_touching_anything) {
+    Put("old.txt");
+    Put("a/empty.bin", "");  // the null-file gate would delete it
+    Dir("b/c");
+    const auto before = Snapshot(desktop_);
+    struct Case {
+        std::string limit;
+        std::string trash;
+    };
+    for (const Case& c : {Case{"-1", ""}, Case{"-0.001", ""}, Case{"7", "C:\\Trash"}, Case{"7", "Trash/x"}}) {
+        Settings(2, c.limit, 1, c.trash);
+        cTidyfold engine;
+        engine.SetClock([&] { return base_ + kDay; });
+        EXPECT_EQ(ErrorNumberOf(engine), EINVAL) << c.limit << " " << c.trash;
+        EXPECT_EQ(Snapshot(desktop_), before);
+        EXPECT_FALSE(Exists(offload_));
+    }
+    // A limit that is not a number never reaches the pass.
+    Settings(2, "nan", 1);
+    cTidyfold engine;
+    EXPECT_NE(ErrorNumberOf(engine), 0);
+    EXPECT_EQ(Snapshot(desktop_), before);
+}
+
+TEST_F(EngineTest, mode0_copies_keeping_the_folder_path_then_deletes_and_cleans_up) {
+    const std::string top = Put(".hidden", "h");
+    Put("a/b/c.txt", "c");
+    const std::string young = PutYoung("a/young.txt");
+    Dir("empty/inner");
+    ASSERT_EQ(engine_.Clean(), 2);
+    EXPECT_EQ(ReadFile(offload_ + "/.hidden"), "h");
+    EXPECT_EQ(ReadFile(offload_ + "/a/b/c.txt"), "c");
+    EXPECT_FALSE(Exists(top));
+    EXPECT_FALSE(Exists(desktop_ + "/a/b"));  // emptied, then removed
+    EXPECT_FALSE(Exists(desktop_ + "/empty"));
+    EXPECT_TRUE(Exists(young));
+    EXPECT_TRUE(Exists(desktop_));
+}
+
+TEST_F(EngineTest, mode0_replaces_an_existing_destination_and_deletes_the_desktop_file) {
+    const std::string path = Put("a/x.txt", "new");
+    WriteFile(offload_ + "/a/x.txt", "old");
+    ASSERT_EQ(engine_.Clean(), 1);
+    EXPECT_EQ(ReadFile(offload_ + "/a/x.txt"), "new");
+    EXPECT_FALSE(Exists(path));
+    EXPECT_EQ(engine_.FailedTransfers(), 0);
+}
+
+TEST_F(EngineTest, mode0_read_only_file_arrives_and_leaves_the_desktop) {
+    const std::string path = Put("ro.txt", "r");
+    chmod(path.c_str(), 0444);
+    ASSERT_EQ(engine_.Clean(), 1);
+    EXPECT_EQ(ReadFile(offload_ + "/ro.txt"), "r");
+    EXPECT_FALSE(Exists(path));
+}
+
+TEST_F(EngineTest, mode1_moves_and_never_replaces_an_existing_destination) {
+    Settings(1);
+    const std::string taken = Put("a/x.txt", "desktop");
+    const std::string free = Put("a/y.txt", "y");
+    WriteFile(offload_ + "/a/x.txt", "offload");
+    ASSERT_EQ(engine_.Clean(), 2);
+    EXPECT_EQ(engine_.Log(), "Move of " + taken + " FAILED.\r\n");
+    EXPECT_EQ(engine_.FailedTransfers(), 1);
+    EXPECT_EQ(ReadFile(taken), "desktop");
+    EXPECT_EQ(ReadFile(offload_ + "/a/x.txt"), "offload");
+    EXPECT_EQ(ReadFile(offload_ + "/a/y.txt"), "y");
+    EXPECT_FALSE(Exists(free));
+}
+
+TEST_F(EngineTest, mode2_deletes_in_place_without_events_or_log) {
+    Settings(2);
+    const std::string a = Put("a.txt");
+    const std::string b = Put("sub/b.txt");
+    ASSERT_EQ(engine_.Clean(), 2);
+    EXPECT_FALSE(Exists(a));
+    EXPECT_FALSE(Exists(b));
+    EXPECT_FALSE(Exists(desktop_ + "/sub"));
+    EXPECT_TRUE(events_.moving.empty());
+    EXPECT_EQ(engine_.Log(), "");
+    EXPECT_TRUE(Exists(offload_));  // made ready before the loop, as for every mode
+}
+
+TEST_F(EngineTest, mode2_read_only_file_ends_the_pass_after_earlier_files_went) {
+    Settings(2);
+    const std::string first = Put("first.txt");
+    const std::string locked = Put("sub/locked.txt");
+    chmod(locked.c_str(), 0444);
+    Dir("empty");
+    EXPECT_EQ(ErrorNumberOf(engine_), EACCES);
+    EXPECT_FALSE(Exists(first));
+    EXPECT_TRUE(Exists(locked));
+    EXPECT_TRUE(Exists(desktop_ + "/empty"));  // the pass ended before the clean-up
+}
+
+TEST_F(EngineTest, unknown_mode_leaves_files_but_still_counts_and_cleans_up) {
+    Settings(3);
+    const std::string a = Put("a/x.txt");
+    Dir("empty");
+    ASSERT_EQ(engine_.Clean(), 1);
+    EXPECT_EQ(events_.counts, std::vector<std::int32_t>{1});
+    EXPECT_TRUE(Exists(a));
+    EXPECT_FALSE(Exists(desktop_ + "/empty"));
+}
+
+TEST_F(EngineTest, missing_offload_parent_fails_after_the_scan_before_any_transfer) {
+    const std::string path = Put("x.txt");
+    Settings(1, "7", 0, tmp_ / "missing/offload");
+    EXPECT_EQ(ErrorNumberOf(engine_), ENOENT);
+    EXPECT_EQ(events_.scanning, std::vector<std::string>{path});
+    EXPECT_TRUE(Exists(path));
+}
+
+TEST_F(EngineTest, null_files_are_deleted_only_when_the_option_is_one) {
+    const std::string topEmpty = Put("empty.txt", "");
+    const std::string subEmpty = Put("sub/empty.txt", "");
+    const std::string youngEmpty = PutYoung("sub/young.txt", "");
+    Settings(3, "7", 0);
+    cTidyfold off;
+    off.SetClock([&] { return base_ + kDay; });
+    EXPECT_EQ(off.Clean(), 2);  // examined and aged like any other file
+    EXPECT_TRUE(Exists(topEmpty));
+
+    Settings(3, "7", 1);
+    EXPECT_EQ(engine_.Clean(), std::nullopt);
+    EXPECT_FALSE(Exists(topEmpty));
+    EXPECT_FALSE(Exists(subEmpty));
+    EXPECT_FALSE(Exists(youngEmpty));  // the gate does not look at the age
+    EXPECT_TRUE(events_.scanning.empty());
+}
+
+TEST_F(EngineTest, read_only_null_file_ends_the_pass) {
+    const std::string path = Put("sub/empty.txt", "");
+    chmod(path.c_str(), 0444);
+    Settings(0, "7", 1);
+    EXPECT_EQ(ErrorNumberOf(engine_), EACCES);
+    EXPECT_TRUE(Exists(path));
+}
+
+TEST_F(EngineTest, cancel_before_clean_stops_the_loop_before_the_first_file) {
+    const std::string top = Put("top.txt");
+    const std::string sub = Put("sub/x.txt");
+    Dir("empty");
+    engine_.Cancel(kTrue);
+    EXPECT_EQ(engine_.Clean(), std::nullopt);
+    EXPECT_EQ(events_.scanning, std::vector<std::string>{top});  // the walk below never began
+    EXPECT_EQ(events_.counts, std::vector<std::int32_t>{1});
+    EXPECT_TRUE(events_.moving.empty());
+    EXPECT_TRUE(Exists(top));
+    EXPECT_TRUE(Exists(sub));
+    EXPECT_TRUE(Exists(desktop_ + "/empty"));
+}
+
+TEST_F(EngineTest, cancel_pressed_during_the_scan_stops_descending_and_transfers_nothing) {
+    const std::string x = Put("a/x.txt");
+    const std::string y = Put("a/deep/y.txt");
+    const std::string w = Put("a/deep/deeper/w.txt");
+    Dir("a/deep/empty");
+    int yields = 0;
+    SetYieldHook([&] {
+        if (++yields == 2)
+            engine_.Cancel(kTrue);
+    });
+    EXPECT_EQ(engine_.Clean(), std::nullopt);
+    EXPECT_EQ(events_.scanning, (std::vector<std::string>{x, y}));
+    EXPECT_TRUE(events_.moving.empty());
+    EXPECT_TRUE(Exists(x) && Exists(y) && Exists(w));
+    EXPECT_TRUE(Exists(desktop_ + "/a/deep/empty"));
+}
+
+TEST_F(EngineTest, stop_during_a_copy_is_seen_before_the_next_file) {
+    Put("a/one.bin", std::string(1 << 20, '1'));
+    Put("b/two.bin", std::string(1 << 20, '2'));
+    events_.onMoving = [&](const std::string&) {
+        SetYieldHook([&] { engine_.Cancel(kTrue); });
+    };
+    EXPECT_EQ(engine_.Clean(), std::nullopt);
+    ASSERT_EQ(events_.moving.size(), 1u);
+    // The copy under way ran to its end.
+    EXPECT_EQ(Snapshot(offload_).size(), 2u);
+}
+
+TEST_F(EngineTest, offload_folder_inside_the_desktop_is_not_scanned_again) {
+    for (const std::string suffix : {"", "/", "//./"}) {
+        RemoveTree(desktop_);
+        const std::string earlier = Put("Trash/earlier.txt");
+        const std::string x = Put("a/x.txt");
+        Settings(1, "7", 0, desktop_ + "/Trash" + suffix);
+        cTidyfold engine;
+        Recorder events;
+        engine.Connect(&events);
+        engine.SetClock([&] { return base_ + kDay; });
+        ASSERT_EQ(engine.Clean(), 1) << suffix;
+        EXPECT_EQ(events.scanning, std::vector<std::string>{x});
+        EXPECT_TRUE(Exists(earlier));
+        EXPECT_TRUE(Exists(desktop_ + "/Trash/a/x.txt"));
+    }
+}
+
+}  // namespace
+}  // namespace tidyfold::test

@@ -1,0 +1,190 @@
+// What a pass must never do to the user's files: follow links, lose data when
+// a copy fails or a file moves away, choke on names or depth.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "engine/Yield.h"
+#include "fs/Error.h"
+#include "fs/Fault.h"
+#include "tests/engine/EngineFixture.h"
+
+namespace tidyfold::test {
+namespace {
+
+class LinkedFolder : public EngineTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(LinkedFolder, nothing_outside_the_desktop_is_touched) {
+    const std::string decoy = tmp_ / "decoy";
+    WriteFile(decoy + "/precious.txt", "keep");
+    WriteFile(decoy + "/inner/deeper.txt", "keep too");
+    MakeDirs(decoy + "/empty");
+    WriteFile(decoy + "/nothing.bin", "");
+    const auto before = Snapshot(decoy);
+    ASSERT_EQ(symlink(decoy.c_str(), (desktop_ + "/home-link").c_str()), 0);
+    Dir("sub");
+    ASSERT_EQ(symlink(decoy.c_str(), (desktop_ + "/sub/again").c_str()), 0);
+    ASSERT_EQ(symlink("../../decoy/precious.txt", (desktop_ + "/file-link").c_str()), 0);
+    Settings(GetParam(), "7", 1);
+
+    ASSERT_EQ(engine_.Clean(), 3);  // the three links, aged on their own times
+    EXPECT_EQ(Snapshot(decoy), before);
+    for (const std::string& scanned : events_.scanning)
+        EXPECT_EQ(scanned.find("precious"), std::string::npos) << scanned;
+    EXPECT_FALSE(Exists(desktop_ + "/home-link"));
+    EXPECT_FALSE(Exists(desktop_ + "/sub"));
+    if (GetParam() != 2) {
+        struct stat st {};
+        ASSERT_EQ(lstat((offload_ + "/sub/again").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+        EXPECT_EQ(Snapshot(offload_)["home-link"], "L:" + decoy);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryMode, LinkedFolder, ::testing::Values(0, 1, 2));
+
+TEST_F(EngineTest, link_loops_are_entries_not_ways_down) {
+    Dir("a");
+    ASSERT_EQ(symlink("..", (desktop_ + "/a/up").c_str()), 0);
+    ASSERT_EQ(symlink("self", (desktop_ + "/self").c_str()), 0);
+    ASSERT_EQ(symlink(desktop_.c_str(), (desktop_ + "/a/desktop").c_str()), 0);
+    Settings(1);
+    ASSERT_EQ(engine_.Clean(), 3);
+    EXPECT_EQ(Snapshot(offload_)["a/up"], "L:..");
+    EXPECT_EQ(Snapshot(offload_)["self"], "L:self");
+    EXPECT_TRUE(Snapshot(desktop_).empty());
+}
+
+TEST_F(EngineTest, offload_folder_on_another_file_system) {
+    char pattern[] = "/dev/shm/tidyfold-engine-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string other = pattern;
+    struct stat here {}, there {};
+    stat(tmp_.Path().c_str(), &here);
+    stat(other.c_str(), &there);
+    if (here.st_dev == there.st_dev)
+        fs::fault::Inject(fs::fault::Call::Rename, EXDEV);  // make the move cross anyway
+    for (int mode : {1, 0}) {
+        const std::string name = "m" + std::to_string(mode);
+        const std::string path = Put(name + "/file.txt", name);
+        Settings(mode, "7", 0, other + "/offload");
+        cTidyfold engine;
+        engine.SetClock([&] { return base_ + kDay; });
+        EXPECT_EQ(engine.Clean(), 1);
+        EXPECT_EQ(engine.FailedTransfers(), 0) << engine.Log();
+        EXPECT_EQ(ReadFile(other + "/offload/" + name + "/file.txt"), name);
+        EXPECT_FALSE(Exists(path));
+    }
+    RemoveTree(other);
+}
+
+TEST_F(EngineTest, file_gone_before_its_transfer_is_a_logged_failure_and_the_pass_goes_on) {
+    for (int mode : {0, 1, 2}) {
+        RemoveTree(desktop_);
+        RemoveTree(offload_);
+        const std::string gone = Put("a/gone.txt");
+        const std::string kept = Put("b/kept.txt");
+        Settings(mode);
+        cTidyfold engine;
+        Recorder events;
+        engine.Connect(&events);
+        engine.SetClock([&] { return base_ + kDay; });
+        events.onSetFileCount = [&] { RemoveTree(gone); };
+        EXPECT_EQ(engine.Clean(), 2) << mode;
+        EXPECT_FALSE(Exists(kept));
+        EXPECT_EQ(engine.FailedTransfers(), mode == 2 ? 0 : 1);
+        const std::string failed = mode == 0   ? "File copy of " + gone + " FAILED.\r\n"
+                                   : mode == 1 ? "Move of " + gone + " FAILED.\r\n"
+                                               : "";
+        if (mode == 0)
+            EXPECT_NE(engine.Log().find(failed), std::string::npos) << engine.Log();
+        else
+            EXPECT_EQ(engine.Log(), failed);
+        EXPECT_FALSE(Exists(offload_ + "/a/gone.txt"));
+    }
+}
+
+TEST_F(EngineTest, file_gone_during_its_examination_is_logged_and_never_collected) {
+    const std::string path = Put("a/vanishing.txt");
+    SetYieldHook([&] { RemoveTree(path); });
+    EXPECT_EQ(engine_.Clean(), std::nullopt);
+    EXPECT_EQ(engine_.Log(), "Could not open file: " + path + "\r\nNo such file or directory\r\n");
+    EXPECT_EQ(events_.scanning, std::vector<std::string>{path});
+}
+
+TEST_F(EngineTest, copy_failing_half_way_keeps_source_and_earlier_destination) {
+    const std::string big(12u << 20, 'n');
+    const std::string path = Put("sub/big.bin", big);
+    WriteFile(offload_ + "/sub/big.bin", "earlier");
+    // Whichever way the data travels, its second chunk fails.
+    fs::fault::Inject(fs::fault::Call::CopyFileRange, EIO, 2);
+    fs::fault::Inject(fs::fault::Call::Write, EIO, 2);
+    ASSERT_EQ(engine_.Clean(), 1);
+    EXPECT_EQ(engine_.Log(), "File copy of " + path + " FAILED.\r\n");
+    EXPECT_EQ(engine_.FailedTransfers(), 1);
+    EXPECT_EQ(ReadFile(path), big);
+    EXPECT_EQ(ReadFile(offload_ + "/sub/big.bin"), "earlier");
+    EXPECT_EQ(Snapshot(offload_).size(), 2u);  // no temporary file left beside it
+    EXPECT_FALSE(events_.progress.empty());
+}
+
+TEST_F(EngineTest, desktop_file_that_cannot_be_deleted_after_its_copy_is_logged_twice) {
+    const std::string path = Put("sub/x.txt", "x");
+    fs::fault::Inject(fs::fault::Call::Unlink, EPERM);
+    ASSERT_EQ(engine_.Clean(), 1);
+    EXPECT_EQ(engine_.Log(),
+              "File copy of " + path + " succeeded.\r\nCould not move file: " + path + "\r\n");
+    EXPECT_EQ(engine_.FailedTransfers(), 1);
+    EXPECT_EQ(ReadFile(path), "x");
+    EXPECT_EQ(ReadFile(offload_ + "/sub/x.txt"), "x");
+}
+
+TEST_F(EngineTest, names_that_are_not_utf8_or_hold_backslashes_travel_intact) {
+    const std::string folder = "caf\xe9 \\ dir";
+    const std::string name = "na\\me\xff\xfe.txt";
+    for (int mode : {0, 1}) {
+        RemoveTree(offload_);
+        const std::string path = Put(folder + "/" + name, "bytes");
+        const std::string top = Put("\x80top\\", "top");
+        Settings(mode);
+        cTidyfold engine;
+        engine.SetClock([&] { return base_ + kDay; });
+        ASSERT_EQ(engine.Clean(), 2) << mode;
+        EXPECT_EQ(engine.FailedTransfers(), 0) << engine.Log();
+        EXPECT_EQ(ReadFile(offload_ + "/" + folder + "/" + name), "bytes");
+        EXPECT_EQ(ReadFile(offload_ + "/\x80top\\"), "top");
+        EXPECT_FALSE(Exists(path));
+        EXPECT_FALSE(Exists(top));
+        EXPECT_FALSE(Exists(desktop_ + "/" + folder));
+    }
+}
+
+TEST_F(EngineTest, desktop_two_hundred_levels_deep) {
+    std::string relative;
+    for (int level = 0; level < 200; ++level)
+        relative += "d/";
+    Put(relative + "bottom.txt", "deep");
+    Put(relative.substr(0, 200) + "middle.txt", "mid");
+    Settings(1);
+    ASSERT_EQ(engine_.Clean(), 2);
+    EXPECT_EQ(ReadFile(offload_ + "/" + relative + "bottom.txt"), "deep");
+    EXPECT_EQ(ReadFile(offload_ + "/" + relative.substr(0, 200) + "middle.txt"), "mid");
+    EXPECT_FALSE(Exists(desktop_ + "/d"));
+}
+
+TEST_F(EngineTest, copy_onto_the_file_itself_fails_and_keeps_it) {
+    // The offload folder is the Desktop: every file would land on itself.
+    const std::string path = Put("x.txt", "x");
+    Settings(0, "7", 0, desktop_);
+    ASSERT_EQ(engine_.Clean(), 1);
+    EXPECT_EQ(engine_.Log(), "File copy of " + path + " FAILED.\r\n");
+    EXPECT_EQ(ReadFile(path), "x");
+}
+
+}  // namespace
+}  // namespace tidyfold::test
