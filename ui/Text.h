@@ -1,0 +1,32 @@
+#pragma once
+
+// Conversions between the core's byte strings and Qt's text.
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QString>
+#include <string>
+
+#include "fs/Error.h"
+
+namespace tidyfold::ui {
+
+// Paths are bytes; names that are not valid UTF-8 are shown with
+// replacement characters rather than refused.
+inline QString PathText(const std::string& path)
+{
+    return QFile::decodeName(QByteArray::fromRawData(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+inline std::string PathBytes(const QString& text)
+{
+    return QFile::encodeName(text).toStdString();
+}
+
+// "Error N: description", the one way the windows report an error.
+inline QString ErrorText(const Error& error)
+{
+    return QCoreApplication::translate("tidyfold", "Error %1: %2").arg(error.Number()).arg(QString::fromStdString(error.Description()));
+}
+
+}  // namespace tidyfold::ui

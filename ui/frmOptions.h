@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+#include "settings/cOptions.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTextEdit;
+
+namespace tidyfold::ui {
+
+class ElidedLabel;
+
+// The Options dialog: edits its own cOptions and writes settings.ini on Apply
+// or on a confirmed OK.
+//
+// Object names follow the classic control names. Qt names cannot hold an
+// index in brackets, so an indexed control "name(i)" is named "name_i":
+// picOptions_0, Label4_1, optCopyorMove_2 and so on.
+class frmOptions : public QDialog, private cOptionsEvents {
+    Q_OBJECT
+public:
+    explicit frmOptions(QWidget* parent = nullptr);
+    ~frmOptions() override;
+
+    // The settings being edited, for the tests' eyes.
+    const cOptions& OptionEngine() const { return *OptionEngine_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* BuildGeneralPage();
+    QWidget* BuildFileOpsPage();
+    QLayout* BuildButtonRow();
+    void ConnectControls();
+    void Load();
+    void LoadLicense();
+    void CenterOnScreen();
+
+    void TrashPathSet(std::string sPath) override;
+
+    void tbsOptions_Click(int index);
+    bool HandleDialogKey(const QKeyEvent& key);
+    void txtTimeLimit_LostFocus();
+    void cmdBrowse_Click();
+    void cmdApply_Click();
+    void cmdOK_Click();
+    void CommitTimeLimitBeforeButton();
+    bool Save();
+    void ShowError(const QString& text);
+
+    std::unique_ptr<cOptions> OptionEngine_;
+    bool checkingTimeLimit_ = false;
+
+    QTabWidget* tbsOptions = nullptr;
+    QLabel* Label5 = nullptr;
+    QTextEdit* rtfLicense = nullptr;
+    QLabel* Label4_0 = nullptr;
+    QLineEdit* txtTimeLimit = nullptr;
+    QLabel* Label4_1 = nullptr;
+    QCheckBox* chkDelUCFolders = nullptr;
+    QLabel* Label1_0 = nullptr;
+    QRadioButton* optCopyorMove[3] = {};
+    QLabel* Label1_1 = nullptr;
+    ElidedLabel* lblTrashPath = nullptr;
+    QPushButton* cmdBrowse = nullptr;
+    QCheckBox* chkDelNullFiles = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    QPushButton* cmdApply = nullptr;
+};
+
+}  // namespace tidyfold::ui
