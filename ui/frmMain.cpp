@@ -1,0 +1,389 @@
+#include "ui/frmMain.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStringList>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "shell/CopyProgress.h"
+#include "shell/cSpecialFolders.h"
+#include "ui/ElidedLabel.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Text.h"
+#include "ui/frmOptions.h"
+
+// The banner and the icon live in a static library: nothing would pull their
+// resource object into the program unless it is named somewhere.
+static void InitTidyfoldResources()
+{
+    Q_INIT_RESOURCE(tidyfold);
+}
+
+namespace tidyfold::ui {
+
+namespace {
+
+template <typename W>
+W* Named(W* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+// 12-point Arial Black where it is installed; elsewhere the heaviest sans
+// serif the system has.
+QFont BannerFont()
+{
+    QFont font(QStringLiteral("Arial Black"));
+    font.setPointSize(12);
+    font.setWeight(QFont::Black);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+QLabel* BannerLabel(const QString& text, const char* name, QWidget* parent, int top)
+{
+    auto* label = Named(new QLabel(text, parent), name);
+    label->setFont(BannerFont());
+    label->setAlignment(Qt::AlignCenter);
+    label->setStyleSheet(QStringLiteral("color: white;"));
+    // The right half of the picture.
+    label->setGeometry(150, top, 150, 30);
+    return label;
+}
+
+QString VersionText()
+{
+    return QStringLiteral("v%1.%2.%3")
+        .arg(TIDYFOLD_VERSION_MAJOR)
+        .arg(TIDYFOLD_VERSION_MINOR)
+        .arg(TIDYFOLD_VERSION_PATCH);
+}
+
+// Keeps a hidden widget's room in the layout, so the fixed-size window does
+// not have to change when the progress area appears.
+template <typename W>
+W* HiddenKeepingRoom(W* widget)
+{
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
+    widget->hide();
+    return widget;
+}
+
+}  // namespace
+
+// Marks an operation as running: the three operation buttons are disabled
+// (Stop stays usable) and come back however the operation ends.
+class frmMain::BusyScope {
+public:
+    explicit BusyScope(frmMain& window) : window_(window)
+    {
+        window_.busy_ = true;
+        window_.SetOperationButtonsEnabled(false);
+    }
+    ~BusyScope()
+    {
+        window_.SetOperationButtonsEnabled(true);
+        window_.busy_ = false;
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    frmMain& window_;
+};
+
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
+{
+    InitTidyfoldResources();
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(tr("Tidyfold - Beta"));
+    setWindowIcon(QIcon(QStringLiteral(":/tidyfold.png")));
+    scanningPrefix_ = tr("Scanning: ");
+    movingPrefix_ = tr("Moving: ");
+
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    layout->addWidget(BuildBanner(), 0, Qt::AlignHCenter);
+    layout->addLayout(BuildProgressArea());
+    layout->addLayout(BuildButtonRow());
+    lblPath = Named(new ElidedLabel(tr("Idle.")), "lblPath");
+    layout->addWidget(lblPath);
+    setCentralWidget(central);
+    BuildMenu();
+
+    // Load: an engine whose events this window shows, and the window's own
+    // settings, read at every Clean Desktop.
+    ReplaceCleaner();
+    oOptions = std::make_unique<cOptions>();
+    lblVersion->setText(VersionText());
+
+    adjustSize();
+    setFixedSize(size());
+}
+
+frmMain::~frmMain()
+{
+    if (CurrentEngine() == oCleaner.get())
+        RegisterCurrentEngine(nullptr);
+}
+
+QWidget* frmMain::BuildBanner()
+{
+    Picture1 = Named(new QLabel, "Picture1");
+    Picture1->setPixmap(QPixmap(QStringLiteral(":/banner.png")));
+    Picture1->setFixedSize(300, 169);
+    Label2 = BannerLabel(tr("Tidyfold"), "Label2", Picture1, 62);
+    lblVersion = BannerLabel(QStringLiteral("v"), "lblVersion", Picture1, 92);
+    return Picture1;
+}
+
+QLayout* frmMain::BuildProgressArea()
+{
+    lblProgress = HiddenKeepingRoom(Named(new QLabel(tr("Current File Progress")), "lblProgress"));
+    pbFile = HiddenKeepingRoom(Named(new QProgressBar, "pbFile"));
+    pbFile->setRange(0, 100);
+    pbFile->reset();
+    lblTotal = HiddenKeepingRoom(Named(new QLabel(tr("Total Progress")), "lblTotal"));
+    pbBar = HiddenKeepingRoom(Named(new QProgressBar, "pbBar"));
+    pbBar->reset();
+
+    auto* area = new QVBoxLayout;
+    area->addWidget(lblProgress);
+    area->addWidget(pbFile);
+    area->addWidget(lblTotal);
+    area->addWidget(pbBar);
+    return area;
+}
+
+QLayout* frmMain::BuildButtonRow()
+{
+    cmdClean = Named(new QPushButton(tr("Clean Desktop")), "cmdClean");
+    cmdClearUC = Named(new QPushButton(tr("Clean Uncompressed Folders")), "cmdClearUC");
+    cmdDelEmptyFolders = Named(new QPushButton(tr("Remove Empty Folders")), "cmdDelEmptyFolders");
+    cmdStop = Named(new QPushButton(tr("Stop")), "cmdStop");
+    connect(cmdClean, &QPushButton::clicked, this, &frmMain::cmdClean_Click);
+    connect(cmdClearUC, &QPushButton::clicked, this, &frmMain::cmdClearUC_Click);
+    connect(cmdDelEmptyFolders, &QPushButton::clicked, this, &frmMain::cmdDelEmptyFolders_Click);
+    connect(cmdStop, &QPushButton::clicked, this, &frmMain::cmdStop_Click);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(cmdClean, 3);
+    row->addWidget(cmdClearUC, 3);
+    row->addWidget(cmdDelEmptyFolders, 3);
+    row->addWidget(cmdStop, 1);  // the narrow one
+    return row;
+}
+
+void frmMain::BuildMenu()
+{
+    mnuFile = Named(menuBar()->addMenu(tr("&File")), "mnuFile");
+    mnuFileOptions = Named(mnuFile->addAction(tr("Options")), "mnuFileOptions");
+    mnuFileOptions->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    mnuFileShowLog = Named(mnuFile->addAction(tr("Show Log")), "mnuFileShowLog");
+    dash0 = Named(mnuFile->addSeparator(), "dash0");
+    mnuFileExit = Named(mnuFile->addAction(tr("E&xit")), "mnuFileExit");
+    mnuFileExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+    connect(mnuFileOptions, &QAction::triggered, this, &frmMain::mnuFileOptions_Click);
+    connect(mnuFileShowLog, &QAction::triggered, this, &frmMain::mnuFileShowLog_Click);
+    connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+}
+
+void frmMain::ReplaceCleaner()
+{
+    // The copy-progress routine reports to whatever engine the window holds:
+    // register the new one before the old one goes.
+    auto engine = std::make_unique<cTidyfold>();
+    engine->Connect(this);
+    RegisterCurrentEngine(engine.get());
+    oCleaner = std::move(engine);
+}
+
+void frmMain::SetOperationButtonsEnabled(bool enabled)
+{
+    cmdClean->setEnabled(enabled);
+    cmdClearUC->setEnabled(enabled);
+    cmdDelEmptyFolders->setEnabled(enabled);
+}
+
+template <typename Operation>
+void frmMain::RunGuarded(Operation&& operation)
+{
+    // The buttons are disabled while an operation runs; this also covers a
+    // click that was already queued when they were.
+    if (busy_)
+        return;
+    {
+        BusyScope busy(*this);
+        try {
+            operation();
+        } catch (const Error& error) {
+            if (!closeRequested_)
+                ShowBox(ErrorText(error), QString::fromLatin1(kAppTitle), QMessageBox::Warning);
+        } catch (const std::exception& error) {
+            if (!closeRequested_)
+                ShowBox(QString::fromLocal8Bit(error.what()), QString::fromLatin1(kAppTitle), QMessageBox::Warning);
+        }
+    }
+    // The user closed the window while the operation ran: now it has
+    // unwound, the window can go.
+    if (closeRequested_)
+        close();
+}
+
+void frmMain::ShowBox(const QString& text, const QString& title, int icon)
+{
+    Boxes().Show(this, text, title, static_cast<QMessageBox::Icon>(icon), QMessageBox::Ok);
+}
+
+void frmMain::cmdClean_Click()
+{
+    RunGuarded([this] {
+        ReplaceCleaner();
+        QStringList message{tr("Desktop Cleaning Complete!")};
+        oOptions->LoadOptions();
+        if (oOptions->DelUCFolders() == 1) {
+            const std::int32_t n = oCleaner->ProcessCompressed(cSpecialFolders().Desktop());
+            message << tr("%1 uncompressed folders removed").arg(n);
+        }
+        const std::int32_t m = oCleaner->Clean().value_or(0);
+        message << tr("%1 files processed.").arg(m);
+        // Failed copies and moves are not a success to keep quiet about.
+        if (const std::int32_t failed = oCleaner->FailedTransfers(); failed > 0)
+            message << tr("%1 files could not be copied or moved; see File > Show Log.").arg(failed);
+        if (closeRequested_)
+            return;
+        ShowBox(message.join(QStringLiteral("\r\n")), tr("Done!"), QMessageBox::Information);
+        lblPath->setText(tr("Scan Complete."));
+    });
+}
+
+void frmMain::cmdClearUC_Click()
+{
+    RunGuarded([this] {
+        cTidyfold engine;  // its events are not shown
+        const std::int32_t n = engine.ProcessCompressed(cSpecialFolders().Desktop());
+        ShowBox(tr("Uncompressed folders removed! (%1)").arg(n), QString::fromLatin1(kAppTitle),
+                QMessageBox::NoIcon);
+    });
+}
+
+void frmMain::cmdDelEmptyFolders_Click()
+{
+    RunGuarded([this] {
+        cTidyfold engine;
+        engine.CleanUpFolders(cSpecialFolders().Desktop());
+        ShowBox(tr("Emptiy folders cleaned up!"), tr("Done!"), QMessageBox::Information);
+    });
+}
+
+void frmMain::cmdStop_Click()
+{
+    // Stays set on this engine when no pass runs; the next Clean Desktop
+    // starts with a new one.
+    oCleaner->Cancel(kTrue);
+}
+
+void frmMain::mnuFileOptions_Click()
+{
+    // Built afresh at every opening, so it reads the settings file again.
+    frmOptions dialog(this);
+    dialog.exec();
+}
+
+void frmMain::mnuFileShowLog_Click()
+{
+    const std::string log = oCleaner->Log();
+    if (log.empty()) {
+        ShowBox(tr("The log of the last pass is empty."), QString::fromLatin1(kAppTitle), QMessageBox::Information);
+        return;
+    }
+    auto* viewer = Named(new QDialog(this), "frmLog");
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer->setWindowTitle(tr("Log"));
+    auto* text = Named(new QPlainTextEdit(PathText(log).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))),
+                       "txtLog");
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    connect(buttons, &QDialogButtonBox::rejected, viewer, &QDialog::close);
+    auto* layout = new QVBoxLayout(viewer);
+    layout->addWidget(text);
+    layout->addWidget(buttons);
+    viewer->resize(640, 360);
+    viewer->show();
+}
+
+void frmMain::mnuFileExit_Click()
+{
+    close();
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    if (busy_) {
+        // Leaving in the middle of a pass: stop it at its next check and
+        // abandon a copy under way cleanly (its temporary file goes, the
+        // Desktop file stays). The window closes once the pass has unwound.
+        closeRequested_ = true;
+        oCleaner->Cancel(kTrue);
+        oCleaner->AbandonCopy();
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void frmMain::ShowStatus(const QString& prefix, const std::string& path)
+{
+    // A repaint of the status line only; the window's layout stays as it is.
+    lblPath->setText(prefix + PathText(path));
+}
+
+void frmMain::ScanningFile(std::string sPath)
+{
+    ShowStatus(scanningPrefix_, sPath);
+}
+
+void frmMain::MovingFile(std::string sPath)
+{
+    ShowStatus(movingPrefix_, sPath);
+    pbBar->setValue(pbBar->value() + 1);
+}
+
+void frmMain::SetFileCount(std::int32_t lCount)
+{
+    lblProgress->show();
+    lblTotal->show();
+    pbFile->show();
+    pbBar->show();
+    pbBar->setMaximum(lCount);
+    pbBar->setMinimum(0);
+    pbBar->setValue(0);
+}
+
+void frmMain::CopyProgressRoutine(std::int64_t TotalFileSize, std::int64_t TotalBytesTransferred)
+{
+    if (TotalFileSize == 0)
+        return;
+    pbFile->setMaximum(100);
+    pbFile->setMinimum(0);
+    // Rounded to the nearest whole percent, a tie to the even one (the
+    // default rounding mode of nearbyint).
+    const double percent = static_cast<double>(TotalBytesTransferred) / static_cast<double>(TotalFileSize) * 100.0;
+    pbFile->setValue(static_cast<int>(std::nearbyint(std::clamp(percent, -32768.0, 32767.0))));
+}
+
+}  // namespace tidyfold::ui
