@@ -1,0 +1,27 @@
+#pragma once
+
+// Starting the crash driver in a child process with a sandbox's environment.
+
+#include <sys/types.h>
+
+#include <string>
+
+#include "tests/reliability/Sandbox.h"
+
+namespace tidyfold::reliability {
+
+// Starts the driver over the sandbox; its output goes to outputPath and
+// outputPath + ".err". Returns the child's pid.
+pid_t StartDriver(const std::string& driver, const Sandbox& box, const std::string& outputPath);
+
+struct DriverEnd {
+    bool killed = false;  // ended by SIGKILL
+    int exitCode = -1;    // when it exited on its own
+    int signal = 0;       // any other signal
+};
+
+DriverEnd WaitDriver(pid_t pid);
+// Runs the driver to its end.
+DriverEnd RunDriver(const std::string& driver, const Sandbox& box, const std::string& outputPath);
+
+}  // namespace tidyfold::reliability
