@@ -73,11 +73,14 @@ int OpenForRemoval(int parentfd, const char* name, const std::string& path, stru
     if (fd < 0)
         return -1;
     struct stat opened;
-    if (sys::Fstat(fd, &opened) != 0 || opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
-        // Swapped for something else between the check and the open.
-        int saved = errno != 0 ? errno : EBUSY;
+    int error = 0;
+    if (sys::Fstat(fd, &opened) != 0)
+        error = errno;
+    else if (opened.st_dev != st.st_dev || opened.st_ino != st.st_ino)
+        error = EBUSY;  // swapped for another folder between the check and the open
+    if (error != 0) {
         sys::Close(fd);
-        errno = saved;
+        errno = error;
         return -1;
     }
     return fd;
@@ -85,7 +88,6 @@ int OpenForRemoval(int parentfd, const char* name, const std::string& path, stru
 
 void RemoveDirectoryAt(int parentfd, const char* name, const std::string& path, dev_t device) {
     struct stat st;
-    errno = 0;
     int fd = OpenForRemoval(parentfd, name, path, st);
     if (fd < 0) {
         // Became a file or a link since the listing: unlink just that entry.
