@@ -1,4 +1,7 @@
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include "tests/fs/FsTest.h"
 
@@ -107,13 +110,15 @@ void BuildHostileTree(const TempDir& dir) {
     WriteFile(dir / "tree/odd\\name\n\xff", "o");
     Chmod(dir / "tree/readonly-folder", 0555);
     Chmod(dir / "tree/locked", 0);
+    Chmod(dir / "outside/folder", 0555);
+    Chmod(dir / "tree", 0555);
 }
 
 void ExpectOutsideIntact(const TempDir& dir) {
     EXPECT_EQ(ReadFile(dir / "outside/file"), "precious");
     EXPECT_EQ(ModeOf(dir / "outside/file"), 0444u);
     EXPECT_EQ(ReadFile(dir / "outside/folder/inner"), "precious too");
-    EXPECT_EQ(ModeOf(dir / "outside/folder"), 0755u);
+    EXPECT_EQ(ModeOf(dir / "outside/folder"), 0555u);
 }
 
 TEST_F(DeleteFolder, forced_removes_everything_inside_without_following_links) {
@@ -148,6 +153,42 @@ TEST_F(DeleteFolder, forced_stops_at_what_the_user_may_not_remove) {
               }),
               0);
     EXPECT_EQ(ReadFile(dir / "tree/rootsub/kept"), "k");
+}
+
+// In a child with a mount namespace of its own, so that nothing stays mounted
+// whatever happens. Returns the child's status, 77 when mounting is not allowed.
+int WithTmpfsMounted(const std::string& at, const std::function<bool()>& body) {
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", at.c_str(), "tmpfs", 0, nullptr) != 0)
+            _exit(77);
+        bool held = false;
+        try {
+            held = body();
+        } catch (...) {
+        }
+        _exit(held ? 0 : 1);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
+TEST_F(DeleteFolder, forced_never_empties_another_mounted_file_system) {
+    WriteFile(dir / "tree/a", "a");
+    MakeDirs(dir / "tree/mnt");
+    int status = WithTmpfsMounted(dir / "tree/mnt", [&] {
+        WriteFile(dir / "tree/mnt/on-another-disk", "precious");
+        int error = ThrownErrno([&] { fs::Folder::Get(dir / "tree").Delete(Force::Yes); });
+        return error == EBUSY && ReadFile(dir / "tree/mnt/on-another-disk") == "precious";
+    });
+    if (status == 77)
+        GTEST_SKIP() << "mounting is not allowed here";
+    EXPECT_EQ(status, 0);
 }
 
 TEST_F(DeleteFolder, a_folder_swapped_for_a_link_is_not_emptied) {
