@@ -1,0 +1,244 @@
+// Fault injection: every kind of system call of the file layer fails in turn,
+// at each of its uses in a pass (sampled when there are many) and with each
+// of ENOSPC, EIO, EACCES, EXDEV, ENOENT and EROFS (sampled per use), during
+// ProcessCompressed and a Clean pass that ends with CleanUpFolders. Each run
+// must end through a failure channel (an error, or log lines with the pass
+// going on), lose nothing, keep its log truthful, and leave a tree that an
+// undisturbed second pass finishes.
+//
+// TIDYFOLD_FAULT_POSITIONS caps the uses tried per call (30 by default, 12
+// in the sanitizer build); TIDYFOLD_FAULT_ERRNOS is how many of the six
+// errnos each use gets (3 by default, rotating so every errno meets every
+// call; 6 tries them all).
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+
+#include "fs/Fault.h"
+#include "tests/reliability/PassCheck.h"
+#include "tests/reliability/Sandbox.h"
+#include "tests/reliability/Snapshot.h"
+#include "tests/support/TempDir.h"
+
+namespace tidyfold::reliability {
+namespace {
+
+using fs::fault::Call;
+
+constexpr int kErrnos[] = {ENOSPC, EIO, EACCES, EXDEV, ENOENT, EROFS};
+
+#ifdef TIDYFOLD_SANITIZED
+constexpr int kDefaultPositions = 12;
+#else
+constexpr int kDefaultPositions = 30;
+#endif
+
+int EnvInt(const char* name, int fallback) {
+    const char* text = std::getenv(name);
+    return text != nullptr && std::atoi(text) > 0 ? std::atoi(text) : fallback;
+}
+
+bool Usable(const std::string& folder) { return access(folder.c_str(), W_OK) == 0; }
+std::string Tmpfs() { return Usable("/dev/shm") ? "/dev/shm" : "/tmp"; }
+
+std::string Bytes(std::size_t size, unsigned seed) {
+    std::string data(size, '\0');
+    unsigned value = seed;
+    for (char& c : data) {
+        value = value * 1103515245u + 12345u;
+        c = static_cast<char>(value >> 16);
+    }
+    return data;
+}
+
+// A small Desktop with something for every step: top-level and nested files,
+// a hidden file, a link, an archive beside its unpacked folder, a file large
+// enough to take several chunks, an empty folder, odd names. No empty file
+// and nothing read-only: an undisturbed pass ends normally in every mode.
+void BuildFaultTree(const Sandbox& box) {
+    const std::string d = box.Desktop();
+    test::WriteFile(d + "/top1.txt", Bytes(1000, 1));
+    test::WriteFile(d + "/top two.doc", Bytes(5000, 2));
+    test::WriteFile(d + "/.hidden", Bytes(300, 3));
+    test::WriteFile(d + "/Photos.zip", Bytes(200, 4));
+    test::WriteFile(d + "/Photos/a.jpg", Bytes(100, 5));
+    test::WriteFile(d + "/Photos/inner/b.jpg", Bytes(100, 6));
+    test::WriteFile(d + "/sub/a.txt", Bytes(64 * 1024, 7));
+    test::WriteFile(d + "/sub/deeper/big.bin", Bytes(1536 * 1024 + 77, 8));
+    test::WriteFile(d + "/sub/back\\slash \xff.txt", Bytes(10, 9));
+    test::WriteFile(d + "/sub2/only/x.txt", Bytes(1, 10));
+    test::MakeDirs(d + "/empty/inner");
+    if (symlink("top1.txt", (d + "/link").c_str()) != 0)
+        throw std::runtime_error("symlink");
+    box.WriteArchiveList("zip,rar,");
+}
+
+bool InArchiveFolder(const std::string& rel) { return rel.rfind("Photos/", 0) == 0; }
+
+struct PassSetup {
+    const char* label;
+    int mode;
+    std::string base;
+    std::string offloadBase;
+};
+
+// The errnos tried at the index-th sampled use of call.
+std::vector<int> ErrnosFor(int call, int index, int last, int perUse) {
+    std::vector<int> chosen;
+    if (perUse >= 6 || index == 0 || index == last) {
+        chosen.assign(std::begin(kErrnos), std::end(kErrnos));
+        return chosen;
+    }
+    for (int k = 0; k < perUse; ++k)
+        chosen.push_back(kErrnos[(call + index * perUse + k) % 6]);
+    return chosen;
+}
+
+std::vector<long> Positions(long uses, int cap) {
+    std::vector<long> positions;
+    if (uses <= cap) {
+        for (long n = 1; n <= uses; ++n)
+            positions.push_back(n);
+        return positions;
+    }
+    std::set<long> spread;
+    for (int i = 0; i < cap; ++i)
+        spread.insert(1 + (uses - 1) * i / (cap - 1));
+    return {spread.begin(), spread.end()};
+}
+
+class FaultInjection : public ::testing::Test {
+protected:
+    void TearDown() override { fs::fault::Reset(); }
+
+    Judgement JudgementFor(int mode, bool enoent) {
+        Judgement judgement;
+        judgement.originals = &originals_;
+        judgement.mode = mode;
+        judgement.mayVanish = [mode](const std::string& rel) { return mode == 2 || InArchiveFolder(rel); };
+        judgement.silentLeftoversAllowed = enoent;
+        return judgement;
+    }
+
+    // Uses of every call in an undisturbed pass.
+    std::map<Call, long> CleanRun(const PassSetup& setup) {
+        Sandbox box(setup.base, setup.offloadBase);
+        BuildFaultTree(box);
+        box.WriteSettings(setup.mode);
+        box.Activate();
+        originals_ = DataEntries(Scan(box.Desktop()));
+        fs::fault::Reset();
+        PassOutcome outcome = RunPass(box);
+        std::map<Call, long> uses;
+        for (int c = 0; c < static_cast<int>(Call::Count_); ++c)
+            uses[static_cast<Call>(c)] = fs::fault::Uses(static_cast<Call>(c));
+        fs::fault::Reset();
+        std::vector<std::string> problems = JudgeFinished(box, outcome, JudgementFor(setup.mode, false));
+        EXPECT_TRUE(problems.empty()) << setup.label << ", no fault:\n" << Report(problems);
+        return uses;
+    }
+
+    // One run with one fault, the checks, a second pass and its checks.
+    void FaultRun(const PassSetup& setup, Call call, long nth, int errnum) {
+        Sandbox box(setup.base, setup.offloadBase);
+        BuildFaultTree(box);
+        box.WriteSettings(setup.mode);
+        box.Activate();
+        fs::fault::Reset();
+        fs::fault::Inject(call, errnum, static_cast<int>(nth));
+        PassOutcome outcome = RunPass(box);
+        const bool fired = fs::fault::Uses(call) >= nth;
+        fs::fault::Reset();
+
+        const std::string where = std::string(setup.label) + ", " + std::string(fs::fault::Name(call)) + " use " +
+                                  std::to_string(nth) + " fails with " + strerrorname_np(errnum);
+        std::vector<std::string> problems = JudgePass(box, outcome, JudgementFor(setup.mode, errnum == ENOENT));
+        // Data calls of a copy have no harmless failure: one that fired must
+        // show, as an error or a failure line. Two exceptions: EXDEV of
+        // copy_file_range only means "copy it another way", and ENOENT, which
+        // these calls never really give, reads as "the file has gone".
+        const bool dataCall = errnum != ENOENT &&
+                              (call == Call::Read || call == Call::Write || call == Call::Fsync ||
+                               (call == Call::CopyFileRange && errnum != EXDEV));
+        const bool visible = outcome.threw || outcome.log.find("FAILED.") != std::string::npos ||
+                             outcome.log.find("Could not") != std::string::npos;
+        if (fired && dataCall && !visible)
+            problems.push_back("the failure vanished: the pass reported nothing");
+        ++runs_;
+        fired_ += fired ? 1 : 0;
+        threw_ += outcome.threw ? 1 : 0;
+        logged_ += (!outcome.threw && visible) ? 1 : 0;
+        if (!problems.empty()) {
+            ++failures_;
+            ADD_FAILURE() << where << (outcome.threw ? " (ended with " + outcome.what + ")" : "") << ":\n"
+                          << Report(problems) << "log:\n" << outcome.log;
+            return;
+        }
+        PassOutcome second = RunPass(box);
+        problems = JudgeFinished(box, second, JudgementFor(setup.mode, false));
+        if (!problems.empty() && ++failures_ > 0)
+            ADD_FAILURE() << where << ", then an undisturbed pass:\n" << Report(problems) << "log:\n" << second.log;
+    }
+
+    void Run(const PassSetup& setup) {
+        const int cap = EnvInt("TIDYFOLD_FAULT_POSITIONS", kDefaultPositions);
+        const int perUse = EnvInt("TIDYFOLD_FAULT_ERRNOS", 3);
+        std::map<Call, long> uses = CleanRun(setup);
+        ASSERT_FALSE(HasFailure());
+        int sites = 0;
+        for (const auto& [call, count] : uses) {
+            std::vector<long> positions = Positions(count, cap);
+            sites += static_cast<int>(positions.size());
+            for (std::size_t i = 0; i < positions.size(); ++i) {
+                for (int errnum : ErrnosFor(static_cast<int>(call), static_cast<int>(i),
+                                            static_cast<int>(positions.size()) - 1, perUse)) {
+                    FaultRun(setup, call, positions[i], errnum);
+                    if (failures_ >= 10)
+                        GTEST_FAIL() << "stopping after 10 failed runs";
+                }
+            }
+        }
+        std::printf("%s: %d call sites (%zu kinds of call used), %d runs: %d faults fired, %d ended with an "
+                    "error, %d went on with log lines\n",
+                    setup.label, sites, static_cast<std::size_t>(std::count_if(uses.begin(), uses.end(),
+                        [](const auto& u) { return u.second > 0; })),
+                    runs_, fired_, threw_, logged_);
+        RecordProperty("runs", runs_);
+    }
+
+    Snapshot originals_;
+    int runs_ = 0, fired_ = 0, threw_ = 0, logged_ = 0, failures_ = 0;
+};
+
+TEST_F(FaultInjection, CopyThenDelete) { Run({"copy then delete", 0, Tmpfs(), ""}); }
+
+// The Desktop on ext4 and the offload folder on tmpfs: copy_file_range
+// refuses, so the copy goes through read and write.
+TEST_F(FaultInjection, CopyThenDeleteAcrossFileSystems) {
+    if (!Usable("/dev/shm"))
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    Run({"copy then delete across file systems", 0, "/tmp", "/dev/shm"});
+}
+
+TEST_F(FaultInjection, Move) { Run({"move", 1, Tmpfs(), ""}); }
+
+TEST_F(FaultInjection, MoveAcrossFileSystems) {
+    if (!Usable("/dev/shm"))
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    Run({"move across file systems", 1, "/tmp", "/dev/shm"});
+}
+
+TEST_F(FaultInjection, Delete) { Run({"delete", 2, Tmpfs(), ""}); }
+
+}  // namespace
+}  // namespace tidyfold::reliability
