@@ -1,0 +1,408 @@
+// The main window driven through its real widgets, on a throw-away Desktop.
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "GuiTestSupport.h"
+#include "engine/Yield.h"
+#include "shell/CopyProgress.h"
+#include "ui/ElidedLabel.h"
+#include "ui/frmMain.h"
+
+using tidyfold::test::Exists;
+using tidyfold::test::GuiSandbox;
+using tidyfold::test::ReadFile;
+using tidyfold::test::ScriptedBoxes;
+using tidyfold::test::WriteFile;
+using tidyfold::ui::ElidedLabel;
+using tidyfold::ui::frmMain;
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<GuiSandbox> sandbox;
+    std::unique_ptr<ScriptedBoxes> boxes;
+
+    template <typename W>
+    static W* Get(QWidget& window, const char* name)
+    {
+        W* widget = window.findChild<W*>(QString::fromLatin1(name));
+        if (widget == nullptr)
+            qFatal("no widget %s", name);
+        return widget;
+    }
+
+    static QPushButton* Button(frmMain& window, const char* name) { return Get<QPushButton>(window, name); }
+
+    static QString StatusLine(frmMain& window) { return Get<ElidedLabel>(window, "lblPath")->text(); }
+
+    // Files on the Desktop that are old by a time limit of 0 days: their last
+    // use must lie in an earlier second than the pass's "now".
+    void MakeOldDesktop()
+    {
+        WriteFile(sandbox->Desktop() + "/a.txt", "alpha");
+        WriteFile(sandbox->Desktop() + "/sub/b.txt", "beta");
+        tidyfold::test::MakeDirs(sandbox->Desktop() + "/sub/empty");
+        WriteFile(sandbox->Desktop() + "/pack.zip", "zip");
+        WriteFile(sandbox->Desktop() + "/pack/inner.txt", "unpacked");
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    }
+
+    static void ShowWindow(frmMain& window)
+    {
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+    }
+
+private slots:
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+
+    void init()
+    {
+        sandbox = std::make_unique<GuiSandbox>();
+        boxes = std::make_unique<ScriptedBoxes>();
+    }
+
+    void cleanup()
+    {
+        tidyfold::SetYieldHook({});
+        boxes.reset();
+        sandbox.reset();
+    }
+
+    void first_show_captions_and_idle_state()
+    {
+        frmMain window;
+        ShowWindow(window);
+        QCOMPARE(window.windowTitle(), QString("Tidyfold - Beta"));
+        QVERIFY(!window.windowIcon().isNull());
+        QCOMPARE(window.minimumSize(), window.maximumSize());  // fixed size
+        auto* banner = Get<QLabel>(window, "Picture1");
+        QCOMPARE(banner->pixmap().size(), QSize(300, 169));
+        QCOMPARE(Get<QLabel>(window, "Label2")->text(), QString("Tidyfold"));
+        QCOMPARE(Get<QLabel>(window, "Label2")->parent(), banner);
+        QCOMPARE(Get<QLabel>(window, "lblVersion")->text(), QString("v%1.%2.%3")
+                                                                .arg(TIDYFOLD_VERSION_MAJOR)
+                                                                .arg(TIDYFOLD_VERSION_MINOR)
+                                                                .arg(TIDYFOLD_VERSION_PATCH));
+        QCOMPARE(Get<QLabel>(window, "lblProgress")->text(), QString("Current File Progress"));
+        QCOMPARE(Get<QLabel>(window, "lblTotal")->text(), QString("Total Progress"));
+        for (const char* hidden : {"lblProgress", "pbFile", "lblTotal", "pbBar"})
+            QVERIFY2(!Get<QWidget>(window, hidden)->isVisible(), hidden);
+        QCOMPARE(Button(window, "cmdClean")->text(), QString("Clean Desktop"));
+        QCOMPARE(Button(window, "cmdClearUC")->text(), QString("Clean Uncompressed Folders"));
+        QCOMPARE(Button(window, "cmdDelEmptyFolders")->text(), QString("Remove Empty Folders"));
+        QCOMPARE(Button(window, "cmdStop")->text(), QString("Stop"));
+        QVERIFY(Button(window, "cmdStop")->width() < Button(window, "cmdClean")->width());
+        for (const char* button : {"cmdClean", "cmdClearUC", "cmdDelEmptyFolders", "cmdStop"})
+            QVERIFY2(Button(window, button)->isEnabled(), button);
+        QCOMPARE(StatusLine(window), QString("Idle."));
+
+        QCOMPARE(Get<QMenu>(window, "mnuFile")->title(), QString("&File"));
+        auto* options = window.findChild<QAction*>("mnuFileOptions");
+        auto* exit = window.findChild<QAction*>("mnuFileExit");
+        QVERIFY(options && exit && window.findChild<QAction*>("dash0")->isSeparator());
+        QCOMPARE(options->text(), QString("Options"));
+        QCOMPARE(options->shortcut(), QKeySequence("Ctrl+O"));
+        QCOMPARE(exit->text(), QString("E&xit"));
+        QCOMPARE(exit->shortcut(), QKeySequence("Ctrl+X"));
+        QCOMPARE(window.findChild<QAction*>("mnuFileShowLog")->text(), QString("Show Log"));
+    }
+
+    void copy_progress_rounds_half_to_even_and_ignores_empty_files()
+    {
+        frmMain window;
+        auto* bar = Get<QProgressBar>(window, "pbFile");
+        QCOMPARE(tidyfold::CurrentEngine(), window.Cleaner());
+        window.Cleaner()->UpdateCopyStatusProgressBar(200, 3);
+        QCOMPARE(bar->value(), 2);  // 1.5 -> 2
+        window.Cleaner()->UpdateCopyStatusProgressBar(200, 1);
+        QCOMPARE(bar->value(), 0);  // 0.5 -> 0
+        window.Cleaner()->UpdateCopyStatusProgressBar(200, 5);
+        QCOMPARE(bar->value(), 2);  // 2.5 -> 2
+        window.Cleaner()->UpdateCopyStatusProgressBar(200, 7);
+        QCOMPARE(bar->value(), 4);  // 3.5 -> 4
+        window.Cleaner()->UpdateCopyStatusProgressBar(0, 5);
+        QCOMPARE(bar->value(), 4);  // nothing to divide by: unchanged
+        // The system's progress routine reaches the window's current engine.
+        tidyfold::CopyProgressCallback(3, 2, 0, 0, 0, 0, 0, 0, nullptr);
+        QCOMPARE(bar->value(), 67);
+        QCOMPARE(bar->minimum(), 0);
+        QCOMPARE(bar->maximum(), 100);
+    }
+
+    void clean_desktop_offloads_old_files_and_reports()
+    {
+        sandbox->WriteSettings(/*copyAction=*/0, /*delUCFolders=*/1);
+        MakeOldDesktop();
+        frmMain window;
+        ShowWindow(window);
+        bool operationButtonsDisabled = false;
+        bool stopEnabled = false;
+        QString statusDuringBox;
+        boxes->whileShown = [&](const ScriptedBoxes::Shown&) {
+            operationButtonsDisabled = !Button(window, "cmdClean")->isEnabled() &&
+                                       !Button(window, "cmdClearUC")->isEnabled() &&
+                                       !Button(window, "cmdDelEmptyFolders")->isEnabled();
+            stopEnabled = Button(window, "cmdStop")->isEnabled();
+            statusDuringBox = StatusLine(window);
+        };
+        QTest::mouseClick(Button(window, "cmdClean"), Qt::LeftButton);
+
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(boxes->shown[0].text, QString("Desktop Cleaning Complete!\r\n1 uncompressed folders removed\r\n"
+                                               "3 files processed."));
+        QCOMPARE(boxes->shown[0].title, QString("Done!"));
+        QCOMPARE(boxes->shown[0].icon, QMessageBox::Information);
+        QVERIFY(operationButtonsDisabled);
+        QVERIFY(stopEnabled);
+        QVERIFY2(statusDuringBox.startsWith("Moving: " + QString::fromStdString(sandbox->Desktop())),
+                 qPrintable(statusDuringBox));
+
+        QCOMPARE(StatusLine(window), QString("Scan Complete."));
+        QVERIFY(Button(window, "cmdClean")->isEnabled());
+        for (const char* shown : {"lblProgress", "pbFile", "lblTotal", "pbBar"})
+            QVERIFY2(Get<QWidget>(window, shown)->isVisible(), shown);
+        QCOMPARE(Get<QProgressBar>(window, "pbBar")->maximum(), 3);
+        QCOMPARE(Get<QProgressBar>(window, "pbBar")->value(), 3);
+        QCOMPARE(Get<QProgressBar>(window, "pbFile")->value(), 100);
+
+        QCOMPARE(ReadFile(sandbox->Trash() + "/a.txt"), std::string("alpha"));
+        QCOMPARE(ReadFile(sandbox->Trash() + "/sub/b.txt"), std::string("beta"));
+        QCOMPARE(ReadFile(sandbox->Trash() + "/pack.zip"), std::string("zip"));
+        for (const char* gone : {"/a.txt", "/pack.zip", "/pack", "/sub"})
+            QVERIFY2(!Exists(sandbox->Desktop() + gone), gone);
+    }
+
+    void nothing_old_gives_two_lines_and_keeps_the_progress_area_hidden()
+    {
+        sandbox->WriteSettings(/*copyAction=*/0, /*delUCFolders=*/2, /*timeLimit=*/"7");
+        WriteFile(sandbox->Desktop() + "/new.txt", "fresh");
+        frmMain window;
+        ShowWindow(window);
+        Button(window, "cmdClean")->click();
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(boxes->shown[0].text, QString("Desktop Cleaning Complete!\r\n0 files processed."));
+        QVERIFY(!Get<QWidget>(window, "pbBar")->isVisible());
+        QVERIFY(Exists(sandbox->Desktop() + "/new.txt"));
+    }
+
+    void stop_during_a_pass_leaves_the_files()
+    {
+        sandbox->WriteSettings(0, 0);
+        MakeOldDesktop();
+        frmMain window;
+        ShowWindow(window);
+        int yields = 0;
+        tidyfold::SetYieldHook([&] {
+            if (++yields == 1)
+                QTest::mouseClick(Button(window, "cmdStop"), Qt::LeftButton);
+        });
+        Button(window, "cmdClean")->click();
+        QVERIFY(yields >= 1);
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(boxes->shown[0].text, QString("Desktop Cleaning Complete!\r\n0 files processed."));
+        for (const char* kept : {"/a.txt", "/sub/b.txt", "/pack.zip", "/pack/inner.txt"})
+            QVERIFY2(Exists(sandbox->Desktop() + kept), kept);
+        QVERIFY(!Exists(sandbox->Trash() + "/a.txt"));
+    }
+
+    void a_stop_while_idle_does_not_cancel_the_next_pass()
+    {
+        sandbox->WriteSettings(2, 0);  // delete mode
+        MakeOldDesktop();
+        frmMain window;
+        Button(window, "cmdStop")->click();
+        Button(window, "cmdClean")->click();
+        QCOMPARE(boxes->shown.size(), 1);
+        // Without the uncompressed-folder step the unpacked file counts too.
+        QVERIFY2(boxes->shown[0].text.endsWith("\r\n4 files processed."), qPrintable(boxes->shown[0].text));
+        QVERIFY(!Exists(sandbox->Desktop() + "/a.txt"));
+    }
+
+    void no_second_operation_inside_a_pass()
+    {
+        sandbox->WriteSettings(0, 0);
+        MakeOldDesktop();
+        frmMain window;
+        ShowWindow(window);
+        tidyfold::cTidyfold* engineOfPass = nullptr;
+        int nested = 0;
+        tidyfold::SetYieldHook([&] {
+            if (engineOfPass != nullptr)
+                return;
+            engineOfPass = window.Cleaner();
+            // Queued clicks, as a person hammering the buttons would make.
+            for (const char* name : {"cmdClean", "cmdClearUC", "cmdDelEmptyFolders"}) {
+                QTest::mouseClick(Button(window, name), Qt::LeftButton);
+                nested += Button(window, name)->isEnabled() ? 1 : 0;
+            }
+        });
+        Button(window, "cmdClean")->click();
+        QCOMPARE(nested, 0);
+        QCOMPARE(window.Cleaner(), engineOfPass);
+        QCOMPARE(boxes->shown.size(), 1);
+        QVERIFY2(boxes->shown[0].text.endsWith("\r\n4 files processed."), qPrintable(boxes->shown[0].text));
+    }
+
+    void exit_during_a_pass_stops_it_and_then_closes()
+    {
+        sandbox->WriteSettings(0, 0);
+        MakeOldDesktop();
+        frmMain window;
+        ShowWindow(window);
+        bool exited = false;
+        tidyfold::SetYieldHook([&] {
+            if (!exited) {
+                exited = true;
+                window.findChild<QAction*>("mnuFileExit")->trigger();
+                // Still there until the pass has unwound.
+                QVERIFY(window.isVisible());
+            }
+        });
+        Button(window, "cmdClean")->click();
+        QVERIFY(exited);
+        QVERIFY(!window.isVisible());
+        QVERIFY(!window.Busy());
+        QVERIFY(boxes->shown.isEmpty());
+        QCOMPARE(window.Cleaner()->Cancel(), tidyfold::kTrue);
+        QVERIFY(Exists(sandbox->Desktop() + "/a.txt"));
+        QVERIFY(Exists(sandbox->Desktop() + "/sub/b.txt"));
+    }
+
+    void failed_transfers_are_reported_and_the_log_can_be_read()
+    {
+        sandbox->WriteSettings(/*copyAction=*/1, 0);
+        WriteFile(sandbox->Desktop() + "/a.txt", "new");
+        WriteFile(sandbox->Trash() + "/a.txt", "already there");  // a move never replaces
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        frmMain window;
+        ShowWindow(window);
+
+        window.findChild<QAction*>("mnuFileShowLog")->trigger();
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(boxes->shown[0].text, QString("The log of the last pass is empty."));
+
+        Button(window, "cmdClean")->click();
+        QCOMPARE(boxes->shown.size(), 2);
+        QCOMPARE(boxes->shown[1].text, QString("Desktop Cleaning Complete!\r\n1 files processed.\r\n"
+                                               "1 files could not be copied or moved; see File > Show Log."));
+        QCOMPARE(ReadFile(sandbox->Desktop() + "/a.txt"), std::string("new"));
+        QCOMPARE(ReadFile(sandbox->Trash() + "/a.txt"), std::string("already there"));
+
+        window.findChild<QAction*>("mnuFileShowLog")->trigger();
+        auto* log = window.findChild<QDialog*>("frmLog");
+        QVERIFY(log != nullptr && log->isVisible());
+        const QString text = log->findChild<QPlainTextEdit*>("txtLog")->toPlainText();
+        QCOMPARE(text, "Move of " + QString::fromStdString(sandbox->Desktop()) + "/a.txt FAILED.\n");
+        QVERIFY(log->findChild<QPlainTextEdit*>("txtLog")->isReadOnly());
+    }
+
+    void errors_are_shown_and_the_window_stays_usable_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("removeDesktop");
+        QTest::addColumn<std::string>("settings");
+        QTest::addColumn<QString>("message");
+        const std::string good = "[TYFL]\nTimelimit=0\nCopyAction=0\nTrashPath=/tmp\nDelUCFolders=1\n";
+        const QString missing = "Error 2: No such file or directory";
+        QTest::newRow("clean, no Desktop") << "cmdClean" << true << good << missing;
+        QTest::newRow("uncompressed, no Desktop") << "cmdClearUC" << true << good << missing;
+        QTest::newRow("empty folders, no Desktop") << "cmdDelEmptyFolders" << true << good << missing;
+        QTest::newRow("clean, bad settings") << "cmdClean" << false << std::string("[TYFL]\nCopyAction=abc\n")
+                                             << "Error 13: Type mismatch";
+    }
+
+    void errors_are_shown_and_the_window_stays_usable()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, removeDesktop);
+        QFETCH(std::string, settings);
+        QFETCH(QString, message);
+        WriteFile(sandbox->SettingsFile(), settings);
+        if (removeDesktop)
+            QVERIFY(QDir(QString::fromStdString(sandbox->Desktop())).removeRecursively());
+        frmMain window;
+        ShowWindow(window);
+        Button(window, qPrintable(button))->click();
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(boxes->shown[0].text, message);
+        QCOMPARE(boxes->shown[0].title, QString("TYFL"));
+        QCOMPARE(boxes->shown[0].icon, QMessageBox::Warning);
+        QVERIFY(StatusLine(window) != QString("Scan Complete."));
+        for (const char* name : {"cmdClean", "cmdClearUC", "cmdDelEmptyFolders", "cmdStop"})
+            QVERIFY2(Button(window, name)->isEnabled(), name);
+        QVERIFY(!window.Busy());
+    }
+
+    void clean_uncompressed_folders_ignores_the_option()
+    {
+        sandbox->WriteSettings(0, /*delUCFolders=*/0);
+        WriteFile(sandbox->Desktop() + "/pack.zip", "zip");
+        WriteFile(sandbox->Desktop() + "/pack/inner.txt", "x");
+        WriteFile(sandbox->Desktop() + "/other/keep.txt", "y");
+        frmMain window;
+        Button(window, "cmdClearUC")->click();
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(boxes->shown[0].text, QString("Uncompressed folders removed! (1)"));
+        QCOMPARE(boxes->shown[0].title, QString("TYFL"));
+        QCOMPARE(boxes->shown[0].icon, QMessageBox::NoIcon);
+        QVERIFY(!Exists(sandbox->Desktop() + "/pack"));
+        QVERIFY(Exists(sandbox->Desktop() + "/pack.zip"));
+        QVERIFY(Exists(sandbox->Desktop() + "/other/keep.txt"));
+        QCOMPARE(StatusLine(window), QString("Idle."));
+    }
+
+    void remove_empty_folders()
+    {
+        tidyfold::test::MakeDirs(sandbox->Desktop() + "/e1/e2");
+        WriteFile(sandbox->Desktop() + "/full/x.txt", "x");
+        frmMain window;
+        Button(window, "cmdDelEmptyFolders")->click();
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(boxes->shown[0].text, QString("Emptiy folders cleaned up!"));
+        QCOMPARE(boxes->shown[0].title, QString("Done!"));
+        QCOMPARE(boxes->shown[0].icon, QMessageBox::Information);
+        QVERIFY(!Exists(sandbox->Desktop() + "/e1"));
+        QVERIFY(Exists(sandbox->Desktop() + "/full/x.txt"));
+        QCOMPARE(StatusLine(window), QString("Idle."));
+    }
+
+    void options_open_modally_from_the_menu_and_ctrl_o()
+    {
+        frmMain window;
+        ShowWindow(window);
+        QStringList opened;
+        auto closeTheDialog = [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            opened << (modal ? modal->objectName() : QString("none"));
+            if (modal)
+                modal->close();
+        };
+        QTimer::singleShot(0, this, closeTheDialog);
+        window.findChild<QAction*>("mnuFileOptions")->trigger();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTimer::singleShot(0, this, closeTheDialog);
+        QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(opened, QStringList({"frmOptions", "frmOptions"}));
+        QVERIFY(boxes->shown.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "TestMainWindow.moc"

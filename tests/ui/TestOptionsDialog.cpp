@@ -1,0 +1,426 @@
+// The Options dialog driven through its real widgets, found by object name.
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <cerrno>
+#include <memory>
+
+#include "GuiTestSupport.h"
+#include "fs/Fault.h"
+#include "shell/BrowseForFolder.h"
+#include "ui/ElidedLabel.h"
+#include "ui/frmOptions.h"
+
+using tidyfold::test::GuiSandbox;
+using tidyfold::test::ScriptedBoxes;
+using tidyfold::ui::ElidedLabel;
+using tidyfold::ui::frmOptions;
+
+class TestOptionsDialog : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<GuiSandbox> sandbox;
+    std::unique_ptr<ScriptedBoxes> boxes;
+
+    template <typename W>
+    static W* Get(QWidget& dialog, const char* name)
+    {
+        W* widget = dialog.findChild<W*>(QString::fromLatin1(name));
+        if (widget == nullptr)
+            qFatal("no widget %s", name);
+        return widget;
+    }
+
+    // Shows the dialog as a user would see it, so focus moves for real.
+    static void ShowActive(frmOptions& dialog)
+    {
+        dialog.show();
+        dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    }
+
+    // Types text into the time-limit box, then moves the focus away.
+    static void EnterTimeLimit(frmOptions& dialog, const QString& text)
+    {
+        auto* box = Get<QLineEdit>(dialog, "txtTimeLimit");
+        box->setFocus(Qt::TabFocusReason);
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Delete);
+        QTest::keyClicks(box, text);
+        Get<QCheckBox>(dialog, "chkDelUCFolders")->setFocus(Qt::TabFocusReason);
+    }
+
+    // The controls of a page take clicks only while its tab is selected.
+    static void SelectFileOperations(frmOptions& dialog)
+    {
+        Get<QTabWidget>(dialog, "tbsOptions")->setCurrentIndex(1);
+    }
+
+private slots:
+    void init()
+    {
+        QLocale::setDefault(QLocale::c());
+        sandbox = std::make_unique<GuiSandbox>();
+        boxes = std::make_unique<ScriptedBoxes>();
+    }
+
+    void cleanup()
+    {
+        tidyfold::fs::fault::Reset();
+        tidyfold::SetFolderDialogForTesting({});
+        boxes.reset();
+        sandbox.reset();
+    }
+
+    void captions_are_the_programs_own_words()
+    {
+        frmOptions dialog;
+        QCOMPARE(dialog.windowTitle(), QString("Options"));
+        auto* tabs = Get<QTabWidget>(dialog, "tbsOptions");
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->tabText(0), QString("General"));
+        QCOMPARE(tabs->tabText(1), QString("File Operations"));
+        QCOMPARE(tabs->tabToolTip(0), QString("General Tidyfold Options"));
+        QCOMPARE(tabs->tabToolTip(1), QString("Set options on how to handle file operations"));
+        QCOMPARE(tabs->widget(0)->objectName(), QString("picOptions_0"));
+        QCOMPARE(tabs->widget(1)->objectName(), QString("picOptions_1"));
+        QCOMPARE(Get<QLabel>(dialog, "Label5")->text(), QString("Please make sure you have read the license agreeement!"));
+        QCOMPARE(Get<QLabel>(dialog, "Label4_0")->text(), QString("Clean files if they are more than "));
+        QCOMPARE(Get<QLabel>(dialog, "Label4_1")->text(), QString("days old."));
+        QCOMPARE(Get<QCheckBox>(dialog, "chkDelUCFolders")->text(),
+                 QString("Delete Uncompressed folders when compressed file present."));
+        QCOMPARE(Get<QLabel>(dialog, "Label1_0")->text(),
+                 QString("When Cleaning the desktop, how do you want to handle old files?"));
+        QVERIFY(Get<QLabel>(dialog, "Label1_0")->font().bold());
+        QCOMPARE(Get<QRadioButton>(dialog, "optCopyorMove_0")->text(),
+                 QString("Copy the file to the new location, then delete the desktop copy."));
+        QCOMPARE(Get<QRadioButton>(dialog, "optCopyorMove_1")->text(), QString("Move the file to a new location."));
+        QCOMPARE(Get<QRadioButton>(dialog, "optCopyorMove_2")->text(), QString("Delete the file"));
+        QCOMPARE(Get<QLabel>(dialog, "Label1_1")->text(), QString("Where do I store the files moved from the desktop?"));
+        QCOMPARE(Get<QPushButton>(dialog, "cmdBrowse")->text(), QString("Choose Directory"));
+        QCOMPARE(Get<QCheckBox>(dialog, "chkDelNullFiles")->text(), QString("Delete Null Files"));
+        QCOMPARE(Get<QCheckBox>(dialog, "chkDelNullFiles")->toolTip(), QString("Deletes files that have a 0 byte filesize"));
+        QCOMPARE(Get<QPushButton>(dialog, "cmdOK")->text(), QString("OK"));
+        QCOMPARE(Get<QPushButton>(dialog, "cmdCancel")->text(), QString("Cancel"));
+        QCOMPARE(Get<QPushButton>(dialog, "cmdApply")->text(), QString("Apply"));
+        QCOMPARE(dialog.minimumSize(), dialog.maximumSize());  // fixed size
+        QVERIFY(boxes->shown.isEmpty());
+    }
+
+    void load_fills_the_controls_from_the_file()
+    {
+        tidyfold::test::WriteFile(sandbox->SettingsFile(),
+                                  "[TYFL]\nTimelimit=2.5\nCopyAction=2\nTrashPath=/srv/offload\n"
+                                  "DelUCFolders=2\nDelNullFiles=0\n");
+        frmOptions dialog;
+        QCOMPARE(Get<ElidedLabel>(dialog, "lblTrashPath")->text(), QString("/srv/offload"));
+        QCOMPARE(Get<QLineEdit>(dialog, "txtTimeLimit")->text(), QString("2.5"));
+        QVERIFY(Get<QRadioButton>(dialog, "optCopyorMove_2")->isChecked());
+        QVERIFY(!Get<QRadioButton>(dialog, "optCopyorMove_0")->isChecked());
+        QCOMPARE(Get<QCheckBox>(dialog, "chkDelUCFolders")->checkState(), Qt::PartiallyChecked);
+        QCOMPARE(Get<QCheckBox>(dialog, "chkDelNullFiles")->checkState(), Qt::Unchecked);
+        QCOMPARE(dialog.OptionEngine().DelUCFolders(), std::int16_t(2));
+
+        // A click on a hidden page's control does nothing.
+        Get<QRadioButton>(dialog, "optCopyorMove_0")->click();
+        QCOMPARE(dialog.OptionEngine().CopyAction(), std::int16_t(2));
+
+        // A click leaves the greyed state for good: ticked, then clear.
+        auto* box = Get<QCheckBox>(dialog, "chkDelUCFolders");
+        box->click();
+        QCOMPARE(dialog.OptionEngine().DelUCFolders(), std::int16_t(1));
+        box->click();
+        QCOMPARE(box->checkState(), Qt::Unchecked);
+        QCOMPARE(dialog.OptionEngine().DelUCFolders(), std::int16_t(0));
+        box->click();
+        QCOMPARE(box->checkState(), Qt::Checked);
+    }
+
+    void defaults_without_a_file_and_odd_stored_values()
+    {
+        {
+            frmOptions dialog;
+            QCOMPARE(Get<QLineEdit>(dialog, "txtTimeLimit")->text(), QString("7"));
+            QVERIFY(Get<QRadioButton>(dialog, "optCopyorMove_0")->isChecked());
+            QCOMPARE(Get<QCheckBox>(dialog, "chkDelNullFiles")->checkState(), Qt::Checked);
+        }
+        tidyfold::test::WriteFile(sandbox->SettingsFile(),
+                                  "[TYFL]\nCopyAction=7\nDelUCFolders=-1\nDelNullFiles=5\n");
+        frmOptions dialog;
+        for (const char* name : {"optCopyorMove_0", "optCopyorMove_1", "optCopyorMove_2"})
+            QVERIFY2(!Get<QRadioButton>(dialog, name)->isChecked(), name);
+        QCOMPARE(Get<QCheckBox>(dialog, "chkDelUCFolders")->checkState(), Qt::Unchecked);
+        QCOMPARE(Get<QCheckBox>(dialog, "chkDelNullFiles")->checkState(), Qt::Unchecked);
+        QVERIFY(boxes->shown.isEmpty());
+    }
+
+    void a_bad_settings_file_is_reported_and_the_dialog_still_opens()
+    {
+        // The first four keys load; the fifth does not convert.
+        tidyfold::test::WriteFile(sandbox->SettingsFile(),
+                                  "[TYFL]\nTimelimit=3\nCopyAction=1\nTrashPath=/x\nDelUCFolders=0\nDelNullFiles=yes\n");
+        frmOptions dialog;
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(boxes->shown[0].text, QString("Error 13: Type mismatch"));
+        QCOMPARE(boxes->shown[0].title, QString("TYFL"));
+        QCOMPARE(Get<QLineEdit>(dialog, "txtTimeLimit")->text(), QString("3"));
+        QVERIFY(Get<QRadioButton>(dialog, "optCopyorMove_1")->isChecked());
+        QCOMPARE(Get<ElidedLabel>(dialog, "lblTrashPath")->text(), QString("/x"));
+    }
+
+    void ctrl_tab_cycles_forward_and_nothing_else_moves()
+    {
+        frmOptions dialog;
+        ShowActive(dialog);
+        auto* tabs = Get<QTabWidget>(dialog, "tbsOptions");
+        QCOMPARE(tabs->currentIndex(), 0);
+        QVERIFY(tabs->widget(0)->isEnabled());
+        QVERIFY(!tabs->widget(1)->isEnabled());
+
+        QTest::keyClick(&dialog, Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(tabs->currentIndex(), 1);
+        QVERIFY(tabs->widget(1)->isEnabled());
+        QVERIFY(!tabs->widget(0)->isEnabled());
+        // From the last tab back to the first.
+        QTest::keyClick(&dialog, Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(tabs->currentIndex(), 0);
+
+        // Ctrl+Shift+Tab does nothing, however it arrives.
+        QTest::keyClick(&dialog, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(&dialog, Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(tabs->currentIndex(), 0);
+
+        // From a focused control the key reaches the dialog first, and moves
+        // one tab, not two.
+        auto* limit = Get<QLineEdit>(dialog, "txtTimeLimit");
+        limit->setFocus();
+        QTest::keyClick(limit, Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(tabs->currentIndex(), 1);
+        QTest::keyClick(tabs->tabBar(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(tabs->currentIndex(), 1);
+    }
+
+    void time_limit_check_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<float>("stored");
+        QTest::newRow("letters") << "abc" << false << 7.0f;
+        QTest::newRow("ten") << "10" << true << 10.0f;
+        QTest::newRow("fraction") << "2.5" << true << 2.5f;
+        QTest::newRow("zero") << "0" << true << 0.0f;
+        QTest::newRow("negative") << "-1" << false << 7.0f;
+        QTest::newRow("infinite") << "inf" << false << 7.0f;
+        QTest::newRow("beyond a single") << "1e40" << false << 7.0f;
+        QTest::newRow("empty keeps") << "" << true << 7.0f;
+    }
+
+    void time_limit_check()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, accepted);
+        QFETCH(float, stored);
+        frmOptions dialog;
+        ShowActive(dialog);
+        EnterTimeLimit(dialog, typed);
+        QCOMPARE(dialog.OptionEngine().TimeLimit(), stored);
+        auto* box = Get<QLineEdit>(dialog, "txtTimeLimit");
+        if (accepted) {
+            QVERIFY(boxes->shown.isEmpty());
+            QCOMPARE(box->text(), typed);
+        } else {
+            QCOMPARE(boxes->shown.size(), 1);
+            QCOMPARE(boxes->shown[0].text, QString("This value must be numeric!"));
+            QCOMPARE(boxes->shown[0].title, QString("RTFM"));
+            QCOMPARE(boxes->shown[0].icon, QMessageBox::Warning);
+            QCOMPARE(boxes->shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+            QCOMPARE(box->text(), QString());
+        }
+    }
+
+    void time_limit_in_the_users_notation()
+    {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        tidyfold::test::WriteFile(sandbox->SettingsFile(), "[TYFL]\nTimelimit=2.5\n");
+        frmOptions dialog;
+        QCOMPARE(Get<QLineEdit>(dialog, "txtTimeLimit")->text(), QString("2,5"));
+        ShowActive(dialog);
+        EnterTimeLimit(dialog, "3,5");
+        QCOMPARE(dialog.OptionEngine().TimeLimit(), 3.5f);
+        EnterTimeLimit(dialog, "4.25");  // the plain notation is understood too
+        QCOMPARE(dialog.OptionEngine().TimeLimit(), 4.25f);
+        QVERIFY(boxes->shown.isEmpty());
+    }
+
+    void ok_straight_from_the_time_limit_box_checks_it_first()
+    {
+        frmOptions dialog;
+        ShowActive(dialog);
+        auto* box = Get<QLineEdit>(dialog, "txtTimeLimit");
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, "abc");
+        boxes->answers = {QMessageBox::Ok, QMessageBox::No};
+        QTest::mouseClick(Get<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+        QCOMPARE(boxes->shown.size(), 2);
+        QCOMPARE(boxes->shown[0].title, QString("RTFM"));
+        QCOMPARE(boxes->shown[1].title, QString("Save Options?"));
+        QVERIFY(!dialog.isVisible());
+    }
+
+    void ok_at_once_asks_and_no_leaves_the_file_alone()
+    {
+        const std::string before = "[TYFL]\r\ntimelimit=9\r\n; a comment\r\n";
+        tidyfold::test::WriteFile(sandbox->SettingsFile(), before);
+        frmOptions dialog;
+        ShowActive(dialog);
+        boxes->answers = {QMessageBox::No};
+        QTest::mouseClick(Get<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(boxes->shown[0].text, QString("Would you like to save your changes?"));
+        QCOMPARE(boxes->shown[0].title, QString("Save Options?"));
+        QCOMPARE(boxes->shown[0].icon, QMessageBox::NoIcon);
+        QCOMPARE(boxes->shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(tidyfold::test::ReadFile(sandbox->SettingsFile()), before);
+    }
+
+    void ok_at_once_and_yes_writes_the_loaded_values()
+    {
+        frmOptions dialog;  // no file: the defaults
+        boxes->answers = {QMessageBox::Yes};
+        Get<QPushButton>(dialog, "cmdOK")->click();
+        QCOMPARE(boxes->shown.size(), 1);
+        const std::string written = tidyfold::test::ReadFile(sandbox->SettingsFile());
+        QVERIFY2(written.find("Timelimit=7") != std::string::npos, written.c_str());
+        QVERIFY2(written.find("CopyAction=0") != std::string::npos, written.c_str());
+        QVERIFY2(written.find("DelNullFiles=1") != std::string::npos, written.c_str());
+    }
+
+    void after_apply_ok_does_not_ask_and_drops_later_changes()
+    {
+        frmOptions dialog;
+        SelectFileOperations(dialog);
+        Get<QRadioButton>(dialog, "optCopyorMove_1")->click();
+        Get<QPushButton>(dialog, "cmdApply")->click();
+        QVERIFY(boxes->shown.isEmpty());
+        QVERIFY(tidyfold::test::ReadFile(sandbox->SettingsFile()).find("CopyAction=1") != std::string::npos);
+
+        Get<QRadioButton>(dialog, "optCopyorMove_2")->click();
+        QCOMPARE(dialog.OptionEngine().CopyAction(), std::int16_t(2));
+        Get<QPushButton>(dialog, "cmdOK")->click();
+        QVERIFY(boxes->shown.isEmpty());
+        QVERIFY(tidyfold::test::ReadFile(sandbox->SettingsFile()).find("CopyAction=1") != std::string::npos);
+    }
+
+    void cancel_closes_without_saving()
+    {
+        frmOptions dialog;
+        ShowActive(dialog);
+        Get<QPushButton>(dialog, "cmdCancel")->click();
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(boxes->shown.isEmpty());
+        QVERIFY(!tidyfold::test::Exists(sandbox->SettingsFile()));
+    }
+
+    void a_failed_save_is_shown_and_keeps_the_dialog_open()
+    {
+        tidyfold::test::WriteFile(sandbox->SettingsFile(), "[TYFL]\nCopyAction=1\n");
+        frmOptions dialog;
+        ShowActive(dialog);
+        SelectFileOperations(dialog);
+        Get<QRadioButton>(dialog, "optCopyorMove_2")->click();
+        tidyfold::fs::fault::Inject(tidyfold::fs::fault::Call::Rename, EACCES);
+        Get<QPushButton>(dialog, "cmdApply")->click();
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(boxes->shown[0].text, QString("Error 13: Permission denied"));
+        QCOMPARE(boxes->shown[0].title, QString("TYFL"));
+        QCOMPARE(dialog.OptionEngine().Saved(), std::int16_t(0));
+
+        // Not saved, so OK asks; the save fails again and the dialog stays.
+        tidyfold::fs::fault::Inject(tidyfold::fs::fault::Call::Rename, EROFS);
+        boxes->answers = {QMessageBox::Yes};
+        Get<QPushButton>(dialog, "cmdOK")->click();
+        QCOMPARE(boxes->shown.size(), 3);
+        QCOMPARE(boxes->shown[1].title, QString("Save Options?"));
+        QVERIFY(boxes->shown[2].text.startsWith("Error 30: "));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(tidyfold::test::ReadFile(sandbox->SettingsFile()), std::string("[TYFL]\nCopyAction=1\n"));
+
+        // Once the folder can be written again, the same OK saves and closes.
+        boxes->answers = {QMessageBox::Yes};
+        Get<QPushButton>(dialog, "cmdOK")->click();
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(tidyfold::test::ReadFile(sandbox->SettingsFile()).find("CopyAction=2") != std::string::npos);
+    }
+
+    void browse_stores_the_choice_and_a_cancel_stores_nothing()
+    {
+        tidyfold::test::WriteFile(sandbox->SettingsFile(), "[TYFL]\nTrashPath=/old\n");
+        QString askedTitle;
+        QString askedStart;
+        QString answer = "/srv/new place";
+        tidyfold::SetFolderDialogForTesting([&](QWidget*, const QString& title, const QString& start) {
+            askedTitle = title;
+            askedStart = start;
+            return answer;
+        });
+        frmOptions dialog;
+        auto* label = Get<ElidedLabel>(dialog, "lblTrashPath");
+        QCOMPARE(label->text(), QString("/old"));
+        SelectFileOperations(dialog);
+        Get<QPushButton>(dialog, "cmdBrowse")->click();
+        QCOMPARE(askedTitle, QString("Select a Folder"));
+        QCOMPARE(askedStart, QString("/"));
+        QCOMPARE(label->text(), QString("/srv/new place"));
+        QCOMPARE(dialog.OptionEngine().OffloadPath(), std::string("/srv/new place"));
+
+        answer.clear();
+        Get<QPushButton>(dialog, "cmdBrowse")->click();
+        QCOMPARE(label->text(), QString());
+        QCOMPARE(dialog.OptionEngine().OffloadPath(), std::string());
+        QVERIFY(boxes->shown.isEmpty());
+    }
+
+    void the_agreement_is_shown_formatted()
+    {
+        tidyfold::test::WriteFile(sandbox->App() + "/license.rtf",
+                                  "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\b Heading\\b0\\par}caf\\'e9 text\\par}");
+        frmOptions dialog;
+        auto* text = Get<QTextEdit>(dialog, "rtfLicense");
+        QVERIFY(text->isReadOnly());
+        QCOMPARE(text->toPlainText(), QString::fromUtf8("Heading\ncaf\u00e9 text"));
+        QTextCursor cursor(text->document());
+        cursor.movePosition(QTextCursor::NextCharacter);
+        QCOMPARE(cursor.charFormat().fontWeight(), int(QFont::Bold));
+        cursor.movePosition(QTextCursor::NextBlock);
+        cursor.movePosition(QTextCursor::NextCharacter);
+        QCOMPARE(cursor.charFormat().fontWeight(), int(QFont::Normal));
+    }
+
+    void an_unreadable_agreement_leaves_the_box_empty()
+    {
+        // A folder in its place cannot be read, even by root.
+        tidyfold::test::MakeDirs(sandbox->App() + "/license.rtf");
+        {
+            frmOptions dialog;
+            QVERIFY(Get<QTextEdit>(dialog, "rtfLicense")->toPlainText().isEmpty());
+            ShowActive(dialog);
+        }
+        QVERIFY(boxes->shown.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestOptionsDialog)
+#include "TestOptionsDialog.moc"
