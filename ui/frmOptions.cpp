@@ -232,6 +232,7 @@ void frmOptions::Load()
         optCopyorMove[action]->setChecked(true);
     ShowCheckValue(chkDelUCFolders, OptionEngine_->DelUCFolders());
     ShowCheckValue(chkDelNullFiles, OptionEngine_->DelNullFiles());
+    tbsOptions_Click(tbsOptions->currentIndex());
     CenterOnScreen();
     LoadLicense();
 }

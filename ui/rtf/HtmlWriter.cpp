@@ -102,7 +102,7 @@ void HtmlWriter::EndParagraph()
     // browser keeps its height.
     if (paragraphEmpty_)
         html_ += "&nbsp;";
-    html_ += "</p>\n";
+    html_ += "</p>";
     paragraphOpen_ = false;
 }
 
@@ -111,9 +111,9 @@ std::string HtmlWriter::Finish()
     if (paragraphOpen_ && !paragraphEmpty_)
         EndParagraph();
     else if (paragraphOpen_)
-        html_ += "</p>\n";
+        html_ += "</p>";
     paragraphOpen_ = false;
-    return "<html><body>\n" + std::move(html_) + "</body></html>\n";
+    return "<html><body>" + std::move(html_) + "</body></html>";
 }
 
 }  // namespace tidyfold::rtf
