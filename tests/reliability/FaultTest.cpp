@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -239,6 +240,58 @@ TEST_F(FaultInjection, MoveAcrossFileSystems) {
 }
 
 TEST_F(FaultInjection, Delete) { Run({"delete", 2, Tmpfs(), ""}); }
+
+// A real full disk: the offload folder on a 2 MiB tmpfs, the Desktop holding
+// more than that.
+class SmallDisk {
+public:
+    SmallDisk() : where_(MakeTempRoot("/tmp")) {
+        mounted_ = mount("tmpfs", where_.c_str(), "tmpfs", 0, "size=2m") == 0;
+        if (mounted_)
+            chmod(where_.c_str(), 0755);
+    }
+    ~SmallDisk() {
+        if (mounted_)
+            umount2(where_.c_str(), MNT_DETACH);
+        rmdir(where_.c_str());
+    }
+    bool Mounted() const { return mounted_; }
+    const std::string& Path() const { return where_; }
+
+private:
+    std::string where_;
+    bool mounted_ = false;
+};
+
+void ExpectFullDiskHandled(int mode) {
+    SmallDisk disk;
+    if (!disk.Mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    Sandbox box("/tmp", disk.Path());
+    for (int i = 0; i < 4; ++i)
+        test::WriteFile(box.Desktop() + "/large " + std::to_string(i) + ".bin", Bytes(700 * 1024, 20 + i));
+    for (int i = 0; i < 6; ++i)
+        test::WriteFile(box.Desktop() + "/folder/small " + std::to_string(i) + ".txt", Bytes(10 * 1024, 40 + i));
+    box.WriteSettings(mode);
+    box.Activate();
+    const Snapshot originals = DataEntries(Scan(box.Desktop()));
+
+    PassOutcome outcome = RunPass(box, false);
+    EXPECT_FALSE(outcome.threw) << outcome.what;
+    const char* failed = mode == 0 ? "File copy of " : "Move of ";
+    EXPECT_FALSE(LoggedPaths(outcome.log, box.Desktop(), failed, " FAILED.").empty()) << outcome.log;
+    Judgement judgement;
+    judgement.originals = &originals;
+    judgement.mode = mode;
+    std::vector<std::string> problems = JudgePass(box, outcome, judgement);
+    EXPECT_TRUE(problems.empty()) << Report(problems) << outcome.log;
+    // A copy that ran out of room takes its temporary file with it.
+    for (const auto& [path, entry] : ScanIfPresent(box.Offload()))
+        EXPECT_FALSE(IsTempName(BaseName(path))) << "left behind: " << Printable(path);
+}
+
+TEST(DiskFull, CopyIntoAFullFileSystemFailsCleanly) { ExpectFullDiskHandled(0); }
+TEST(DiskFull, MoveIntoAFullFileSystemFailsCleanly) { ExpectFullDiskHandled(1); }
 
 }  // namespace
 }  // namespace tidyfold::reliability
