@@ -179,11 +179,13 @@ QLayout* frmMain::BuildButtonRow()
     connect(cmdDelEmptyFolders, &QPushButton::clicked, this, &frmMain::cmdDelEmptyFolders_Click);
     connect(cmdStop, &QPushButton::clicked, this, &frmMain::cmdStop_Click);
 
+    // Stop keeps its own narrow width; the other three share the rest.
+    cmdStop->setFixedWidth(cmdStop->fontMetrics().horizontalAdvance(cmdStop->text()) + 28);
     auto* row = new QHBoxLayout;
-    row->addWidget(cmdClean, 3);
-    row->addWidget(cmdClearUC, 3);
-    row->addWidget(cmdDelEmptyFolders, 3);
-    row->addWidget(cmdStop, 1);  // the narrow one
+    row->addWidget(cmdClean);
+    row->addWidget(cmdClearUC);
+    row->addWidget(cmdDelEmptyFolders);
+    row->addWidget(cmdStop);
     return row;
 }
 
