@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include "tests/fs/FsTest.h"
 
@@ -37,6 +38,18 @@ TEST_F(Listing, counts_special_entries_that_are_not_listed) {
     EXPECT_EQ(folder.EntryCount(), 1u);
     MakeDirs(dir / "empty");
     EXPECT_EQ(fs::Folder::Get(dir / "empty").EntryCount(), 0u);
+}
+
+TEST_F(Listing, counts_a_device_node_too) {
+    MakeDirs(dir / "d");
+    if (mknod((dir / "d/null").c_str(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "device nodes cannot be made here: " << std::strerror(errno);
+    fs::Folder folder = fs::Folder::Get(dir / "d");
+    EXPECT_TRUE(folder.Files().empty());
+    EXPECT_EQ(folder.EntryCount(), 1u);
+    EXPECT_EQ(ThrownErrno([&] { folder.Delete(fs::Force::No); }), ENOTEMPTY);
+    folder.Delete(fs::Force::Yes);
+    EXPECT_FALSE(Exists(dir / "d"));
 }
 
 TEST_F(Listing, keeps_every_name_byte_for_byte) {
