@@ -112,8 +112,8 @@ int CheckNotSame(const struct stat& source, int dirfd, const std::string& finalN
     return 0;
 }
 
-int CopyRegular(const std::string& src, const struct stat& seen, const std::string& finalName, TempEntry& temp, const CopyProgress& progress,
-                const volatile int* cancel) {
+int CopyRegular(const std::string& src, const struct stat& seen, const std::string& finalName,
+                TempEntry& temp, const CopyProgress& progress, const volatile int* cancel) {
     // O_NONBLOCK: should a FIFO take the file's place, the open must not hang.
     UniqueFd in(sys::OpenAt(AT_FDCWD, src.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!in.Valid())

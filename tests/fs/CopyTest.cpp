@@ -25,9 +25,10 @@ class CopyFile : public FsTest {
 protected:
     // Copies with a progress routine that records every report.
     int Copy(const std::string& src, const std::string& dst, const volatile int* cancel = nullptr) {
-        return fs::CopyFile(
-            src, dst, [&](std::uint64_t total, std::uint64_t done) { reports.emplace_back(total, done); },
-            cancel);
+        auto record = [&](std::uint64_t total, std::uint64_t done) {
+            reports.emplace_back(total, done);
+        };
+        return fs::CopyFile(src, dst, record, cancel);
     }
 
     void ExpectProgressWellFormed(std::uint64_t total) {

@@ -68,8 +68,8 @@ TEST_F(WholeFile, write_fails_for_a_missing_or_foreign_folder) {
     WriteFile(dir / "settings.ini", "old");
     Chmod(dir / "settings.ini", 0666);
     EXPECT_EQ(RunUnprivileged([&] {
-                  EXPECT_EQ(ThrownErrno([&] { fs::WriteFileAtomically(dir / "settings.ini", "x"); }),
-                            EACCES);
+                  auto write = [&] { fs::WriteFileAtomically(dir / "settings.ini", "x"); };
+                  EXPECT_EQ(ThrownErrno(write), EACCES);
               }),
               0);
     EXPECT_EQ(ReadFile(dir / "settings.ini"), "old");
