@@ -1,5 +1,7 @@
 #include <sched.h>
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -189,6 +191,33 @@ TEST_F(DeleteFolder, forced_never_empties_another_mounted_file_system) {
     if (status == 77)
         GTEST_SKIP() << "mounting is not allowed here";
     EXPECT_EQ(status, 0);
+}
+
+// A chain of folders whose full path is far longer than the system accepts
+// in one call: only work relative to open folders can remove it.
+TEST_F(DeleteFolder, forced_removes_a_tree_deeper_than_any_path) {
+    constexpr int kDepth = 1000;  // 1000 * "dddd/" is beyond PATH_MAX
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_cur < kDepth + 100 && limit.rlim_max >= kDepth + 100) {
+        limit.rlim_cur = kDepth + 100;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    if (limit.rlim_cur < kDepth + 100)
+        GTEST_SKIP() << "too few descriptors allowed";
+    MakeDirs(dir / "tree");
+    int fd = open((dir / "tree").c_str(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < kDepth && fd >= 0; ++level) {
+        ASSERT_EQ(mkdirat(fd, "dddd", 0755), 0);
+        int next = openat(fd, "dddd", O_RDONLY | O_DIRECTORY);
+        close(fd);
+        fd = next;
+    }
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(close(openat(fd, "leaf", O_WRONLY | O_CREAT, 0444)), 0);
+    close(fd);
+    fs::Folder::Get(dir / "tree").Delete(Force::Yes);
+    EXPECT_FALSE(Exists(dir / "tree"));
 }
 
 TEST_F(DeleteFolder, a_folder_swapped_for_a_link_is_not_emptied) {
