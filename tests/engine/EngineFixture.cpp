@@ -118,8 +118,10 @@ void SnapshotInto(const std::string& root, const std::string& relative, std::map
             char target[4096];
             const ssize_t n = readlink(path.c_str(), target, sizeof target);
             out[rel] = "L:" + std::string(target, n > 0 ? static_cast<std::size_t>(n) : 0);
-        } else {
+        } else if (S_ISREG(st.st_mode)) {
             out[rel] = "F:" + ReadFile(path) + mode;
+        } else {
+            out[rel] = "O" + mode;  // a FIFO would block a read
         }
     }
     closedir(dir);
