@@ -117,6 +117,50 @@ TEST_F(EngineTest, file_gone_during_its_examination_is_logged_and_never_collecte
     EXPECT_EQ(events_.scanning, std::vector<std::string>{path});
 }
 
+TEST_F(EngineTest, file_whose_times_cannot_be_read_is_logged_and_never_collected) {
+    // A folder the user may list but not search: its files' times are out of
+    // reach, as for a file in a folder of another user.
+    const std::string path = Put("listable/old.txt");
+    chmod((desktop_ + "/listable").c_str(), 0744);
+    const int status = RunUnprivileged([&] {
+        cTidyfold engine;
+        Recorder events;
+        engine.Connect(&events);
+        engine.SetClock([&] { return base_ + kDay; });
+        EXPECT_EQ(engine.Clean(), std::nullopt);
+        EXPECT_EQ(engine.Log(), "Could not open file: " + path + "\r\nPermission denied\r\n");
+        EXPECT_EQ(events.scanning, std::vector<std::string>{path});
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(Exists(path));
+}
+
+TEST_F(EngineTest, copy_abandoned_on_exit_keeps_the_desktop_file_and_leaves_no_temporary) {
+    const std::string path = Put("sub/big.bin", std::string(12u << 20, 'a'));
+    Put("sub/next.txt", "n");
+    class Closer : public Recorder {
+    public:
+        explicit Closer(cTidyfold& engine) : engine_(engine) {}
+        void CopyProgressRoutine(std::int64_t total, std::int64_t done) override {
+            Recorder::CopyProgressRoutine(total, done);
+            engine_.Cancel(kTrue);  // what closing the window does
+            engine_.AbandonCopy();
+        }
+        cTidyfold& engine_;
+    } closer(engine_);
+    engine_.Connect(&closer);
+    EXPECT_EQ(engine_.Clean(), std::nullopt);
+    EXPECT_EQ(ReadFile(path).size(), 12u << 20);
+    EXPECT_TRUE(Exists(desktop_ + "/sub/next.txt"));
+    EXPECT_EQ(Snapshot(offload_), (std::map<std::string, std::string>{{"sub", Snapshot(tmp_.Path())["offload/sub"]}}));
+    EXPECT_EQ(closer.moving.size(), 1u);
+}
+
+TEST_F(EngineTest, missing_desktop_is_an_error) {
+    RemoveTree(desktop_);
+    EXPECT_THROW(engine_.Clean(), Error);
+}
+
 TEST_F(EngineTest, copy_failing_half_way_keeps_source_and_earlier_destination) {
     const std::string big(12u << 20, 'n');
     const std::string path = Put("sub/big.bin", big);
