@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <string>
 
 namespace tidyfold::ui {
 
@@ -14,8 +15,12 @@ class ElidedLabel : public QWidget {
 public:
     explicit ElidedLabel(const QString& text = {}, QWidget* parent = nullptr);
 
-    QString text() const { return text_; }
+    QString text() const;
     void setText(const QString& text);
+    // prefix followed by a path of bytes. The path is decoded only when the
+    // text is painted or asked for, so a label that changes for every file
+    // of a pass costs next to nothing between two repaints.
+    void setPath(const QString& prefix, std::string path);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -25,7 +30,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QString text_;
+    mutable QString text_;
+    QString prefix_;
+    std::string path_;
+    mutable bool decodePending_ = false;
 };
 
 }  // namespace tidyfold::ui

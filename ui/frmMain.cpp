@@ -348,20 +348,15 @@ void frmMain::closeEvent(QCloseEvent* event)
     QMainWindow::closeEvent(event);
 }
 
-void frmMain::ShowStatus(const QString& prefix, const std::string& path)
-{
-    // A repaint of the status line only; the window's layout stays as it is.
-    lblPath->setText(prefix + PathText(path));
-}
-
 void frmMain::ScanningFile(std::string sPath)
 {
-    ShowStatus(scanningPrefix_, sPath);
+    // A repaint of the status line only; the window's layout stays as it is.
+    lblPath->setPath(scanningPrefix_, std::move(sPath));
 }
 
 void frmMain::MovingFile(std::string sPath)
 {
-    ShowStatus(movingPrefix_, sPath);
+    lblPath->setPath(movingPrefix_, std::move(sPath));
     pbBar->setValue(pbBar->value() + 1);
 }
 

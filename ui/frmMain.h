@@ -57,7 +57,6 @@ private:
     void SetFileCount(std::int32_t lCount) override;
     void CopyProgressRoutine(std::int64_t TotalFileSize, std::int64_t TotalBytesTransferred) override;
 
-    void ShowStatus(const QString& prefix, const std::string& path);
     void SetOperationButtonsEnabled(bool enabled);
     template <typename Operation>
     void RunGuarded(Operation&& operation);
