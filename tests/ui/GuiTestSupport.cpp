@@ -1,10 +1,5 @@
 #include "GuiTestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <cstdlib>
-
 #include "fs/FileSystem.h"
 
 namespace tidyfold::test {
@@ -37,6 +32,8 @@ GuiSandbox::GuiSandbox() : oldHome_(qgetenv("HOME")), oldConfig_(qgetenv("XDG_CO
 
 GuiSandbox::~GuiSandbox()
 {
+    // Qt cannot remove names that are not UTF-8; the tests' own helper can.
+    RemoveTree(Root() + "/home");
     fs::SetApplicationFolderForTesting({});
     qputenv("HOME", oldHome_);
     qputenv("XDG_CONFIG_HOME", oldConfig_);
@@ -50,34 +47,6 @@ void GuiSandbox::WriteSettings(int copyAction, int delUCFolders, const std::stri
     WriteFile(SettingsFile(), "[TYFL]\nTimelimit=" + timeLimit + "\nCopyAction=" + std::to_string(copyAction) +
                                   "\nTrashPath=" + (trash.empty() ? Trash() : trash) +
                                   "\nDelUCFolders=" + std::to_string(delUCFolders) + "\nDelNullFiles=0\n");
-}
-
-void WriteFile(const std::string& path, const std::string& contents)
-{
-    const QString name = QString::fromStdString(path);
-    QDir().mkpath(QFileInfo(name).path());
-    QFile file(name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", path.c_str());
-    file.write(contents.data(), static_cast<qint64>(contents.size()));
-}
-
-std::string ReadFile(const std::string& path)
-{
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return file.readAll().toStdString();
-}
-
-bool Exists(const std::string& path)
-{
-    return QFileInfo::exists(QString::fromStdString(path));
-}
-
-void MakeDirs(const std::string& path)
-{
-    QDir().mkpath(QString::fromStdString(path));
 }
 
 }  // namespace tidyfold::test

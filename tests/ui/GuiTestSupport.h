@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "tests/support/TempDir.h"  // WriteFile, ReadFile, Exists, MakeDirs
 #include "ui/MessageBoxes.h"
 
 namespace tidyfold::test {
@@ -61,10 +62,5 @@ private:
     QByteArray oldHome_;
     QByteArray oldConfig_;
 };
-
-void WriteFile(const std::string& path, const std::string& contents);
-std::string ReadFile(const std::string& path);
-bool Exists(const std::string& path);
-void MakeDirs(const std::string& path);
 
 }  // namespace tidyfold::test

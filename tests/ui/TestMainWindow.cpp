@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <chrono>
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -219,6 +220,21 @@ private slots:
         for (const char* kept : {"/a.txt", "/sub/b.txt", "/pack.zip", "/pack/inner.txt"})
             QVERIFY2(Exists(sandbox->Desktop() + kept), kept);
         QVERIFY(!Exists(sandbox->Trash() + "/a.txt"));
+    }
+
+    void status_line_shows_each_scanned_file_decoded_leniently()
+    {
+        sandbox->WriteSettings(0, 0, "7");
+        // A name that is not UTF-8 is still a name; it shows with a
+        // replacement character.
+        std::ofstream(sandbox->Desktop() + "/caf\xE9.txt") << "x";
+        frmMain window;
+        ShowWindow(window);
+        QString seen;
+        boxes->whileShown = [&](const ScriptedBoxes::Shown&) { seen = StatusLine(window); };
+        Button(window, "cmdClean")->click();
+        QCOMPARE(seen, "Scanning: " + QString::fromStdString(sandbox->Desktop()) + QString::fromUtf8("/caf\uFFFD.txt"));
+        QCOMPARE(StatusLine(window), QString("Scan Complete."));
     }
 
     void a_stop_while_idle_does_not_cancel_the_next_pass()
