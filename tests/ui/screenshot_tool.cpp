@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "GuiTestSupport.h"
+#include "shell/BrowseForFolder.h"
 #include "ui/QtYield.h"
 #include "ui/frmMain.h"
 #include "ui/frmOptions.h"
@@ -103,6 +104,14 @@ int main(int argc, char** argv)
         Save(dialog, "options_general");
         dialog.findChild<QTabWidget*>("tbsOptions")->setCurrentIndex(1);
         Save(dialog, "options_fileops");
+        // A path far wider than the page is shortened in the middle.
+        tidyfold::SetFolderDialogForTesting([](QWidget*, const QString&, const QString&) {
+            return QString("/home/someone/Documents/Archive of everything taken off the desktop/2026/"
+                           "December/the very last folder");
+        });
+        dialog.findChild<QPushButton*>("cmdBrowse")->click();
+        tidyfold::SetFolderDialogForTesting({});
+        Save(dialog, "options_fileops_long_path");
     }
     tidyfold::ui::SetMessageBoxes(nullptr);
     return 0;
