@@ -74,8 +74,8 @@ public:
 
     // The one listener of the events; nullptr disconnects.
     void Connect(cTidyfoldEvents* listener) { listener_ = listener; }
-    // Tests decide what time it is.
-    void SetClock(Clock clock) { clock_ = std::move(clock); }
+    // Tests decide what time it is; an empty clock restores the system's.
+    void SetClock(Clock clock) { clock_ = clock ? std::move(clock) : SystemClock(); }
     // The files collected for transfer, in discovery order.
     const std::vector<fs::File>& colFiles() const { return colFiles_; }
     // Copies and moves that failed in this run (they are also in the Log).
