@@ -300,6 +300,34 @@ private slots:
         QVERIFY(Exists(sandbox->Desktop() + "/sub/b.txt"));
     }
 
+    void exit_during_a_copy_abandons_it_and_keeps_the_desktop_file()
+    {
+        sandbox->WriteSettings(/*copyAction=*/0, 0);
+        const std::string big(8 << 20, 'b');
+        WriteFile(sandbox->Desktop() + "/big.bin", big);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        frmMain window;
+        ShowWindow(window);
+        bool exited = false;
+        tidyfold::SetYieldHook([&] {
+            // Yields after the file count come from the copy's progress.
+            if (!exited && Get<QWidget>(window, "pbBar")->isVisible()) {
+                exited = true;
+                window.close();
+            }
+        });
+        Button(window, "cmdClean")->click();
+        QVERIFY(exited);
+        QVERIFY(!window.isVisible());
+        QVERIFY(boxes->shown.isEmpty());
+        QVERIFY(Exists(sandbox->Desktop() + "/big.bin"));
+        QCOMPARE(ReadFile(sandbox->Desktop() + "/big.bin").size(), big.size());
+        // Neither a copy nor a temporary file is left in the offload folder.
+        QCOMPARE(QDir(QString::fromStdString(sandbox->Trash())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                                                            QDir::Hidden | QDir::System),
+                 QStringList());
+    }
+
     void failed_transfers_are_reported_and_the_log_can_be_read()
     {
         sandbox->WriteSettings(/*copyAction=*/1, 0);
