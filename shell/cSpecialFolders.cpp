@@ -24,7 +24,7 @@ enum FolderNumber : int {
     kWindows = 0x24,
 };
 
-// Linux's nearest counterparts, per the freedesktop specifications:
+// Linux's nearest counterparts, as the XDG base-directory and user-dirs rules place them:
 //   Desktop            XDG_DESKTOP_DIR of user-dirs.dirs, else $HOME/Desktop
 //   Personal           XDG_DOCUMENTS_DIR, else $HOME (as xdg-user-dir answers)
 //   Programs,StartMenu $XDG_DATA_HOME/applications (the user's menu entries)
