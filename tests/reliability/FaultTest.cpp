@@ -179,6 +179,8 @@ protected:
         fired_ += fired ? 1 : 0;
         threw_ += outcome.threw ? 1 : 0;
         logged_ += (!outcome.threw && visible) ? 1 : 0;
+        if (fired && !visible)
+            ++absorbed_[std::string(fs::fault::Name(call)) + "/" + strerrorname_np(errnum)];
         if (!problems.empty()) {
             ++failures_;
             ADD_FAILURE() << where << (outcome.threw ? " (ended with " + outcome.what + ")" : "") << ":\n"
@@ -214,11 +216,16 @@ protected:
                     setup.label, sites, static_cast<std::size_t>(std::count_if(uses.begin(), uses.end(),
                         [](const auto& u) { return u.second > 0; })),
                     runs_, fired_, threw_, logged_);
+        std::string quiet;
+        for (const auto& [what, count] : absorbed_)
+            quiet += " " + what + "x" + std::to_string(count);
+        std::printf("  absorbed without a trace (harmless or retried):%s\n", quiet.c_str());
         RecordProperty("runs", runs_);
     }
 
     Snapshot originals_;
     int runs_ = 0, fired_ = 0, threw_ = 0, logged_ = 0, failures_ = 0;
+    std::map<std::string, int> absorbed_;
 };
 
 TEST_F(FaultInjection, CopyThenDelete) { Run({"copy then delete", 0, Tmpfs(), ""}); }
