@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <linux/magic.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,6 +36,18 @@ double TimeIt(const std::function<void()>& body) {
     return Now() - start;
 }
 
+namespace {
+double CpuOf(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    const auto seconds = [](const timeval& tv) { return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+}  // namespace
+
+double CpuSelf() { return CpuOf(RUSAGE_SELF); }
+double CpuChildren() { return CpuOf(RUSAGE_CHILDREN); }
+
 double Samples::Best() const {
     return seconds.empty() ? 0.0 : *std::min_element(seconds.begin(), seconds.end());
 }
@@ -58,6 +73,17 @@ void Check(bool condition, const std::string& message) {
 std::string BenchBase() {
     const char* base = std::getenv("TIDYFOLD_BENCH_DIR");
     return base && *base ? base : "/tmp";
+}
+
+bool IsMemoryFileSystem(const std::string& path) {
+    struct statfs info {};
+    return statfs(path.c_str(), &info) == 0 && info.f_type == TMPFS_MAGIC;
+}
+
+std::string MemoryBase() {
+    const std::string shm = "/dev/shm";
+    if (IsMemoryFileSystem(shm) && access(shm.c_str(), W_OK) == 0) return shm;
+    return BenchBase();
 }
 
 std::uint64_t FreeBytes(const std::string& path) {
@@ -109,6 +135,16 @@ std::size_t CountFiles(const std::string& root) {
     return g_counted;
 }
 
+TreeShape ScanDesktopShape() {
+    TreeShape shape;
+    shape.files = 100000;
+    shape.folders = 5000;
+    shape.topLevelFiles = 100;
+    shape.fanout = 9;
+    shape.fileSize = 64;
+    return shape;
+}
+
 Tree PlanTree(const TreeShape& shape) {
     Tree tree;
     tree.folders.reserve(static_cast<std::size_t>(shape.folders));
@@ -134,7 +170,9 @@ Tree PlanTree(const TreeShape& shape) {
         if (i < shape.topLevelFiles || tree.folders.empty()) {
             tree.files.emplace_back(name);
         } else {
-            const std::size_t at = static_cast<std::size_t>(i - shape.topLevelFiles) % tree.folders.size();
+            // Consecutive files share a folder, as a walk would meet them.
+            const std::size_t rest = static_cast<std::size_t>(shape.files - shape.topLevelFiles);
+            const std::size_t at = static_cast<std::size_t>(i - shape.topLevelFiles) * tree.folders.size() / rest;
             tree.files.push_back(tree.folders[at] + "/" + name);
         }
     }
@@ -164,8 +202,8 @@ void RunQuiet(const std::vector<std::string>& argv) {
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) Fail(argv[0] + " did not succeed");
 }
 
-Sandbox::Sandbox(const std::string& label) {
-    std::string pattern = BenchBase() + "/tidyfold-bench-" + label + "-XXXXXX";
+Sandbox::Sandbox(const std::string& label, const std::string& base) {
+    std::string pattern = base + "/tidyfold-bench-" + label + "-XXXXXX";
     if (!mkdtemp(pattern.data())) Fail("mkdtemp " + pattern + ": " + std::strerror(errno));
     root_ = pattern;
     const std::string home = root_ + "/home";

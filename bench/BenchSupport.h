@@ -15,6 +15,10 @@ namespace tidyfold::bench {
 // Seconds on the monotonic clock.
 double Now();
 double TimeIt(const std::function<void()>& body);
+// Processor time (user + system) of this process, and of its waited-for
+// children: less disturbed than wall time when other work shares the cores.
+double CpuSelf();
+double CpuChildren();
 
 struct Samples {
     std::vector<double> seconds;
@@ -22,12 +26,19 @@ struct Samples {
     double Median() const;
 };
 
+// The folder where sandboxes go: $TIDYFOLD_BENCH_DIR, else /tmp.
+std::string BenchBase();
+// A memory file system (/dev/shm) when there is one, else BenchBase(): for
+// figures about how work grows, which a disk's own delays would drown.
+std::string MemoryBase();
+bool IsMemoryFileSystem(const std::string& path);
+
 // A home folder, a Desktop, an application folder with settings.ini and
 // compressed.lst, and an offload folder, all below one temporary root. The
 // process's HOME and XDG_CONFIG_HOME point into it while it lives.
 class Sandbox {
 public:
-    explicit Sandbox(const std::string& label);
+    explicit Sandbox(const std::string& label, const std::string& base = BenchBase());
     ~Sandbox();
     Sandbox(const Sandbox&) = delete;
     Sandbox& operator=(const Sandbox&) = delete;
@@ -44,8 +55,6 @@ private:
     std::string root_, desktop_, app_, trash_;
 };
 
-// The folder where sandboxes go: $TIDYFOLD_BENCH_DIR, else /tmp.
-std::string BenchBase();
 std::uint64_t FreeBytes(const std::string& path);
 
 // A generated tree: folders and files as paths relative to its root, folders
@@ -62,6 +71,11 @@ struct TreeShape {
     int fanout = 10;        // sub-folders per folder, filled breadth first
     std::size_t fileSize = 64;
 };
+
+// The large Desktop of the scan and window figures: 100,000 files of 64
+// bytes, 100 of them directly on the Desktop, the rest spread over 5,000
+// folders four levels deep (9 + 81 + 729 + 4,181).
+TreeShape ScanDesktopShape();
 
 // Lays out shape's folders breadth first and spreads its files evenly.
 Tree PlanTree(const TreeShape& shape);

@@ -19,19 +19,9 @@ using namespace tidyfold::bench;
 
 namespace {
 
-constexpr int kFiles = 100000;
-constexpr int kFolders = 5000;
+const int kFiles = ScanDesktopShape().files;
+const int kFolders = ScanDesktopShape().folders;
 constexpr int kRuns = 5;
-
-TreeShape DesktopShape() {
-    TreeShape shape;
-    shape.files = kFiles;
-    shape.folders = kFolders;
-    shape.topLevelFiles = 100;
-    shape.fanout = 9;  // 9 + 81 + 729 + 4,181 folders: four levels
-    shape.fileSize = 64;
-    return shape;
-}
 
 std::optional<std::int32_t> CleanOnce(const Clock& clock) {
     cTidyfold engine;
@@ -46,14 +36,21 @@ void ScanFigure(const Sandbox& box) {
     // Warm both: the first walk pulls the directories and inodes into cache.
     Check(!CleanOnce({}).has_value(), "the scan collected files on a fresh Desktop");
     RunQuiet(find);
-    Samples engine, reference;
+    Samples engine, reference, engineCpu, referenceCpu;
     for (int i = 0; i < kRuns; ++i) {
+        double cpu = CpuSelf();
         engine.seconds.push_back(TimeIt([] { CleanOnce({}); }));
+        engineCpu.seconds.push_back(CpuSelf() - cpu);
+        cpu = CpuChildren();
         reference.seconds.push_back(TimeIt([&] { RunQuiet(find); }));
+        referenceCpu.seconds.push_back(CpuChildren() - cpu);
     }
     PrintSamples("engine Clean (no-op yield)", engine);
     PrintSamples("find -type f -atime +7", reference);
-    PrintRatio("Clean / find (medians)", engine.Median(), reference.Median(), 1.5);
+    PrintRatio("Clean / find, wall time (medians)", engine.Median(), reference.Median(), 1.5);
+    PrintSamples("engine Clean, processor time", engineCpu);
+    PrintSamples("find, processor time", referenceCpu);
+    PrintRatio("Clean / find, processor time", engineCpu.Median(), referenceCpu.Median(), 1.5);
 }
 
 long StatusKiB(const char* key) {
@@ -133,7 +130,7 @@ int main() {
     std::printf("generating %s files in %s folders below %s ...\n", Thousands(kFiles).c_str(),
                 Thousands(kFolders).c_str(), box.Desktop().c_str());
     std::fflush(stdout);
-    const TreeShape shape = DesktopShape();
+    const TreeShape shape = ScanDesktopShape();
     MakeTree(box.Desktop(), PlanTree(shape), shape.fileSize);
     ScanFigure(box);
     MemoryFigure(box);

@@ -51,12 +51,12 @@ void RenameNoReplace(const std::string& from, const std::string& to) {
 // The floor of a move pass once the files are known: the destination
 // folders made parents first, one rename per file, the emptied Desktop
 // folders removed deepest first (the pass removes them too).
-void MoveKnownTree(const std::string& desktop, const std::string& trash, const Tree& tree) {
-    MakeDir(trash);
-    for (const std::string& folder : tree.folders) MakeDir(trash + "/" + folder);
-    for (const std::string& file : tree.files) RenameNoReplace(desktop + "/" + file, trash + "/" + file);
+void MoveKnownTree(const std::string& from, const std::string& to, const Tree& tree) {
+    MakeDir(to);
+    for (const std::string& folder : tree.folders) MakeDir(to + "/" + folder);
+    for (const std::string& file : tree.files) RenameNoReplace(from + "/" + file, to + "/" + file);
     for (auto it = tree.folders.rbegin(); it != tree.folders.rend(); ++it) {
-        if (rmdir((desktop + "/" + *it).c_str()) != 0) Fail("rmdir " + *it + ": " + std::strerror(errno));
+        if (rmdir((from + "/" + *it).c_str()) != 0) Fail("rmdir " + *it + ": " + std::strerror(errno));
     }
 }
 
@@ -86,10 +86,12 @@ void Walk(const std::string& root, const std::string& relative, Tree& found) {
     }
 }
 
-void PrepareSmall(const Sandbox& box, const Tree& tree) {
-    box.Reset();
-    MakeTree(box.Desktop(), tree, 256);
-    sync();  // the generator's writes must not flush inside a timed run
+// Puts the moved files back on the Desktop for the next run: the same
+// files, still in cache, so every run starts from the same state.
+void MoveBack(const Sandbox& box, const Tree& tree) {
+    MoveKnownTree(box.Trash(), box.Desktop(), tree);
+    if (rmdir(box.Trash().c_str()) != 0) Fail("rmdir " + box.Trash() + ": " + std::strerror(errno));
+    sync();  // the last run's renames must not flush inside the next timed run
 }
 
 void CheckMoved(const Sandbox& box, const Tree& tree) {
@@ -107,25 +109,28 @@ void SmallFilesFigure(const Sandbox& box) {
     shape.fanout = 10;
     const Tree tree = PlanTree(shape);
     box.WriteSettings(1);
+    box.Reset();
+    MakeTree(box.Desktop(), tree, 256);
+    sync();
     Samples engine, floor, walkFloor;
     for (int i = 0; i < kSmallRuns; ++i) {
-        PrepareSmall(box, tree);
         std::optional<std::int32_t> moved;
         engine.seconds.push_back(TimeIt([&] { moved = CleanOld(); }));
         Check(moved == kSmallFiles, "Clean did not collect every file");
         CheckMoved(box, tree);
+        MoveBack(box, tree);
 
-        PrepareSmall(box, tree);
         floor.seconds.push_back(TimeIt([&] { MoveKnownTree(box.Desktop(), box.Trash(), tree); }));
         CheckMoved(box, tree);
+        MoveBack(box, tree);
 
-        PrepareSmall(box, tree);
         walkFloor.seconds.push_back(TimeIt([&] {
             Tree found;
             Walk(box.Desktop(), "", found);
             MoveKnownTree(box.Desktop(), box.Trash(), found);
         }));
         CheckMoved(box, tree);
+        MoveBack(box, tree);
     }
     PrintSamples("engine Clean, mode 1", engine);
     PrintSamples("floor: mkdir + rename(2) + rmdir loop", floor);
