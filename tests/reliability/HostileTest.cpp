@@ -19,9 +19,12 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <string>
 
+#include "engine/cTidyfold.h"
+#include "fs/Error.h"
 #include "tests/reliability/PassCheck.h"
 #include "tests/reliability/Sandbox.h"
 #include "tests/reliability/Snapshot.h"
@@ -242,6 +245,102 @@ TEST_P(HostileTree, UnreadableFolderForAnUnprivilegedOwner) {
 
 INSTANTIATE_TEST_SUITE_P(Modes, HostileTree, ::testing::Values(0, 1, 2),
                          [](const auto& test) { return "mode" + std::to_string(test.param); });
+
+// A file swapped for something else after the scan collected it, as a user
+// (or anything else) may do while the pass yields: the pass deals with what
+// is there now, as that entry, and never reaches through a link to its
+// target.
+class Swapper : public cTidyfoldEvents {
+public:
+    Swapper(std::string path, std::function<void(const std::string&)> swap)
+        : path_(std::move(path)), swap_(std::move(swap)) {}
+    void ScanningFile(std::string sPath) override {
+        if (sPath == path_)
+            swap_(sPath);  // collected already: the decision precedes the event
+    }
+    void MovingFile(std::string) override {}
+    void SetFileCount(std::int32_t) override {}
+    void CopyProgressRoutine(std::int64_t, std::int64_t) override {}
+
+private:
+    std::string path_;
+    std::function<void(const std::string&)> swap_;
+};
+
+struct SwapCase {
+    const char* name;
+    int mode;
+    char into;  // 'l' a link to a write-protected file outside, 'p' a FIFO
+};
+
+class SwappedAfterScan : public ::testing::TestWithParam<SwapCase> {};
+
+TEST_P(SwappedAfterScan, IsHandledAsWhatItIsNow) {
+    const SwapCase swap = GetParam();
+    Sandbox box("/tmp");
+    const std::string d = box.Desktop();
+    for (const char* name : {"one.txt", "two.txt", "three.txt"})
+        test::WriteFile(d + "/" + name, std::string("contents of ") + name);
+    const std::string secret = box.Root() + "/decoy/secret.txt";
+    test::WriteFile(secret, "outside the Desktop");
+    chmod(secret.c_str(), 0444);  // a chmod through the link would show
+    const std::string moved = box.Root() + "/moved-away.txt";
+    box.WriteSettings(swap.mode);
+    box.Activate();
+    const Snapshot decoyBefore = Scan(box.Root() + "/decoy");
+
+    Swapper swapper(d + "/two.txt", [&](const std::string& path) {
+        ASSERT_EQ(rename(path.c_str(), moved.c_str()), 0);
+        if (swap.into == 'l')
+            ASSERT_EQ(symlink(secret.c_str(), path.c_str()), 0);
+        else
+            ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+    });
+    cTidyfold engine;
+    engine.SetClock([] { return static_cast<std::int64_t>(kFarFuture); });
+    engine.Connect(&swapper);
+    {
+        Watchdog watchdog(60);
+        try {
+            engine.Clean();
+        } catch (const Error& error) {
+            ADD_FAILURE() << error.what();
+        }
+    }
+
+    const Snapshot decoyAfter = Scan(box.Root() + "/decoy");
+    ASSERT_EQ(decoyAfter.size(), decoyBefore.size());
+    EXPECT_TRUE(Untouched(decoyBefore.at("secret.txt"), decoyAfter.at("secret.txt")))
+        << "the link's target was changed";
+    EXPECT_EQ(test::ReadFile(moved), "contents of two.txt");
+    // The files around it are dealt with as ever.
+    if (swap.mode == 2)
+        EXPECT_FALSE(test::Exists(d + "/one.txt"));
+    else
+        EXPECT_EQ(test::ReadFile(box.Offload() + "/one.txt"), "contents of one.txt");
+    const Snapshot offload = ScanIfPresent(box.Offload());
+    auto arrived = offload.find("two.txt");
+    if (swap.into == 'l') {
+        // Carried or deleted as the link itself; never the target's bytes.
+        if (swap.mode == 2) {
+            EXPECT_FALSE(test::Exists(d + "/two.txt"));
+        } else {
+            ASSERT_NE(arrived, offload.end()) << engine.Log();
+            EXPECT_EQ(arrived->second.kind, Kind::Link);
+            EXPECT_EQ(arrived->second.target, secret);
+        }
+    } else if (swap.mode == 0) {
+        // A FIFO is no file to copy: the copy fails and says so.
+        EXPECT_NE(engine.Log().find("File copy of " + d + "/two.txt FAILED."), std::string::npos) << engine.Log();
+        EXPECT_TRUE(arrived == offload.end() || arrived->second.kind != Kind::File);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Swaps, SwappedAfterScan,
+                         ::testing::Values(SwapCase{"copy_link", 0, 'l'}, SwapCase{"move_link", 1, 'l'},
+                                           SwapCase{"delete_link", 2, 'l'}, SwapCase{"copy_fifo", 0, 'p'},
+                                           SwapCase{"move_fifo", 1, 'p'}, SwapCase{"delete_fifo", 2, 'p'}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // A folder of 100,000 entries, on tmpfs so that making it is quick.
 class CrowdedFolder : public ::testing::TestWithParam<int> {};
