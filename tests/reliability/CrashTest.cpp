@@ -152,6 +152,7 @@ protected:
     struct Seen {
         int split = 0;
         int temporary = 0;
+        int doubled = 0;  // a file complete in both places after the second pass
     };
 
     static void Note(const Sandbox& box, Seen& seen) {
@@ -189,6 +190,8 @@ protected:
         problems = CheckFinished(box, test::ReadFile(out + "2"));
         EXPECT_TRUE(problems.empty()) << "mode " << run.mode << ", seed " << run.seed << ", kill " << i << " after "
                                       << wait << " s, then a second pass:\n" << Report(problems);
+        const Snapshot desktop = DataEntries(Scan(box.Desktop()));
+        seen.doubled += desktop.empty() ? 0 : 1;
         return end.killed;
     }
 
@@ -214,9 +217,10 @@ protected:
         }
         EXPECT_EQ(killed, run.kills);
         std::printf("mode %d%s: %d files and links, pass %.3f s; %d kills mid-pass (%d passes finished first); "
-                    "%d left files in both trees, %d left a temporary file\n",
+                    "%d left files in both trees, %d left a temporary file, %d a file that the second pass "
+                    "found complete in both places and would not replace\n",
                     run.mode, run.offloadBase.empty() ? "" : " across file systems", int(originals_->size()),
-                    measured, killed, finished, seen.split, seen.temporary);
+                    measured, killed, finished, seen.split, seen.temporary, seen.doubled);
         RecordProperty("kills", killed);
     }
 
