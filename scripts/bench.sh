@@ -9,13 +9,19 @@ scripts/deps.sh
 build=build-bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTIDYFOLD_BUILD_TESTS=OFF >/dev/null
 targets=(bench_scan bench_transfer bench_archives)
-if cmake --build "$build" --target help | grep -qw bench_window; then
+if cmake --build "$build" --target help | grep -w bench_window >/dev/null; then
     targets+=(bench_window)
 fi
-cmake --build "$build" --target "${targets[@]}" -j"${TIDYFOLD_BENCH_JOBS:-2}"
+log="$build/bench-build.log"
+if ! cmake --build "$build" --target "${targets[@]}" -j"${TIDYFOLD_BENCH_JOBS:-2}" >"$log" 2>&1; then
+    cat "$log"
+    exit 1
+fi
 
-echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)," \
-     "kernel $(uname -r), ${TIDYFOLD_BENCH_DIR:-/tmp} on $(stat -f -c %T "${TIDYFOLD_BENCH_DIR:-/tmp}")"
+base=${TIDYFOLD_BENCH_DIR:-/tmp}
+echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1), kernel $(uname -r)"
+echo "sandboxes: $base, file system $(stat -f -c %T "$base")" \
+     "($(findmnt -n -o FSTYPE,OPTIONS -T "$base" | tr -s " " 2>/dev/null || echo "mount unknown"))"
 
 "$build/bin/bench_scan"
 "$build/bin/bench_transfer"
