@@ -26,7 +26,8 @@ bool Overridden(const char* entry, const std::vector<std::string>& ours) {
 
 }  // namespace
 
-pid_t StartDriver(const std::string& driver, const Sandbox& box, const std::string& outputPath) {
+pid_t StartDriver(const std::string& driver, const Sandbox& box, const std::string& outputPath,
+                  const std::vector<std::string>& extra) {
     // Everything the child needs is prepared before fork: after it, only
     // async-signal-safe calls.
     std::vector<std::string> env = box.Environment();
@@ -41,7 +42,11 @@ pid_t StartDriver(const std::string& driver, const Sandbox& box, const std::stri
     envp.push_back(nullptr);
     std::string app = box.AppFolder();
     std::string program = driver;
-    char* argv[] = {program.data(), app.data(), nullptr};
+    std::vector<std::string> arguments = extra;
+    std::vector<char*> argv{program.data(), app.data()};
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
     std::string errPath = outputPath + ".err";
 
     pid_t pid = fork();
@@ -52,7 +57,7 @@ pid_t StartDriver(const std::string& driver, const Sandbox& box, const std::stri
         int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out >= 0) dup2(out, 1);
         if (err >= 0) dup2(err, 2);
-        execve(program.c_str(), argv, envp.data());
+        execve(program.c_str(), argv.data(), envp.data());
         _exit(127);
     }
     return pid;
@@ -74,8 +79,9 @@ DriverEnd WaitDriver(pid_t pid) {
     return end;
 }
 
-DriverEnd RunDriver(const std::string& driver, const Sandbox& box, const std::string& outputPath) {
-    return WaitDriver(StartDriver(driver, box, outputPath));
+DriverEnd RunDriver(const std::string& driver, const Sandbox& box, const std::string& outputPath,
+                    const std::vector<std::string>& extra) {
+    return WaitDriver(StartDriver(driver, box, outputPath, extra));
 }
 
 }  // namespace tidyfold::reliability

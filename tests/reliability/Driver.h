@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/reliability/Sandbox.h"
 
@@ -12,7 +13,9 @@ namespace tidyfold::reliability {
 
 // Starts the driver over the sandbox; its output goes to outputPath and
 // outputPath + ".err". Returns the child's pid.
-pid_t StartDriver(const std::string& driver, const Sandbox& box, const std::string& outputPath);
+// Extra arguments follow the application folder.
+pid_t StartDriver(const std::string& driver, const Sandbox& box, const std::string& outputPath,
+                  const std::vector<std::string>& extra = {});
 
 struct DriverEnd {
     bool killed = false;  // ended by SIGKILL
@@ -22,6 +25,7 @@ struct DriverEnd {
 
 DriverEnd WaitDriver(pid_t pid);
 // Runs the driver to its end.
-DriverEnd RunDriver(const std::string& driver, const Sandbox& box, const std::string& outputPath);
+DriverEnd RunDriver(const std::string& driver, const Sandbox& box, const std::string& outputPath,
+                    const std::vector<std::string>& extra = {});
 
 }  // namespace tidyfold::reliability

@@ -3,21 +3,51 @@
 // at a "now" far in the future so every file counts as old. The crash suite
 // starts it and kills it at random moments. Prints the engine's log; exits 0
 // when the pass ended normally, 3 when it ended with an error.
+//
+// With "save N" after the folder it saves the settings N times instead,
+// alternating between two sets of values.
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 
 #include "engine/cTidyfold.h"
 #include "fs/Error.h"
 #include "fs/FileSystem.h"
+#include "settings/cOptions.h"
 #include "tests/reliability/Sandbox.h"
 
+namespace {
+
+int SaveRepeatedly(int times) {
+    tidyfold::cOptions options;
+    for (int i = 0; i < times; ++i) {
+        const bool first = i % 2 == 0;
+        options.CopyAction(first ? 1 : 2);
+        options.OffloadPath(first ? "/first/offload folder" : "/second/offload folder");
+        options.TimeLimit(first ? 1.5f : 2.5f);
+        try {
+            options.SaveOptions();
+        } catch (const tidyfold::Error& error) {
+            std::fprintf(stderr, "%s\n", error.what());
+            return 3;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s APPLICATION_FOLDER\n", argv[0]);
+    const bool save = argc == 4 && std::strcmp(argv[2], "save") == 0;
+    if (argc != 2 && !save) {
+        std::fprintf(stderr, "usage: %s APPLICATION_FOLDER [save TIMES]\n", argv[0]);
         return 64;
     }
     tidyfold::fs::SetApplicationFolderForTesting(argv[1]);
+    if (save)
+        return SaveRepeatedly(std::atoi(argv[3]));
     tidyfold::cTidyfold engine;
     engine.SetClock([] { return static_cast<std::int64_t>(tidyfold::reliability::kFarFuture); });
     try {
