@@ -214,7 +214,24 @@ Sandbox::Sandbox(const std::string& label, const std::string& base) {
     MakeDir(home + "/.config");
     MakeDir(desktop_);
     MakeDir(app_);
-    // No user-dirs.dirs: the Desktop is $HOME/Desktop.
+    // The file most desktops have, as xdg-user-dirs-update writes it: the
+    // engine reads it whenever it asks where the Desktop is.
+    WriteFile(home + "/.config/user-dirs.dirs",
+              "# This file is written by xdg-user-dirs-update\n"
+              "# If you want to change or add directories, just edit the line you're\n"
+              "# interested in. All local changes will be retained on the next run.\n"
+              "# Format is XDG_xxx_DIR=\"$HOME/yyy\", where yyy is a shell-escaped\n"
+              "# homedir-relative path, or XDG_xxx_DIR=\"/yyy\", where /yyy is an\n"
+              "# absolute path. No other format is supported.\n"
+              "# \n"
+              "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
+              "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n"
+              "XDG_TEMPLATES_DIR=\"$HOME/Templates\"\n"
+              "XDG_PUBLICSHARE_DIR=\"$HOME/Public\"\n"
+              "XDG_DOCUMENTS_DIR=\"$HOME/Documents\"\n"
+              "XDG_MUSIC_DIR=\"$HOME/Music\"\n"
+              "XDG_PICTURES_DIR=\"$HOME/Pictures\"\n"
+              "XDG_VIDEOS_DIR=\"$HOME/Videos\"\n");
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
     fs::SetApplicationFolderForTesting(app_);
