@@ -2,7 +2,7 @@
 // loses nothing, leaves nothing half-written under a final name, and a second
 // pass finishes the work.
 //
-// TIDYFOLD_CRASH_KILLS sets the number of kills across the three runs (200
+// TIDYFOLD_CRASH_KILLS sets the number of kills across the three passes (200
 // by default, 60 in the sanitizer build whose passes are several times
 // slower); TIDYFOLD_CRASH_SEED changes the seed (the default is fixed, so a
 // failure reproduces).
@@ -16,8 +16,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,13 +23,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <set>
 #include <string>
 
-#include "settings/IniFile.h"
-#include "settings/SettingsText.h"
-#include "settings/cOptions.h"
 #include "tests/reliability/Driver.h"
+#include "tests/reliability/PassCheck.h"
 #include "tests/reliability/Sandbox.h"
 #include "tests/reliability/Snapshot.h"
 #include "tests/reliability/Tree.h"
@@ -51,11 +46,6 @@ int TotalKills() {
     return text != nullptr && std::atoi(text) > 0 ? std::atoi(text) : kDefaultKills;
 }
 
-std::uint64_t BaseSeed() {
-    const char* text = std::getenv("TIDYFOLD_CRASH_SEED");
-    return text != nullptr ? std::strtoull(text, nullptr, 10) : 20261207ULL;
-}
-
 bool Usable(const std::string& folder) { return access(folder.c_str(), W_OK) == 0; }
 
 std::string FastBase() {
@@ -63,23 +53,6 @@ std::string FastBase() {
     if (text != nullptr && *text != '\0')
         return text;
     return Usable("/dev/shm") ? "/dev/shm" : "/tmp";
-}
-
-double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-void SleepFor(double seconds) {
-    timespec t{static_cast<time_t>(seconds), static_cast<long>((seconds - static_cast<time_t>(seconds)) * 1e9)};
-    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
-    }
-}
-
-std::string Report(const std::vector<std::string>& problems) {
-    std::string text;
-    for (std::size_t i = 0; i < problems.size() && i < 12; ++i)
-        text += "  " + problems[i] + "\n";
-    if (problems.size() > 12)
-        text += "  ... and " + std::to_string(problems.size() - 12) + " more\n";
-    return text;
 }
 
 struct CrashRun {
@@ -97,7 +70,7 @@ protected:
         TreeSpec spec;
         spec.smallFiles = 290;
         spec.bigFiles = 5;
-        BuildTree(*templateRoot_ + "/Desktop", BaseSeed(), spec);
+        BuildTree(*templateRoot_ + "/Desktop", CrashSeed(), spec);
         originals_ = new Snapshot(DataEntries(Scan(*templateRoot_ + "/Desktop")));
     }
     static void TearDownTestSuite() {
@@ -144,7 +117,7 @@ protected:
         Prepare(box, run.mode);
         auto start = std::chrono::steady_clock::now();
         DriverEnd end = RunDriver(TIDYFOLD_CRASH_DRIVER, box, box.Root() + "/pass.out");
-        double seconds = Seconds(std::chrono::steady_clock::now() - start);
+        double seconds = SecondsSince(start);
         EXPECT_EQ(end.exitCode, 0) << test::ReadFile(box.Root() + "/pass.out.err");
         std::vector<std::string> problems = CheckFinished(box, test::ReadFile(box.Root() + "/pass.out"));
         EXPECT_TRUE(problems.empty()) << "an un-killed pass:\n" << Report(problems);
@@ -177,7 +150,7 @@ protected:
         Prepare(box, run.mode);
         const std::string out = box.Root() + "/pass";
         pid_t pid = StartDriver(TIDYFOLD_CRASH_DRIVER, box, out + "1");
-        SleepFor(wait);
+        SleepSeconds(wait);
         kill(pid, SIGKILL);
         DriverEnd end = WaitDriver(pid);
         EXPECT_TRUE(end.killed || end.exitCode == 0)
@@ -238,66 +211,18 @@ Snapshot* CrashConsistency::originals_ = nullptr;
 // Half of the kills go to copy-then-delete, where a copy is written, flushed,
 // renamed and only then is the Desktop file deleted.
 TEST_F(CrashConsistency, CopyThenDeleteSurvivesKills) {
-    Run({0, FastBase(), "", TotalKills() / 2, BaseSeed() + 1});
+    Run({0, FastBase(), "", TotalKills() / 2, CrashSeed() + 1});
 }
 
 TEST_F(CrashConsistency, MoveSurvivesKills) {
-    Run({1, FastBase(), "", TotalKills() / 4, BaseSeed() + 2});
+    Run({1, FastBase(), "", TotalKills() / 4, CrashSeed() + 2});
 }
 
 // Across file systems a move is a durable copy and then a removal.
 TEST_F(CrashConsistency, MoveAcrossFileSystemsSurvivesKills) {
     if (!Usable("/dev/shm"))
         GTEST_SKIP() << "no second file system at /dev/shm";
-    Run({1, "/tmp", "/dev/shm", TotalKills() - TotalKills() / 2 - TotalKills() / 4, BaseSeed() + 3});
-}
-
-// The settings file is saved whole: written under a temporary name, flushed,
-// renamed. A save killed at any moment leaves settings.ini complete, with
-// the old values or the new ones, never a mix and never a cut-off file.
-TEST(SettingsCrash, SaveKilledAtAnyMomentLeavesACompleteFile) {
-#ifdef TIDYFOLD_SANITIZED
-    const int kills = 15;
-#else
-    const int kills = 40;
-#endif
-    Sandbox box("/tmp");
-    std::string seed = "[Other]\n";
-    for (int i = 0; i < 20000; ++i)
-        seed += "key" + std::to_string(i) + "=a value that makes the file long enough to take a while\n";
-    seed += "[TYFL]\nTimelimit=7\nCopyAction=0\nTrashPath=/seed\nDelUCFolders=0\nDelNullFiles=0\n";
-    const std::string file = box.AppFolder() + "/settings.ini";
-    const std::vector<std::string> saves{"save", "20"};
-
-    test::WriteFile(file, seed);
-    auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(RunDriver(TIDYFOLD_CRASH_DRIVER, box, box.Root() + "/save.out", saves).exitCode, 0);
-    const double seconds = Seconds(std::chrono::steady_clock::now() - start);
-
-    std::mt19937_64 rng(BaseSeed() + 4);
-    std::set<std::int16_t> seen;
-    for (int i = 0; i < kills; ++i) {
-        test::WriteFile(file, seed);
-        pid_t pid = StartDriver(TIDYFOLD_CRASH_DRIVER, box, box.Root() + "/save.out", saves);
-        SleepFor(std::uniform_real_distribution<double>(0.0, seconds)(rng));
-        kill(pid, SIGKILL);
-        WaitDriver(pid);
-
-        const std::string text = test::ReadFile(file);
-        cOptions options;
-        ASSERT_NO_THROW(ParseSettingsText(text, options)) << "kill " << i;
-        const std::int16_t action = options.CopyAction();
-        const std::string expected = action == 0 ? "/seed" : action == 1 ? "/first/offload folder"
-                                                                       : "/second/offload folder";
-        ASSERT_EQ(options.OffloadPath(), expected) << "kill " << i << ": a mix of two saves";
-        ASSERT_EQ(ini::ReadValue(text, "Other", "key19999").value_or("(gone)"),
-                  "a value that makes the file long enough to take a while")
-            << "kill " << i << ": the rest of the file was lost";
-        seen.insert(action);
-        for (const auto& [name, entry] : Scan(box.AppFolder()))
-            ASSERT_TRUE(name == "settings.ini" || IsTempName(name)) << Printable(name);
-    }
-    std::printf("settings saves: %d kills, the file held %zu different saved states\n", kills, seen.size());
+    Run({1, "/tmp", "/dev/shm", TotalKills() - TotalKills() / 2 - TotalKills() / 4, CrashSeed() + 3});
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
@@ -82,6 +84,21 @@ DriverEnd WaitDriver(pid_t pid) {
 DriverEnd RunDriver(const std::string& driver, const Sandbox& box, const std::string& outputPath,
                     const std::vector<std::string>& extra) {
     return WaitDriver(StartDriver(driver, box, outputPath, extra));
+}
+
+std::uint64_t CrashSeed() {
+    const char* text = std::getenv("TIDYFOLD_CRASH_SEED");
+    return text != nullptr ? std::strtoull(text, nullptr, 10) : 20261207ULL;
+}
+
+void SleepSeconds(double seconds) {
+    timespec t{static_cast<time_t>(seconds), static_cast<long>((seconds - static_cast<time_t>(seconds)) * 1e9)};
+    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+    }
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 }  // namespace tidyfold::reliability

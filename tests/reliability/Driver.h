@@ -4,6 +4,8 @@
 
 #include <sys/types.h>
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,5 +29,11 @@ DriverEnd WaitDriver(pid_t pid);
 // Runs the driver to its end.
 DriverEnd RunDriver(const std::string& driver, const Sandbox& box, const std::string& outputPath,
                     const std::vector<std::string>& extra = {});
+
+// The seed of the crash suites: TIDYFOLD_CRASH_SEED, or a fixed default so
+// that a failure reproduces.
+std::uint64_t CrashSeed();
+void SleepSeconds(double seconds);
+double SecondsSince(std::chrono::steady_clock::time_point start);
 
 }  // namespace tidyfold::reliability
