@@ -28,7 +28,7 @@ namespace {
 
 constexpr int kSmallFiles = 20000;
 constexpr int kSmallFolders = 1000;
-constexpr int kSmallRuns = 5;
+constexpr int kSmallRuns = 7;
 constexpr int kBigRuns = 3;
 constexpr std::uint64_t kBigSize = 1ULL << 30;
 constexpr std::uint64_t kNeededFree = 4ULL << 30;
