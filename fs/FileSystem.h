@@ -118,6 +118,12 @@ std::string ApplicationFolder();
 // Tests point the application folder somewhere else; empty text restores it.
 void SetApplicationFolderForTesting(std::string folder);
 
+// When path itself is a symbolic link, the real path of what it names;
+// otherwise path unchanged (also when the link cannot be resolved). Only for a
+// root the user chose, such as the Desktop folder: nothing below a root is
+// ever reached through a link.
+std::string ResolveIfLink(const std::string& path);
+
 // The parent of path ("/a/b" gives "/a", "/a" gives "/"); empty for a bare name.
 std::string ParentPath(const std::string& path);
 

@@ -1,4 +1,9 @@
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
 
 #include "fs/Error.h"
 #include "fs/FileSystem.h"
@@ -36,6 +41,15 @@ std::string ParentPath(const std::string& path) {
     while (slash > 0 && whole[slash - 1] == '/')
         --slash;
     return slash == 0 ? std::string("/") : whole.substr(0, slash);
+}
+
+std::string ResolveIfLink(const std::string& path) {
+    struct stat st;
+    const std::string whole = StripTrailingSlashes(path);
+    if (whole.empty() || sys::LstatAt(AT_FDCWD, whole.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    std::unique_ptr<char, decltype(&std::free)> real(realpath(whole.c_str(), nullptr), &std::free);
+    return real ? std::string(real.get()) : path;
 }
 
 UniqueFd OpenDirectoryAt(int dirfd, const std::string& path) {

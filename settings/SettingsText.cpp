@@ -17,8 +17,13 @@ std::string ReadSettingsValue(const std::string& text, const std::string& sectio
     std::optional<std::string> value = ini::ReadValue(text, section, key);
     if (!value || value->empty())
         return defaultText;
-    if (value->size() > kMaxSettingsValue)
+    if (value->size() > kMaxSettingsValue) {
         value->resize(kMaxSettingsValue);
+        // The file keeps no blanks at the end of a value, so a cut that lands
+        // after one would read back differently once saved.
+        while (!value->empty() && (value->back() == ' ' || value->back() == '\t'))
+            value->pop_back();
+    }
     return *value;
 }
 

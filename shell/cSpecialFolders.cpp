@@ -1,5 +1,6 @@
 #include "shell/cSpecialFolders.h"
 
+#include "fs/FileSystem.h"
 #include "shell/HomeFolder.h"
 #include "shell/UserDirs.h"
 
@@ -37,11 +38,25 @@ enum FolderNumber : int {
 //   Favorites,
 //   COMMON_FAVORITES   empty: bookmarks are a file of the file manager
 //   Windows            empty: there is no system folder of that kind
+// The Desktop names the folder the passes clean. xdg-user-dirs writes "$HOME"
+// for a Desktop the user switched off; taking that literally would offload
+// the whole home folder, dot files included, so it counts as no setting. A
+// Desktop that is itself a link is taken at its target, since the walk never
+// enters a folder through a link.
+std::string DesktopFolder(const std::string& home) {
+    const std::string fallback = home + "/Desktop";
+    std::string desktop = WithoutTrailingSlash(LookupUserDir("XDG_DESKTOP_DIR", home).value_or(fallback));
+    if (desktop == "/" || desktop == WithoutTrailingSlash(home) ||
+        fs::ResolveIfLink(desktop) == fs::ResolveIfLink(WithoutTrailingSlash(home)))
+        desktop = fallback;
+    return fs::ResolveIfLink(desktop);
+}
+
 std::string LinuxFolder(int folder) {
     const std::string home = HomeFolder();
     switch (folder) {
     case kDesktop:
-        return LookupUserDir("XDG_DESKTOP_DIR", home).value_or(home + "/Desktop");
+        return DesktopFolder(home);
     case kPersonal:
         return LookupUserDir("XDG_DOCUMENTS_DIR", home).value_or(home);
     case kPrograms:

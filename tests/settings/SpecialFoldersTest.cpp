@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -43,6 +44,30 @@ TEST_F(SpecialFoldersTest, DesktopComesFromUserDirsAndIsLookedUpOnEveryRead) {
     EXPECT_EQ(folders.Personal(), home / "Dokumente");
     WriteUserDirs("XDG_DESKTOP_DIR=\"/srv/desk top\"\n");
     EXPECT_EQ(folders.Desktop(), "/srv/desk top");
+}
+
+TEST_F(SpecialFoldersTest, HomeOrRootAsDesktopCountsAsNoSetting) {
+    // xdg-user-dirs writes "$HOME/" for a Desktop that was switched off.
+    WriteUserDirs("XDG_DESKTOP_DIR=\"$HOME/\"\n");
+    EXPECT_EQ(folders.Desktop(), home / "Desktop");
+    WriteUserDirs("XDG_DESKTOP_DIR=\"/\"\n");
+    EXPECT_EQ(folders.Desktop(), home / "Desktop");
+    test::MakeDirs(home / "real");
+    ASSERT_EQ(symlink(home.Path().c_str(), (home / "real/desk").c_str()), 0);
+    WriteUserDirs("XDG_DESKTOP_DIR=\"$HOME/real/desk\"\n");
+    EXPECT_EQ(folders.Desktop(), home / "Desktop");
+}
+
+TEST_F(SpecialFoldersTest, DesktopThatIsALinkIsTakenAtItsTarget) {
+    test::TempDir elsewhere;
+    ASSERT_EQ(symlink(elsewhere.Path().c_str(), (home / "Desktop").c_str()), 0);
+    EXPECT_EQ(folders.Desktop(), elsewhere.Path());
+    // A dangling link stays as it is, so the pass reports the missing folder.
+    test::TempDir gone;
+    const std::string target = gone / "missing";
+    ASSERT_EQ(unlink((home / "Desktop").c_str()), 0);
+    ASSERT_EQ(symlink(target.c_str(), (home / "Desktop").c_str()), 0);
+    EXPECT_EQ(folders.Desktop(), home / "Desktop");
 }
 
 TEST_F(SpecialFoldersTest, ConfigHomeVariableChoosesTheUserDirsFile) {
