@@ -23,10 +23,17 @@ inline std::string PathBytes(const QString& text)
     return QFile::encodeName(text).toStdString();
 }
 
-// "Error N: description", the one way the windows report an error.
+// "Error N: description", the one way the windows report an error, with the
+// path the failed call worked on beneath it when there is one: "No such file
+// or directory" alone does not say which folder is missing.
 inline QString ErrorText(const Error& error)
 {
-    return QCoreApplication::translate("tidyfold", "Error %1: %2").arg(error.Number()).arg(QString::fromStdString(error.Description()));
+    QString text = QCoreApplication::translate("tidyfold", "Error %1: %2")
+                       .arg(error.Number())
+                       .arg(QString::fromStdString(error.Description()));
+    if (!error.Path().empty())
+        text += QLatin1Char('\n') + PathText(error.Path());
+    return text;
 }
 
 }  // namespace tidyfold::ui

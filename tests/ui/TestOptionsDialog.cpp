@@ -344,7 +344,7 @@ private slots:
         tidyfold::fs::fault::Inject(tidyfold::fs::fault::Call::Rename, EACCES);
         Get<QPushButton>(dialog, "cmdApply")->click();
         QCOMPARE(boxes->shown.size(), 1);
-        QCOMPARE(boxes->shown[0].text, QString("Error 13: Permission denied"));
+        QCOMPARE(boxes->shown[0].text.section('\n', 0, 0), QString("Error 13: Permission denied"));
         QCOMPARE(boxes->shown[0].title, QString("TYFL"));
         QCOMPARE(dialog.OptionEngine().Saved(), std::int16_t(0));
 
