@@ -107,6 +107,10 @@ int DeleteFile(const std::string& path);
 
 // Whole small files (settings, the archive list).
 std::string ReadWholeFile(const std::string& path);  // throws, ENOENT included
+// Reads a small configuration file of another program, following a link to
+// it (dotfile managers link such files). Anything but a regular file, a FIFO
+// above all, is refused rather than waited on (EINVAL).
+std::string ReadLinkedConfigFile(const std::string& path);
 // Reads path, creating it empty first when it is missing.
 std::string ReadOrCreateFile(const std::string& path);
 // Writes the whole text under a temporary name in the same folder, flushes

@@ -59,6 +59,13 @@ std::string ReadWholeFile(const std::string& path) {
     return ReadAll(fd.Get(), path);
 }
 
+std::string ReadLinkedConfigFile(const std::string& path) {
+    UniqueFd fd(sys::OpenAt(AT_FDCWD, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.Valid())
+        ThrowErrno(path);
+    return ReadAll(fd.Get(), path);
+}
+
 std::string ReadOrCreateFile(const std::string& path) {
     // Twice at most: the file may be created or removed by someone else
     // between our two opens.

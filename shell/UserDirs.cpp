@@ -1,9 +1,10 @@
 #include "shell/UserDirs.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
+#include "fs/Error.h"
+#include "fs/FileSystem.h"
 #include "shell/HomeFolder.h"
 
 namespace tidyfold {
@@ -92,14 +93,13 @@ std::string SystemConfigDir() {
 }
 
 std::optional<std::string> LookupUserDir(const std::string& name, const std::string& home) {
-    // Read as the shell reads it, through a symbolic link too: dotfile
-    // managers link this file, and reading it changes nothing.
-    std::ifstream file(ConfigHome(home) + "/user-dirs.dirs", std::ios::binary);
-    if (!file)
+    std::string text;
+    try {
+        text = fs::ReadLinkedConfigFile(ConfigHome(home) + "/user-dirs.dirs");
+    } catch (const Error&) {
         return std::nullopt;  // no file, or one we may not read: the defaults apply
-    std::ostringstream text;
-    text << file.rdbuf();
-    return ParseUserDir(text.str(), name, home);
+    }
+    return ParseUserDir(text, name, home);
 }
 
 }  // namespace tidyfold

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -67,6 +68,18 @@ TEST_F(SpecialFoldersTest, DesktopThatIsALinkIsTakenAtItsTarget) {
     const std::string target = gone / "missing";
     ASSERT_EQ(unlink((home / "Desktop").c_str()), 0);
     ASSERT_EQ(symlink(target.c_str(), (home / "Desktop").c_str()), 0);
+    EXPECT_EQ(folders.Desktop(), home / "Desktop");
+}
+
+TEST_F(SpecialFoldersTest, UserDirsFileIsReadThroughALinkButAFifoIsNotWaitedOn) {
+    test::TempDir dotfiles;
+    WriteFile(dotfiles / "user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Linked\"\n");
+    test::MakeDirs(home / ".config");
+    ASSERT_EQ(symlink((dotfiles / "user-dirs.dirs").c_str(), (home / ".config/user-dirs.dirs").c_str()), 0);
+    EXPECT_EQ(folders.Desktop(), home / "Linked");
+    ASSERT_EQ(unlink((home / ".config/user-dirs.dirs").c_str()), 0);
+    // Nobody writes to this FIFO: reading it would block the lookup for good.
+    ASSERT_EQ(mkfifo((home / ".config/user-dirs.dirs").c_str(), 0644), 0);
     EXPECT_EQ(folders.Desktop(), home / "Desktop");
 }
 
