@@ -29,6 +29,9 @@ std::optional<std::int32_t> cTidyfold::Clean() {
     TrashDirectory(Options_->OffloadPath());
     TimeLimit(Options_->TimeLimit());
     CheckSettings(TimeLimit_, Options_->OffloadPath());
+    // An offload folder that is itself a link is taken at its target, as the
+    // Desktop is: the file layer never creates or enters a folder through one.
+    Options_->OffloadPath(fs::ResolveIfLink(Options_->OffloadPath()));
 
     ScanDesktopFiles();
     Recurse(cSpecialFolders().Desktop());

@@ -3,6 +3,7 @@
 #include <unordered_map>
 
 #include "engine/ArchiveList.h"
+#include "engine/FolderPath.h"
 #include "engine/cTidyfold.h"
 
 namespace tidyfold {
@@ -20,6 +21,7 @@ std::int32_t cTidyfold::ProcessCompressed(const std::string& sPath) {
     // The list is read once and the sub-folders indexed once, so a Desktop
     // with many files costs one pass over them.
     const ArchiveList list = ReadArchiveList();
+    const std::string offload = cOptions::StoredOffloadPath();
     std::unordered_map<std::string, fs::Folder> subFolders;
     for (const fs::Folder& sub : folder.SubFolders())
         subFolders.emplace(sub.Name(), sub);
@@ -31,6 +33,10 @@ std::int32_t cTidyfold::ProcessCompressed(const std::string& sPath) {
             continue;
         const auto match = subFolders.find(std::string(*base));
         if (match == subFolders.end())
+            continue;
+        // "Trash.zip" beside an offload folder kept on the Desktop must not
+        // take the offloaded files with it.
+        if (HoldsFolder(match->second.Path(), offload))
             continue;
         match->second.Delete(fs::Force::Yes);
         subFolders.erase(match);  // a second archive of the same name finds it gone

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "engine/Ageing.h"
 #include "engine/cTidyfold.h"
 #include "fs/Error.h"
 #include "shell/CopyProgress.h"
@@ -27,7 +28,23 @@ bool ClearAttributes(const fs::File& file) {
 
 }  // namespace
 
+// The pass yields while it scans and copies, so a collected file may have
+// been used since, or replaced by a new file of the same name (an editor
+// saves that way). Either is no longer old: it stays where it is, untouched.
+// A file that is gone or unreadable goes on to its transfer, which reports it.
+bool cTidyfold::UsedSinceExamined(const fs::File& file) const {
+    fs::FileTimes times;
+    try {
+        times = file.Times();
+    } catch (const Error&) {
+        return false;
+    }
+    return !ageing::IsOlderThan(ageing::AgeInDays(clock_(), ageing::LastUseNs(times)), TimeLimit_);
+}
+
 void cTidyfold::TransferFile(const fs::File& file) {
+    if (UsedSinceExamined(file))
+        return;
     switch (Options_->CopyAction()) {
         case kCopyThenDelete:
             CopyThenDelete(file);

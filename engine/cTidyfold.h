@@ -100,6 +100,7 @@ private:
     void CleanUpBelow(const fs::Folder& folder);
     void EnsureOffloadFolder();
     void TransferFile(const fs::File& file);
+    bool UsedSinceExamined(const fs::File& file) const;
     void CopyThenDelete(const fs::File& file);
     void MoveToOffload(const fs::File& file);
     void DeleteInPlace(const fs::File& file);

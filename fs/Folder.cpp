@@ -122,7 +122,13 @@ bool FolderExists(const std::string& path) {
 }
 
 void CreateFolder(const std::string& path) {
-    if (sys::MkdirAt(AT_FDCWD, StripTrailingSlashes(path).c_str(), 0777) != 0)
+    SplitPath parts = Split(StripTrailingSlashes(path));
+    ParentDir parent(parts.folder);
+    if (parent.Fd() < 0 || sys::MkdirAt(parent.Fd(), parts.name.c_str(), 0777) != 0)
+        ThrowErrno(path);
+    // Copies are made durable inside this folder and their Desktop originals
+    // then deleted; the folder itself must survive a power loss as well.
+    if (sys::Fsync(parent.Fd()) != 0)
         ThrowErrno(path);
 }
 

@@ -40,6 +40,10 @@ std::string cOptions::ReadIniValue(const std::string& section, const std::string
     return ReadSettingsValue(SettingsTextOrEmpty(filePath), section, key, defaultText);
 }
 
+std::string cOptions::StoredOffloadPath() {
+    return ReadIniValue(kAppTitle, "TrashPath", SettingsFilePath(), DefaultTrashPath());
+}
+
 std::int16_t cOptions::LoadOptions() {
     const std::string filePath = SettingsFilePath();
     ApplySettings(

@@ -50,6 +50,11 @@ public:
     // is connected are dropped.
     void Connect(cOptionsEvents* listener) { listener_ = listener; }
 
+    // The offload folder the settings file names (the default when it names
+    // none), read without converting any other key; a file that cannot be
+    // read throws. For passes that must keep their hands off that folder.
+    static std::string StoredOffloadPath();
+
     // The settings file: the application folder and "/settings.ini".
     static std::string SettingsFilePath();
 

@@ -38,18 +38,34 @@ enum FolderNumber : int {
 //   Favorites,
 //   COMMON_FAVORITES   empty: bookmarks are a file of the file manager
 //   Windows            empty: there is no system folder of that kind
+// True when cleaning folder would reach the home folder as a whole: the
+// home folder itself, "/" or any folder above home.
+bool HoldsHome(const std::string& folder, const std::string& home) {
+    const std::string realHome = fs::ResolveIfLink(WithoutTrailingSlash(home));
+    const std::string real = fs::ResolveIfLink(WithoutTrailingSlash(folder));
+    for (const std::string& h : {WithoutTrailingSlash(home), realHome}) {
+        for (const std::string& f : {WithoutTrailingSlash(folder), real}) {
+            if (f == "/" || f == h || (h.size() > f.size() && h.compare(0, f.size(), f) == 0 && h[f.size()] == '/'))
+                return true;
+        }
+    }
+    return false;
+}
+
 // The Desktop names the folder the passes clean. xdg-user-dirs writes "$HOME"
 // for a Desktop the user switched off; taking that literally would offload
 // the whole home folder, dot files included, so it counts as no setting. A
 // Desktop that is itself a link is taken at its target, since the walk never
-// enters a folder through a link.
+// enters a folder through a link, unless the target holds the home folder:
+// then the link is returned as it is, and every operation refuses it as "Not
+// a directory".
 std::string DesktopFolder(const std::string& home) {
     const std::string fallback = home + "/Desktop";
     std::string desktop = WithoutTrailingSlash(LookupUserDir("XDG_DESKTOP_DIR", home).value_or(fallback));
-    if (desktop == "/" || desktop == WithoutTrailingSlash(home) ||
-        fs::ResolveIfLink(desktop) == fs::ResolveIfLink(WithoutTrailingSlash(home)))
+    if (HoldsHome(desktop, home))
         desktop = fallback;
-    return fs::ResolveIfLink(desktop);
+    const std::string real = fs::ResolveIfLink(desktop);
+    return HoldsHome(real, home) ? desktop : real;
 }
 
 std::string LinuxFolder(int folder) {

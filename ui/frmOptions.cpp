@@ -20,6 +20,7 @@
 #include "engine/cTidyfold.h"
 #include "fs/FileSystem.h"
 #include "settings/NumberText.h"
+#include "settings/SettingsText.h"
 #include "shell/BrowseForFolder.h"
 #include "ui/ElidedLabel.h"
 #include "ui/MessageBoxes.h"
@@ -218,6 +219,14 @@ void frmOptions::ConnectControls()
 void frmOptions::Load()
 {
     OptionEngine_ = std::make_unique<cOptions>();
+    // The keys a failed load never reaches would otherwise show, and on OK be
+    // saved, as a new object holds them: a time limit of 0 would offload every
+    // file on the next pass. They show the defaults instead.
+    OptionEngine_->TimeLimit(7.0f);
+    OptionEngine_->CopyAction(0);
+    OptionEngine_->OffloadPath(DefaultTrashPath());
+    OptionEngine_->DelUCFolders(1);
+    OptionEngine_->DelNullFiles(1);
     OptionEngine_->Connect(this);
     try {
         OptionEngine_->LoadOptions();  // raises TrashPathSet

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -276,6 +277,28 @@ TEST_F(EngineTest, offload_folder_inside_the_desktop_is_not_scanned_again) {
         EXPECT_TRUE(Exists(earlier));
         EXPECT_TRUE(Exists(desktop_ + "/Trash/a/x.txt"));
     }
+}
+
+TEST_F(EngineTest, offload_folder_above_the_desktop_leaves_the_walk_whole) {
+    const std::string x = Put("a/x.txt");
+    Settings(1, "7", 0, home_);
+    ASSERT_EQ(engine_.Clean(), 1);
+    EXPECT_EQ(events_.scanning, std::vector<std::string>{x});
+    EXPECT_TRUE(Exists(home_ + "/a/x.txt"));
+    EXPECT_FALSE(Exists(x));
+}
+
+TEST_F(EngineTest, offload_folder_that_is_a_link_receives_files_at_its_target) {
+    MakeDirs(offload_);
+    ASSERT_EQ(symlink(offload_.c_str(), (home_ + "/Trash").c_str()), 0);
+    const std::string x = Put("a/x.txt");
+    Settings(0, "7", 0, home_ + "/Trash");
+    ASSERT_EQ(engine_.Clean(), 1);
+    EXPECT_EQ(ReadFile(offload_ + "/a/x.txt"), "data");
+    EXPECT_FALSE(Exists(x));
+    struct stat st;
+    ASSERT_EQ(lstat((home_ + "/Trash").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));  // the link itself is left as it was
 }
 
 }  // namespace

@@ -107,6 +107,24 @@ TEST_F(Compressed, two_archives_of_one_name_remove_the_folder_once_and_counts_ru
     EXPECT_EQ(engine_.ProcessCompressed(desktop_), 2);
 }
 
+TEST_F(Compressed, offload_folder_on_the_desktop_is_never_taken_for_an_unpacked_archive) {
+    Settings(1, "7", 0, desktop_ + "/Trash/");
+    Put("Trash.zip");
+    const std::string offloaded = Put("Trash/earlier.txt");
+    Put("Old.zip");
+    const std::string above = Put("Old/Trash2/x.txt");
+    EXPECT_EQ(engine_.ProcessCompressed(desktop_), 1);
+    EXPECT_TRUE(Exists(offloaded));
+    EXPECT_FALSE(Exists(above));
+    // A folder that holds the offload folder is kept as well.
+    RemoveTree(desktop_ + "/Trash.zip");
+    Settings(1, "7", 0, desktop_ + "/Box/Trash");
+    Put("Box.zip");
+    const std::string inner = Put("Box/Trash/y.txt");
+    EXPECT_EQ(engine_.ProcessCompressed(desktop_), 1);  // the running count, unchanged
+    EXPECT_TRUE(Exists(inner));
+}
+
 TEST_F(Compressed, linked_folder_of_the_archive_name_is_not_removed) {
     Put("Photos.zip");
     const std::string outside = tmp_ / "outside";

@@ -109,6 +109,31 @@ TEST_F(EngineTest, file_gone_before_its_transfer_is_a_logged_failure_and_the_pas
     }
 }
 
+TEST_F(EngineTest, file_replaced_by_a_new_one_after_the_scan_stays_untouched) {
+    for (int mode : {0, 1, 2}) {
+        RemoveTree(desktop_);
+        RemoveTree(offload_);
+        const std::string saved = Put("a/report.txt", "old");
+        const std::string other = Put("b/other.txt");
+        Settings(mode);
+        cTidyfold engine;
+        Recorder events;
+        engine.Connect(&events);
+        engine.SetClock([&] { return base_ + kDay; });
+        // An editor saves by writing a new file and renaming it over the old.
+        events.onSetFileCount = [&] {
+            WriteFile(saved + ".new", "new");
+            SetTimes(saved + ".new", base_ + kDay);
+            ASSERT_EQ(rename((saved + ".new").c_str(), saved.c_str()), 0);
+        };
+        EXPECT_EQ(engine.Clean(), 2) << mode;
+        EXPECT_EQ(ReadFile(saved), "new") << mode;
+        EXPECT_FALSE(Exists(offload_ + "/a/report.txt")) << mode;
+        EXPECT_FALSE(Exists(other)) << mode;
+        EXPECT_EQ(engine.FailedTransfers(), 0) << mode;
+    }
+}
+
 TEST_F(EngineTest, file_gone_during_its_examination_is_logged_and_never_collected) {
     const std::string path = Put("a/vanishing.txt");
     SetYieldHook([&] { RemoveTree(path); });

@@ -59,6 +59,18 @@ TEST_F(SpecialFoldersTest, HomeOrRootAsDesktopCountsAsNoSetting) {
     EXPECT_EQ(folders.Desktop(), home / "Desktop");
 }
 
+TEST_F(SpecialFoldersTest, DesktopLinkedToHomeOrAboveIsNeverTheHomeFolder) {
+    // With no user-dirs.dirs, ~/Desktop itself links to the home folder.
+    ASSERT_EQ(symlink(home.Path().c_str(), (home / "Desktop").c_str()), 0);
+    EXPECT_EQ(folders.Desktop(), home / "Desktop");
+    ASSERT_EQ(unlink((home / "Desktop").c_str()), 0);
+    ASSERT_EQ(symlink("/", (home / "Desktop").c_str()), 0);
+    EXPECT_EQ(folders.Desktop(), home / "Desktop");
+    // A folder above home is refused like home itself.
+    WriteUserDirs("XDG_DESKTOP_DIR=\"" + home.Path().substr(0, home.Path().rfind('/')) + "\"\n");
+    EXPECT_EQ(folders.Desktop(), home / "Desktop");
+}
+
 TEST_F(SpecialFoldersTest, DesktopThatIsALinkIsTakenAtItsTarget) {
     test::TempDir elsewhere;
     ASSERT_EQ(symlink(elsewhere.Path().c_str(), (home / "Desktop").c_str()), 0);

@@ -16,6 +16,7 @@
 
 #include "GuiTestSupport.h"
 #include "fs/Fault.h"
+#include "settings/SettingsText.h"
 #include "shell/BrowseForFolder.h"
 #include "ui/ElidedLabel.h"
 #include "ui/frmOptions.h"
@@ -176,6 +177,21 @@ private slots:
         QCOMPARE(Get<QLineEdit>(dialog, "txtTimeLimit")->text(), QString("3"));
         QVERIFY(Get<QRadioButton>(dialog, "optCopyorMove_1")->isChecked());
         QCOMPARE(Get<ElidedLabel>(dialog, "lblTrashPath")->text(), QString("/x"));
+    }
+
+    void keys_a_failed_load_never_reached_show_and_save_their_defaults()
+    {
+        tidyfold::test::WriteFile(sandbox->SettingsFile(), "[TYFL]\nCopyAction=abc\nTimelimit=3\n");
+        frmOptions dialog;
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(Get<QLineEdit>(dialog, "txtTimeLimit")->text(), QString("7"));
+        QVERIFY(Get<QRadioButton>(dialog, "optCopyorMove_0")->isChecked());
+        QCOMPARE(Get<QCheckBox>(dialog, "chkDelUCFolders")->checkState(), Qt::Checked);
+        QCOMPARE(Get<QCheckBox>(dialog, "chkDelNullFiles")->checkState(), Qt::Checked);
+        QCOMPARE(dialog.OptionEngine().OffloadPath(), tidyfold::DefaultTrashPath());
+        Get<QPushButton>(dialog, "cmdApply")->click();
+        const std::string saved = tidyfold::test::ReadFile(sandbox->SettingsFile());
+        QVERIFY2(saved.find("Timelimit=7\n") != std::string::npos, saved.c_str());
     }
 
     void ctrl_tab_cycles_forward_and_nothing_else_moves()
