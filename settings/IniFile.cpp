@@ -122,7 +122,7 @@ std::string WriteValues(const std::string& text, const std::string& section,
     // change what the file says; refuse it before anything is written.
     for (const Entry& entry : entries) {
         if (!CanBeWritten(entry.key) || !CanBeWritten(entry.value))
-            throw Error::FromErrno(EINVAL);
+            throw Error(EINVAL, "A setting cannot hold a line break or a NUL character.");
     }
     CSimpleIniA ini;
     Load(ini, text);

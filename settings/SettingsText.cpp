@@ -1,5 +1,6 @@
 #include "settings/SettingsText.h"
 
+#include <cerrno>
 #include <cmath>
 
 #include "fs/Error.h"
@@ -47,6 +48,11 @@ std::string ComposeSettingsText(const std::string& oldText, const cOptions& opti
     // "nan" or "inf" in the file would fail every later load; refuse to write it.
     if (!std::isfinite(options.TimeLimit()))
         throw Error(kOverflow, "Overflow");
+    // A longer path would read back cut, and the next pass would offload into
+    // a different folder.
+    if (options.OffloadPath().size() > kMaxSettingsValue)
+        throw Error(EINVAL, "The offload folder path is longer than " + std::to_string(kMaxSettingsValue) +
+                                " characters.");
     // The age limit is written as "Timelimit" and read as "TimeLimit"; names
     // match without regard to case, so both reach one entry.
     return ini::WriteValues(oldText, kAppTitle,

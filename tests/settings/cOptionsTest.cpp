@@ -151,6 +151,24 @@ TEST_F(OptionsTest, LongPathIsCutTo254CharactersAndCrlfFilesRead) {
     EXPECT_EQ(options.DelNullFiles(), 0);
 }
 
+TEST_F(OptionsTest, PathTooLongToReadBackIsRefusedOnSave) {
+    WriteSettings("[TYFL]\nCopyAction=1\n");
+    options.OffloadPath("/" + std::string(254, 'p'));
+    try {
+        options.SaveOptions();
+        ADD_FAILURE() << "a path that would read back cut was saved";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.Number(), EINVAL);
+    }
+    EXPECT_EQ(options.Saved(), 0);
+    EXPECT_EQ(ReadFile(SettingsFile()), "[TYFL]\nCopyAction=1\n");
+    options.OffloadPath("/" + std::string(253, 'p'));  // 254 in all: still reads back whole
+    options.SaveOptions();
+    cOptions again;
+    again.LoadOptions();
+    EXPECT_EQ(again.OffloadPath(), options.OffloadPath());
+}
+
 TEST_F(OptionsTest, DefaultSaveWritesExactlySixLines) {
     options.LoadOptions();
     EXPECT_EQ(options.SaveOptions(), 0);
