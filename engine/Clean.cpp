@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <utility>
 
 #include "engine/cTidyfold.h"
 #include "fs/Error.h"
@@ -22,6 +23,19 @@ void CheckSettings(float timeLimit, const std::string& offload) {
         throw Error(EINVAL, "The offload folder must be a full path beginning with \"/\": " + offload);
 }
 
+// Holds the Desktop path for the transfer loop and lets it go however the
+// loop ends: on Cancel, on an error, or at its end.
+class DesktopForTransfers {
+public:
+    DesktopForTransfers(std::string& slot, std::string desktop) : slot_(slot) { slot_ = std::move(desktop); }
+    ~DesktopForTransfers() { slot_.clear(); }
+    DesktopForTransfers(const DesktopForTransfers&) = delete;
+    DesktopForTransfers& operator=(const DesktopForTransfers&) = delete;
+
+private:
+    std::string& slot_;
+};
+
 }  // namespace
 
 std::optional<std::int32_t> cTidyfold::Clean() {
@@ -40,6 +54,11 @@ std::optional<std::int32_t> cTidyfold::Clean() {
 
     RaiseSetFileCount(static_cast<std::int32_t>(colFiles_.size()));
     EnsureOffloadFolder();
+    // Every destination is cut from one Desktop path, looked up once: each
+    // lookup reads user-dirs.dirs and resolves links, which made up half of a
+    // pass of small moves, and the user pointing the Desktop elsewhere
+    // meanwhile should not end the pass half-way.
+    const DesktopForTransfers desktop(transferDesktop_, cSpecialFolders().Desktop());
     // By index, and each entry copied: a listener may call back into the
     // engine and grow the list while a file is transferred.
     for (std::size_t i = 0; i < colFiles_.size(); ++i) {

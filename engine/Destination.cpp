@@ -10,7 +10,8 @@
 namespace tidyfold {
 
 std::string cTidyfold::RetainDirStructure(const fs::File& tmpFile) {
-    const std::string desktop = cSpecialFolders().Desktop();
+    // Inside a transfer loop the pass's own Desktop; otherwise a fresh look.
+    const std::string desktop = transferDesktop_.empty() ? cSpecialFolders().Desktop() : transferDesktop_;
     const std::string& path = tmpFile.Path();
     // Only the leading Desktop path is cut: a folder deeper down that happens
     // to repeat it is part of the relative path.

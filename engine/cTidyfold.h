@@ -123,6 +123,9 @@ private:
     std::int32_t FailedTransfers_ = 0;
     cTidyfoldEvents* listener_ = nullptr;
     Clock clock_;
+    // The Desktop of the transfer loop under way, looked up once for it;
+    // empty outside a transfer loop.
+    std::string transferDesktop_;
 };
 
 }  // namespace tidyfold

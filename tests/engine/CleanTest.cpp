@@ -150,6 +150,24 @@ TEST_F(EngineTest, mode1_moves_and_never_replaces_an_existing_destination) {
     EXPECT_FALSE(Exists(free));
 }
 
+TEST_F(EngineTest, desktop_pointed_elsewhere_during_the_transfer_does_not_end_the_pass) {
+    Settings(1);
+    const std::string x = Put("a/x.txt", "x");
+    const std::string y = Put("b/y.txt", "y");
+    MakeDirs(home_ + "/Elsewhere");
+    events_.onMoving = [&](const std::string&) {
+        WriteFile(home_ + "/.config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Elsewhere\"\n");
+    };
+    ASSERT_EQ(engine_.Clean(), 2);
+    EXPECT_EQ(engine_.Log(), "");
+    EXPECT_EQ(ReadFile(offload_ + "/a/x.txt"), "x");
+    EXPECT_EQ(ReadFile(offload_ + "/b/y.txt"), "y");
+    EXPECT_FALSE(Exists(x));
+    EXPECT_FALSE(Exists(y));
+    // Outside a pass every call looks again.
+    EXPECT_EQ(engine_.RetainDirStructure(fs::File(home_ + "/Elsewhere/z.txt")), offload_ + "/z.txt");
+}
+
 TEST_F(EngineTest, mode2_deletes_in_place_without_events_or_log) {
     Settings(2);
     const std::string a = Put("a.txt");
