@@ -28,7 +28,8 @@ struct Samples {
 
 // The folder where sandboxes go: $TIDYFOLD_BENCH_DIR, else /tmp.
 std::string BenchBase();
-// A memory file system (/dev/shm) when there is one, else BenchBase(): for
+// A memory file system ($TIDYFOLD_BENCH_MEMORY_DIR, else /dev/shm) when
+// there is one, else BenchBase(): for
 // figures about how work grows, which a disk's own delays would drown.
 std::string MemoryBase();
 bool IsMemoryFileSystem(const std::string& path);

@@ -19,6 +19,16 @@ if ! cmake --build "$build" --target "${targets[@]}" -j"${TIDYFOLD_BENCH_JOBS:-2
 fi
 
 base=${TIDYFOLD_BENCH_DIR:-/tmp}
+# Every sandbox of this run goes into folders of its own, removed however the
+# run ends: an interrupted benchmark would otherwise leave 100,000 files.
+run=$(mktemp -d "$base/tidyfold-bench.XXXXXX")
+memory=""
+if [[ -d /dev/shm && -w /dev/shm ]]; then
+    memory=$(mktemp -d /dev/shm/tidyfold-bench.XXXXXX)
+fi
+trap 'rm -rf -- "$run" ${memory:+"$memory"}' EXIT
+export TIDYFOLD_BENCH_DIR=$run
+export TIDYFOLD_BENCH_MEMORY_DIR=$memory
 echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1), kernel $(uname -r)"
 echo "sandboxes: $base, file system $(stat -f -c %T "$base")" \
      "($(findmnt -n -o FSTYPE,OPTIONS -T "$base" | tr -s " " 2>/dev/null || echo "mount unknown"))"
