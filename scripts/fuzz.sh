@@ -12,6 +12,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${TIDYFOLD_FUZZ_SECONDS:-60}
+# A fixed seed keeps a test run repeatable; set TIDYFOLD_FUZZ_SEED=0 for a
+# fresh random one when hunting.
+seed=${TIDYFOLD_FUZZ_SEED:-1}
 readers=("$@")
 if ((${#readers[@]} == 0)); then
     readers=(settings archive_list rtf)
@@ -32,7 +35,7 @@ for reader in "${readers[@]}"; do
     mkdir -p "$work" "$regressions"
     echo "== fuzzing the $reader reader for ${seconds}s"
     if ! UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 \
-        "$build/bin/fuzz_$reader" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        "$build/bin/fuzz_$reader" -max_total_time="$seconds" -seed="$seed" -timeout=10 -rss_limit_mb=2048 \
         -max_len=16384 -print_final_stats=1 -artifact_prefix="$regressions/" \
         "$work" "tests/fuzz/corpus/$reader" 2>"$build/fuzz_$reader.log"; then
         tail -n 40 "$build/fuzz_$reader.log"
