@@ -19,6 +19,7 @@
 #include "shell/cSpecialFolders.h"
 #include "ui/ElidedLabel.h"
 #include "ui/MessageBoxes.h"
+#include "ui/Named.h"
 #include "ui/Text.h"
 #include "ui/frmOptions.h"
 
@@ -32,13 +33,6 @@ static void InitTidyfoldResources()
 namespace tidyfold::ui {
 
 namespace {
-
-template <typename W>
-W* Named(W* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 // 12-point Arial Black where it is installed; elsewhere the heaviest sans
 // serif the system has.

@@ -24,19 +24,13 @@
 #include "shell/BrowseForFolder.h"
 #include "ui/ElidedLabel.h"
 #include "ui/MessageBoxes.h"
+#include "ui/Named.h"
 #include "ui/Text.h"
 #include "ui/rtf/RtfReader.h"
 
 namespace tidyfold::ui {
 
 namespace {
-
-template <typename W>
-W* Named(W* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QLabel* BoldLabel(const QString& text, const char* name)
 {

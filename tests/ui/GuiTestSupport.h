@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <functional>
 #include <string>
 
@@ -62,5 +63,16 @@ private:
     QByteArray oldHome_;
     QByteArray oldConfig_;
 };
+
+// The widget named name inside window; a missing one ends the test run, since
+// every later step would only fail more obscurely.
+template <typename W>
+W* Get(QWidget& window, const char* name)
+{
+    W* widget = window.findChild<W*>(QString::fromLatin1(name));
+    if (widget == nullptr)
+        qFatal("no widget %s", name);
+    return widget;
+}
 
 }  // namespace tidyfold::test

@@ -23,6 +23,7 @@
 #include "ui/frmMain.h"
 
 using tidyfold::test::Exists;
+using tidyfold::test::Get;
 using tidyfold::test::GuiSandbox;
 using tidyfold::test::ReadFile;
 using tidyfold::test::ScriptedBoxes;
@@ -37,14 +38,6 @@ private:
     std::unique_ptr<GuiSandbox> sandbox;
     std::unique_ptr<ScriptedBoxes> boxes;
 
-    template <typename W>
-    static W* Get(QWidget& window, const char* name)
-    {
-        W* widget = window.findChild<W*>(QString::fromLatin1(name));
-        if (widget == nullptr)
-            qFatal("no widget %s", name);
-        return widget;
-    }
 
     static QPushButton* Button(frmMain& window, const char* name) { return Get<QPushButton>(window, name); }
 

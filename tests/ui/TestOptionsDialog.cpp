@@ -21,6 +21,7 @@
 #include "ui/ElidedLabel.h"
 #include "ui/frmOptions.h"
 
+using tidyfold::test::Get;
 using tidyfold::test::GuiSandbox;
 using tidyfold::test::ScriptedBoxes;
 using tidyfold::ui::ElidedLabel;
@@ -33,14 +34,6 @@ private:
     std::unique_ptr<GuiSandbox> sandbox;
     std::unique_ptr<ScriptedBoxes> boxes;
 
-    template <typename W>
-    static W* Get(QWidget& dialog, const char* name)
-    {
-        W* widget = dialog.findChild<W*>(QString::fromLatin1(name));
-        if (widget == nullptr)
-            qFatal("no widget %s", name);
-        return widget;
-    }
 
     // Shows the dialog as a user would see it, so focus moves for real.
     static void ShowActive(frmOptions& dialog)
