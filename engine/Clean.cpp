@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "engine/cTidyfold.h"
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "shell/cSpecialFolders.h"
 
 namespace tidyfold {

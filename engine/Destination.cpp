@@ -4,7 +4,7 @@
 #include <cerrno>
 
 #include "engine/cTidyfold.h"
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "shell/cSpecialFolders.h"
 
 namespace tidyfold {

@@ -6,7 +6,7 @@
 #include "engine/Ageing.h"
 #include "engine/Yield.h"
 #include "engine/cTidyfold.h"
-#include "fs/Error.h"
+#include "base/Error.h"
 
 namespace tidyfold {
 

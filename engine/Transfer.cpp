@@ -4,8 +4,8 @@
 
 #include "engine/Ageing.h"
 #include "engine/cTidyfold.h"
-#include "fs/Error.h"
-#include "shell/CopyProgress.h"
+#include "base/Error.h"
+#include "engine/CopyProgress.h"
 
 namespace tidyfold {
 

@@ -9,16 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "base/Bool.h"
 #include "engine/Clock.h"
 #include "engine/Events.h"
 #include "fs/FileSystem.h"
 #include "settings/cOptions.h"
 
 namespace tidyfold {
-
-// Booleans of the engine are 16-bit: -1 true, 0 false; any non-zero is true.
-inline constexpr std::int16_t kTrue = -1;
-inline constexpr std::int16_t kFalse = 0;
 
 class cTidyfold {
 public:

@@ -25,7 +25,7 @@ int ReturningErrno(Body&& body) noexcept;
 
 #include <new>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 
 template <typename Body>
 int tidyfold::fs::ReturningErrno(Body&& body) noexcept {

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <new>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "fs/FileSystem.h"
 #include "fs/Handles.h"
 

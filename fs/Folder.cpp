@@ -5,7 +5,7 @@
 #include <cstring>
 #include <functional>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "fs/FileSystem.h"
 #include "fs/Handles.h"
 #include "fs/Remove.h"

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "fs/FileSystem.h"
 #include "fs/Handles.h"
 

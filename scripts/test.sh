@@ -6,18 +6,20 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 
+scripts/check-layers.sh
+
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 summary=$(mktemp)
 trap 'rm -f "$summary"' EXIT
 
 echo "== ordinary build"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDYFOLD_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs" | tee -a "$summary"
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer build"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTIDYFOLD_SANITIZE=ON -DTIDYFOLD_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTIDYFOLD_SANITIZE=ON -DTIDYFOLD_WERROR=ON -DTIDYFOLD_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs" | tee -a "$summary"

@@ -9,7 +9,7 @@
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 
 namespace tidyfold::ini {
 

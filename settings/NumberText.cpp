@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <locale.h>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 
 namespace tidyfold {
 

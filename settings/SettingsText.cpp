@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cmath>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "settings/IniFile.h"
 #include "settings/NumberText.h"
 #include "settings/cOptions.h"

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "fs/FileSystem.h"
 #include "settings/SettingsText.h"
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "fs/FileSystem.h"
 #include "shell/HomeFolder.h"
 

@@ -7,7 +7,7 @@
 #include <QString>
 #include <string>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 
 namespace tidyfold::ui {
 

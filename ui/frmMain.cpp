@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "shell/CopyProgress.h"
+#include "engine/CopyProgress.h"
 #include "shell/cSpecialFolders.h"
 #include "ui/ElidedLabel.h"
 #include "ui/MessageBoxes.h"

@@ -21,7 +21,7 @@
 #include "fs/FileSystem.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsText.h"
-#include "shell/BrowseForFolder.h"
+#include "ui/BrowseForFolder.h"
 #include "ui/ElidedLabel.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Named.h"

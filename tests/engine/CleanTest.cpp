@@ -9,7 +9,7 @@
 #include <cerrno>
 
 #include "engine/Yield.h"
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "tests/engine/EngineFixture.h"
 
 namespace tidyfold::test {

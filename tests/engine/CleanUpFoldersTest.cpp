@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "tests/engine/EngineFixture.h"
 
 namespace tidyfold::test {

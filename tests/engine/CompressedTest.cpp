@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "engine/ArchiveList.h"
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "tests/engine/EngineFixture.h"
 
 namespace tidyfold::test {

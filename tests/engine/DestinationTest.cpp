@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "tests/engine/EngineFixture.h"
 
 namespace tidyfold::test {

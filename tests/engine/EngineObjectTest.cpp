@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/Yield.h"
-#include "fs/Error.h"
-#include "shell/CopyProgress.h"
+#include "base/Error.h"
+#include "engine/CopyProgress.h"
 #include "tests/engine/EngineFixture.h"
 
 namespace tidyfold::test {

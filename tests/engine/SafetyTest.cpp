@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "engine/Yield.h"
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "fs/Fault.h"
 #include "tests/engine/EngineFixture.h"
 

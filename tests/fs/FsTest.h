@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "fs/Fault.h"
 #include "fs/FileSystem.h"
 #include "tests/support/TempDir.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "settings/SettingsText.h"
 #include "settings/cOptions.h"
 #include "tests/fuzz/FuzzCheck.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/cTidyfold.h"
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "settings/cOptions.h"
 #include "tests/reliability/Sandbox.h"
 #include "tests/support/TempDir.h"

@@ -24,7 +24,7 @@
 #include <string>
 
 #include "engine/cTidyfold.h"
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "tests/reliability/PassCheck.h"
 #include "tests/reliability/Sandbox.h"
 #include "tests/reliability/Snapshot.h"

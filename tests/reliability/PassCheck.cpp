@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "engine/cTidyfold.h"
-#include "fs/Error.h"
+#include "base/Error.h"
 
 namespace tidyfold::reliability {
 

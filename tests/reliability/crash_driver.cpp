@@ -13,7 +13,7 @@
 #include <exception>
 
 #include "engine/cTidyfold.h"
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "fs/FileSystem.h"
 #include "settings/cOptions.h"
 #include "tests/reliability/Sandbox.h"

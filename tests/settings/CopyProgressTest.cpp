@@ -8,7 +8,7 @@
 #include "engine/Clock.h"
 #include "engine/Yield.h"
 #include "engine/cTidyfold.h"
-#include "shell/CopyProgress.h"
+#include "engine/CopyProgress.h"
 
 namespace tidyfold {
 namespace {

@@ -3,7 +3,7 @@
 #include <random>
 #include <string>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsText.h"
 #include "settings/cOptions.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "settings/NumberText.h"
 
 namespace tidyfold {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fs/Error.h"
+#include "base/Error.h"
 #include "fs/Fault.h"
 #include "fs/FileSystem.h"
 #include "settings/cOptions.h"

@@ -18,7 +18,7 @@
 
 #include "GuiTestSupport.h"
 #include "engine/Yield.h"
-#include "shell/CopyProgress.h"
+#include "engine/CopyProgress.h"
 #include "ui/ElidedLabel.h"
 #include "ui/frmMain.h"
 

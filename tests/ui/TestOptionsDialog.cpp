@@ -17,7 +17,7 @@
 #include "GuiTestSupport.h"
 #include "fs/Fault.h"
 #include "settings/SettingsText.h"
-#include "shell/BrowseForFolder.h"
+#include "ui/BrowseForFolder.h"
 #include "ui/ElidedLabel.h"
 #include "ui/frmOptions.h"
 

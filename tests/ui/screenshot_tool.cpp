@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "GuiTestSupport.h"
-#include "shell/BrowseForFolder.h"
+#include "ui/BrowseForFolder.h"
 #include "ui/QtYield.h"
 #include "ui/frmMain.h"
 #include "ui/frmOptions.h"

@@ -1,4 +1,4 @@
-#include "shell/BrowseForFolder.h"
+#include "ui/BrowseForFolder.h"
 
 #include <QFileDialog>
 #include <utility>

@@ -1,6 +1,6 @@
-#include "shell/Module.h"
+#include "ui/InitControlClasses.h"
 
-#include "engine/cTidyfold.h"
+#include "base/Bool.h"
 
 namespace tidyfold {
 

@@ -1,4 +1,4 @@
-#include "fs/Error.h"
+#include "base/Error.h"
 
 #include <cstring>
 

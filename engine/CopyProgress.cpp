@@ -1,4 +1,4 @@
-#include "shell/CopyProgress.h"
+#include "engine/CopyProgress.h"
 
 #include "engine/Yield.h"
 #include "engine/cTidyfold.h"

@@ -1,6 +1,7 @@
 #include <QApplication>
 
-#include "shell/Module.h"
+#include "app/Module.h"
+#include "ui/InitControlClasses.h"
 #include "ui/QtYield.h"
 #include "ui/frmMain.h"
 
