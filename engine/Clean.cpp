@@ -16,11 +16,11 @@ namespace {
 // disk is touched.
 void CheckSettings(float timeLimit, const std::string& offload) {
     if (!std::isfinite(timeLimit) || timeLimit < 0.0f)
-        throw Error(EINVAL, "The time limit must be a number of days of zero or more.");
+        throw Error::Refused("The time limit must be a number of days of zero or more.");
     if (offload.empty())
-        throw Error(EINVAL, "No offload folder is set. Choose a folder in the Options.");
+        throw Error::Refused("No offload folder is set. Choose a folder in the Options.");
     if (offload.front() != '/')
-        throw Error(EINVAL, "The offload folder must be a full path beginning with \"/\": " + offload);
+        throw Error::Refused("The offload folder must be a full path beginning with \"/\": " + offload);
 }
 
 // Holds the Desktop path for the transfer loop and lets it go however the

@@ -18,7 +18,7 @@ std::string cTidyfold::RetainDirStructure(const fs::File& tmpFile) {
     const bool below = !desktop.empty() && path.size() > desktop.size() &&
                        path.compare(0, desktop.size(), desktop) == 0 && path[desktop.size()] == '/';
     if (!below)
-        throw Error(EINVAL, "The file is not inside the Desktop folder " + desktop, path);
+        throw Error::Refused("The file is not inside the Desktop folder " + desktop, path);
 
     const std::string remainder = path.substr(desktop.size());  // begins with "/"
     const std::string& offload = Options_->OffloadPath();

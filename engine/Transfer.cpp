@@ -11,8 +11,6 @@ namespace tidyfold {
 
 namespace {
 
-enum Mode : std::int16_t { kCopyThenDelete = 0, kMove = 1, kDelete = 2 };
-
 // Clears read-only before a copy or move. False when the file has gone since
 // the scan: the user may move files while the pass yields.
 bool ClearAttributes(const fs::File& file) {
@@ -46,13 +44,13 @@ void cTidyfold::TransferFile(const fs::File& file) {
     if (UsedSinceExamined(file))
         return;
     switch (Options_->CopyAction()) {
-        case kCopyThenDelete:
+        case TransferMode::CopyThenDelete:
             CopyThenDelete(file);
             break;
-        case kMove:
+        case TransferMode::Move:
             MoveToOffload(file);
             break;
-        case kDelete:
+        case TransferMode::Delete:
             DeleteInPlace(file);
             break;
         default:

@@ -20,7 +20,7 @@ std::string ApplicationFolder() {
     }
     std::string executable;
     if (int error = ReadLinkTarget(AT_FDCWD, "/proc/self/exe", 0, executable))
-        ThrowErrno(error, "/proc/self/exe");
+        ThrowErrno(error, "cannot find the program's folder through", "/proc/self/exe");
     return ParentPath(executable);
 }
 

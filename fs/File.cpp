@@ -15,7 +15,7 @@ namespace {
 struct stat LstatOrThrow(const std::string& path) {
     struct stat st;
     if (sys::LstatAt(AT_FDCWD, StripTrailingSlashes(path).c_str(), &st) != 0)
-        ThrowErrno(path);
+        ThrowErrno("cannot read the details of", path);
     return st;
 }
 
@@ -58,7 +58,7 @@ void File::SetAttributes(int attributes) const {
         // It became a link since the lstat: leave it alone as above.
         if (errno == EOPNOTSUPP)
             return;
-        ThrowErrno(path_);
+        ThrowErrno("cannot change the permissions of", path_);
     }
 }
 
@@ -71,12 +71,12 @@ void File::Delete(Force force) const {
     std::string path = StripTrailingSlashes(path_);
     struct stat st = LstatOrThrow(path);
     if (S_ISDIR(st.st_mode))
-        ThrowErrno(EISDIR, path_);
+        ThrowErrno(EISDIR, "cannot delete file", path_);
     // Write-protected files are kept unless forced, as rm keeps them.
     if (force == Force::No && !S_ISLNK(st.st_mode) && (st.st_mode & S_IWUSR) == 0)
-        ThrowErrno(EACCES, path_);
+        ThrowErrno(EACCES, "cannot delete file", path_);
     if (sys::UnlinkAt(AT_FDCWD, path.c_str()) != 0)
-        ThrowErrno(path_);
+        ThrowErrno("cannot delete file", path_);
 }
 
 int DeleteFile(const std::string& path) {

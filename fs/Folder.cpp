@@ -25,10 +25,10 @@ void ForEachEntry(const std::string& path,
                   const std::function<void(const char*, unsigned char)>& visit) {
     UniqueFd fd = OpenDirectoryAt(AT_FDCWD, path);
     if (!fd.Valid())
-        ThrowErrno(path);
+        ThrowErrno("cannot open folder", path);
     DIR* raw = sys::FdOpenDir(fd.Get());
     if (raw == nullptr)
-        ThrowErrno(path);
+        ThrowErrno("cannot list folder", path);
     fd.Release();
     DirStream dir(raw);
     while (dirent* entry = sys::ReadDir(dir.Get())) {
@@ -40,14 +40,14 @@ void ForEachEntry(const std::string& path,
             if (sys::LstatAt(dir.Fd(), entry->d_name, &st) != 0) {
                 if (errno == ENOENT)
                     continue;
-                ThrowErrno(JoinPath(path, entry->d_name));
+                ThrowErrno("cannot read the details of", JoinPath(path, entry->d_name));
             }
             type = static_cast<unsigned char>(IFTODT(st.st_mode));
         }
         visit(entry->d_name, type);
     }
     if (errno != 0)
-        ThrowErrno(path);
+        ThrowErrno("cannot list folder", path);
 }
 
 }  // namespace
@@ -58,10 +58,10 @@ Folder Folder::Get(const std::string& path) {
     std::string whole = StripTrailingSlashes(path);
     struct stat st;
     if (sys::LstatAt(AT_FDCWD, whole.c_str(), &st) != 0)
-        ThrowErrno(path);
+        ThrowErrno("cannot open folder", path);
     // A link to a folder is a file of its own, never a way into the folder.
     if (!S_ISDIR(st.st_mode))
-        ThrowErrno(ENOTDIR, path);
+        ThrowErrno(ENOTDIR, "cannot open folder", path);
     return Folder(whole);
 }
 
@@ -95,24 +95,24 @@ void Folder::Delete(Force force) const {
     SplitPath split = Split(path_);
     // The root has no parent to remove it from.
     if (split.name.empty() || split.name == "." || split.name == "..")
-        ThrowErrno(EBUSY, path_);
+        ThrowErrno(EBUSY, "cannot remove folder", path_);
     ParentDir parent(split.folder);
     if (parent.Fd() == -1)
-        ThrowErrno(split.folder);
+        ThrowErrno("cannot open folder", split.folder);
     if (force == Force::Yes) {
         RemoveTreeAt(parent.Fd(), split.name, path_);
         return;
     }
     struct stat st;
     if (sys::LstatAt(parent.Fd(), split.name.c_str(), &st) != 0)
-        ThrowErrno(path_);
+        ThrowErrno("cannot remove folder", path_);
     if (!S_ISDIR(st.st_mode))
-        ThrowErrno(ENOTDIR, path_);
+        ThrowErrno(ENOTDIR, "cannot remove folder", path_);
     // Write-protected folders are kept unless forced, as rm keeps them.
     if ((st.st_mode & S_IWUSR) == 0)
-        ThrowErrno(EACCES, path_);
+        ThrowErrno(EACCES, "cannot remove folder", path_);
     if (sys::RmdirAt(parent.Fd(), split.name.c_str()) != 0)
-        ThrowErrno(path_);
+        ThrowErrno("cannot remove folder", path_);
 }
 
 bool FolderExists(const std::string& path) {
@@ -125,11 +125,11 @@ void CreateFolder(const std::string& path) {
     SplitPath parts = Split(StripTrailingSlashes(path));
     ParentDir parent(parts.folder);
     if (parent.Fd() < 0 || sys::MkdirAt(parent.Fd(), parts.name.c_str(), 0777) != 0)
-        ThrowErrno(path);
+        ThrowErrno("cannot create folder", path);
     // Copies are made durable inside this folder and their Desktop originals
     // then deleted; the folder itself must survive a power loss as well.
     if (sys::Fsync(parent.Fd()) != 0)
-        ThrowErrno(path);
+        ThrowErrno("cannot create folder", path);
 }
 
 }  // namespace tidyfold::fs

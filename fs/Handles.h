@@ -96,8 +96,9 @@ private:
 // errno. sizeHint is the link's lstat size, 0 when unknown.
 int ReadLinkTarget(int dirfd, const char* path, std::size_t sizeHint, std::string& target);
 
-// Throws tidyfold::Error for errno (or errnum) and path.
-[[noreturn]] void ThrowErrno(const std::string& path);
-[[noreturn]] void ThrowErrno(int errnum, const std::string& path);
+// Throws the system error for errno (or errnum): operation says what was
+// being done ("cannot remove folder"), path what it was done to.
+[[noreturn]] void ThrowErrno(const char* operation, const std::string& path);
+[[noreturn]] void ThrowErrno(int errnum, const char* operation, const std::string& path);
 
 }  // namespace tidyfold::fs

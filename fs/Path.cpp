@@ -87,10 +87,10 @@ int UniqueFd::CloseChecked() noexcept {
     return result == 0 ? 0 : errno;
 }
 
-void ThrowErrno(const std::string& path) { ThrowErrno(errno, path); }
+void ThrowErrno(const char* operation, const std::string& path) { ThrowErrno(errno, operation, path); }
 
-void ThrowErrno(int errnum, const std::string& path) {
-    throw Error::FromErrno(errnum == 0 ? EIO : errnum, path);
+void ThrowErrno(int errnum, const char* operation, const std::string& path) {
+    throw Error::System(errnum == 0 ? EIO : errnum, operation, path);
 }
 
 }  // namespace tidyfold::fs

@@ -19,7 +19,7 @@ void RemoveDirectoryAt(int parentfd, const char* name, const std::string& path, 
 // Unlinks one entry of any kind but a folder; a vanished entry is fine.
 void UnlinkEntryAt(int dirfd, const char* name, const std::string& path) {
     if (sys::UnlinkAt(dirfd, name) != 0 && errno != ENOENT)
-        ThrowErrno(path);
+        ThrowErrno("cannot remove", path);
 }
 
 void RemoveEntryAt(int dirfd, const char* name, unsigned char type, const std::string& path,
@@ -29,7 +29,7 @@ void RemoveEntryAt(int dirfd, const char* name, unsigned char type, const std::s
         if (sys::LstatAt(dirfd, name, &st) != 0) {
             if (errno == ENOENT)
                 return;
-            ThrowErrno(path);
+            ThrowErrno("cannot remove", path);
         }
         type = static_cast<unsigned char>(IFTODT(st.st_mode));
     }
@@ -44,7 +44,7 @@ void RemoveContents(int fd, const std::string& path, dev_t device) {
     if (raw == nullptr) {
         int saved = errno;
         sys::Close(fd);
-        ThrowErrno(saved, path);
+        ThrowErrno(saved, "cannot list folder", path);
     }
     DirStream dir(raw);
     while (dirent* entry = sys::ReadDir(dir.Get())) {
@@ -54,7 +54,7 @@ void RemoveContents(int fd, const std::string& path, dev_t device) {
                       device);
     }
     if (errno != 0)
-        ThrowErrno(path);
+        ThrowErrno("cannot list folder", path);
 }
 
 // Opens a folder for emptying, giving its owner full rights on it first when
@@ -68,7 +68,7 @@ int OpenForRemoval(int parentfd, const char* name, const std::string& path, stru
     }
     if ((st.st_mode & kOwnerAll) != kOwnerAll &&
         sys::FchmodNoFollowAt(parentfd, name, (st.st_mode & 07777) | kOwnerAll) != 0)
-        ThrowErrno(path);
+        ThrowErrno("cannot change the permissions of", path);
     int fd = sys::OpenAt(parentfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return -1;
@@ -95,17 +95,17 @@ void RemoveDirectoryAt(int parentfd, const char* name, const std::string& path, 
             return UnlinkEntryAt(parentfd, name, path);
         if (errno == ENOENT)
             return;
-        ThrowErrno(path);
+        ThrowErrno("cannot remove folder", path);
     }
     // Never empty another file system mounted below the tree: the user asked
     // to remove a folder, not the contents of a disk that happens to be there.
     if (st.st_dev != device) {
         sys::Close(fd);
-        ThrowErrno(EBUSY, path);
+        ThrowErrno(EBUSY, "cannot remove folder", path);
     }
     RemoveContents(fd, path, device);
     if (sys::RmdirAt(parentfd, name) != 0 && errno != ENOENT)
-        ThrowErrno(path);
+        ThrowErrno("cannot remove folder", path);
 }
 
 }  // namespace
@@ -113,11 +113,11 @@ void RemoveDirectoryAt(int parentfd, const char* name, const std::string& path, 
 void RemoveTreeAt(int parentfd, const std::string& name, const std::string& path) {
     struct stat st;
     if (sys::LstatAt(parentfd, name.c_str(), &st) != 0)
-        ThrowErrno(path);
+        ThrowErrno("cannot remove folder", path);
     // The folder object may have been replaced by a link since it was opened;
     // a link is never a way into a tree to empty.
     if (!S_ISDIR(st.st_mode))
-        ThrowErrno(ENOTDIR, path);
+        ThrowErrno(ENOTDIR, "cannot remove folder", path);
     RemoveDirectoryAt(parentfd, name.c_str(), path, st.st_dev);
 }
 

@@ -16,11 +16,11 @@ constexpr int kReadFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
 std::string ReadAll(int fd, const std::string& path) {
     struct stat st;
     if (sys::Fstat(fd, &st) != 0)
-        ThrowErrno(path);
+        ThrowErrno("cannot read", path);
     if (S_ISDIR(st.st_mode))
-        ThrowErrno(EISDIR, path);
+        ThrowErrno(EISDIR, "cannot read", path);
     if (!S_ISREG(st.st_mode))
-        ThrowErrno(EINVAL, path);
+        ThrowErrno(EINVAL, "cannot read", path);
     std::string text;
     text.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[64 * 1024];
@@ -29,7 +29,7 @@ std::string ReadAll(int fd, const std::string& path) {
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            ThrowErrno(path);
+            ThrowErrno("cannot read", path);
         if (got == 0)
             return text;
         text.append(buffer, static_cast<std::size_t>(got));
@@ -44,7 +44,7 @@ void WriteAll(int fd, const std::string& contents, const std::string& path) {
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
-            ThrowErrno(written == 0 ? EIO : errno, path);
+            ThrowErrno(written == 0 ? EIO : errno, "cannot write", path);
         data += written;
         left -= static_cast<std::size_t>(written);
     }
@@ -55,14 +55,14 @@ void WriteAll(int fd, const std::string& contents, const std::string& path) {
 std::string ReadWholeFile(const std::string& path) {
     UniqueFd fd(sys::OpenAt(AT_FDCWD, path.c_str(), kReadFlags));
     if (!fd.Valid())
-        ThrowErrno(path);
+        ThrowErrno("cannot open", path);
     return ReadAll(fd.Get(), path);
 }
 
 std::string ReadLinkedConfigFile(const std::string& path) {
     UniqueFd fd(sys::OpenAt(AT_FDCWD, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.Valid())
-        ThrowErrno(path);
+        ThrowErrno("cannot open", path);
     return ReadAll(fd.Get(), path);
 }
 
@@ -74,45 +74,45 @@ std::string ReadOrCreateFile(const std::string& path) {
         if (fd.Valid())
             return ReadAll(fd.Get(), path);
         if (errno != ENOENT)
-            ThrowErrno(path);
+            ThrowErrno("cannot open", path);
         UniqueFd created(sys::OpenAt(AT_FDCWD, path.c_str(),
                                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (created.Valid()) {
             if (int error = created.CloseChecked())
-                ThrowErrno(error, path);
+                ThrowErrno(error, "cannot create", path);
             return std::string();
         }
         if (errno != EEXIST)
-            ThrowErrno(path);
+            ThrowErrno("cannot create", path);
     }
-    ThrowErrno(EEXIST, path);
+    ThrowErrno(EEXIST, "cannot create", path);
 }
 
 void WriteFileAtomically(const std::string& path, const std::string& contents) {
     SplitPath split = Split(path);
     if (split.name.empty() || split.name == "." || split.name == "..")
-        ThrowErrno(EISDIR, path);
+        ThrowErrno(EISDIR, "cannot write", path);
     ParentDir dir(split.folder);
     if (dir.Fd() < 0)
-        ThrowErrno(split.folder.empty() ? std::string(".") : split.folder);
+        ThrowErrno("cannot open folder", split.folder.empty() ? std::string(".") : split.folder);
     struct stat old;
     bool keepMode = sys::LstatAt(dir.Fd(), split.name.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     TempEntry temp(dir.Fd());
     UniqueFd fd = temp.CreateFile(split.name, 0666);
     if (!fd.Valid())
-        ThrowErrno(path);
+        ThrowErrno("cannot write", path);
     WriteAll(fd.Get(), contents, path);
     if (keepMode && sys::Fchmod(fd.Get(), old.st_mode & 07777) != 0)
-        ThrowErrno(path);
+        ThrowErrno("cannot write", path);
     if (sys::Fsync(fd.Get()) != 0)
-        ThrowErrno(path);
+        ThrowErrno("cannot write", path);
     if (int error = fd.CloseChecked())
-        ThrowErrno(error, path);
+        ThrowErrno(error, "cannot write", path);
     if (sys::RenameAt(dir.Fd(), temp.Name().c_str(), dir.Fd(), split.name.c_str()) != 0)
-        ThrowErrno(path);
+        ThrowErrno("cannot write", path);
     temp.Release();
     if (sys::Fsync(dir.Fd()) != 0)
-        ThrowErrno(path);
+        ThrowErrno("cannot write", path);
 }
 
 }  // namespace tidyfold::fs

@@ -33,7 +33,7 @@ void Load(CSimpleIniA& ini, const std::string& text) {
     if (rc == SI_NOMEM)
         throw std::bad_alloc();
     if (rc < 0)
-        throw Error::FromErrno(EILSEQ);
+        throw Error::Refused("The settings text cannot be read.", {}, EILSEQ);
 }
 
 bool IsCommentStart(char c) { return c == ';' || c == '#'; }
@@ -122,7 +122,7 @@ std::string WriteValues(const std::string& text, const std::string& section,
     // change what the file says; refuse it before anything is written.
     for (const Entry& entry : entries) {
         if (!CanBeWritten(entry.key) || !CanBeWritten(entry.value))
-            throw Error(EINVAL, "A setting cannot hold a line break or a NUL character.");
+            throw Error::Refused("A setting cannot hold a line break or a NUL character.");
     }
     CSimpleIniA ini;
     Load(ini, text);
@@ -134,7 +134,7 @@ std::string WriteValues(const std::string& text, const std::string& section,
     std::string out;
     // The signature is written back only when the file had one.
     if (ini.Save(out, true) < 0)
-        throw Error::FromErrno(EIO);
+        throw Error::Refused("The settings text cannot be composed.", {}, EIO);
     out = WithSingleBlankLines(out);
     const std::vector<std::string_view> trailing = TrailingComments(text);
     if (!trailing.empty())

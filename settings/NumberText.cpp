@@ -13,8 +13,8 @@ namespace tidyfold {
 
 namespace {
 
-[[noreturn]] void ThrowTypeMismatch() { throw Error(kTypeMismatch, "Type mismatch"); }
-[[noreturn]] void ThrowOverflow() { throw Error(kOverflow, "Overflow"); }
+[[noreturn]] void ThrowTypeMismatch() { throw Error::TypeMismatch(); }
+[[noreturn]] void ThrowOverflow() { throw Error::Overflow(); }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }

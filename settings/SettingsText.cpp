@@ -28,12 +28,39 @@ std::string ReadSettingsValue(const std::string& text, const std::string& sectio
     return *value;
 }
 
-void ApplySettings(const SettingsReader& read, cOptions& options) {
-    options.CopyAction(ParseInt16(read("CopyAction", "0")));
-    options.OffloadPath(read("TrashPath", DefaultTrashPath()));
-    options.TimeLimit(ParseSingle(read("TimeLimit", "7")));
-    options.DelUCFolders(ParseInt16(read("DelUCFolders", "1")));
-    options.DelNullFiles(ParseInt16(read("DelNullFiles", "1")));
+namespace {
+
+// A value that does not convert says which key of which file it was: "Type
+// mismatch" alone leaves the user guessing.
+template <typename Convert>
+auto Converted(const char* key, const std::string& source, Convert&& convert) {
+    try {
+        return convert();
+    } catch (const Error& error) {
+        if (!error.IsConversion())
+            throw;
+        throw error.In(std::string("cannot read the setting \"") + key + "\" in", source);
+    }
+}
+
+std::string IntegerText(std::int16_t value) { return std::to_string(value); }
+
+}  // namespace
+
+void ApplySettings(const SettingsReader& read, cOptions& options, const std::string& source) {
+    options.CopyAction(static_cast<TransferMode>(Converted("CopyAction", source, [&] {
+        return ParseInt16(read("CopyAction", IntegerText(ModeNumber(cOptions::kDefaultCopyAction))));
+    })));
+    options.OffloadPath(read("TrashPath", cOptions::DefaultOffloadPath()));
+    options.TimeLimit(Converted("TimeLimit", source, [&] {
+        return ParseSingle(read("TimeLimit", SingleToText(cOptions::kDefaultTimeLimit)));
+    }));
+    options.DelUCFolders(Converted("DelUCFolders", source, [&] {
+        return ParseInt16(read("DelUCFolders", IntegerText(cOptions::kDefaultDelUCFolders)));
+    }));
+    options.DelNullFiles(Converted("DelNullFiles", source, [&] {
+        return ParseInt16(read("DelNullFiles", IntegerText(cOptions::kDefaultDelNullFiles)));
+    }));
 }
 
 void ParseSettingsText(const std::string& text, cOptions& options) {
@@ -41,23 +68,23 @@ void ParseSettingsText(const std::string& text, cOptions& options) {
         [&text](const std::string& key, const std::string& defaultText) {
             return ReadSettingsValue(text, kAppTitle, key, defaultText);
         },
-        options);
+        options, "the settings text");
 }
 
 std::string ComposeSettingsText(const std::string& oldText, const cOptions& options) {
     // "nan" or "inf" in the file would fail every later load; refuse to write it.
     if (!std::isfinite(options.TimeLimit()))
-        throw Error(kOverflow, "Overflow");
+        throw Error::Overflow();
     // A longer path would read back cut, and the next pass would offload into
     // a different folder.
     if (options.OffloadPath().size() > kMaxSettingsValue)
-        throw Error(EINVAL, "The offload folder path is longer than " + std::to_string(kMaxSettingsValue) +
+        throw Error::Refused("The offload folder path is longer than " + std::to_string(kMaxSettingsValue) +
                                 " characters.");
     // The age limit is written as "Timelimit" and read as "TimeLimit"; names
     // match without regard to case, so both reach one entry.
     return ini::WriteValues(oldText, kAppTitle,
                             {{"Timelimit", SingleToText(options.TimeLimit())},
-                             {"CopyAction", std::to_string(options.CopyAction())},
+                             {"CopyAction", IntegerText(ModeNumber(options.CopyAction()))},
                              {"TrashPath", options.OffloadPath()},
                              {"DelUCFolders", std::to_string(options.DelUCFolders())},
                              {"DelNullFiles", std::to_string(options.DelNullFiles())}});

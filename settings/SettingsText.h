@@ -27,8 +27,9 @@ using SettingsReader = std::function<std::string(const std::string& key, const s
 
 // The load algorithm over any source: the five keys in order, each converted
 // and assigned through the public setter; stops at the first that does not
-// convert (Error 13 or 6), the earlier ones staying assigned.
-void ApplySettings(const SettingsReader& read, cOptions& options);
+// convert (Error 13 or 6, naming the key and source), the earlier ones
+// staying assigned.
+void ApplySettings(const SettingsReader& read, cOptions& options, const std::string& source);
 
 // The load algorithm over a settings text instead of the file.
 void ParseSettingsText(const std::string& text, cOptions& options);

@@ -33,6 +33,16 @@ void cOptions::OffloadPath(const std::string& vData) {
         listener_->TrashPathSet(OffloadPath_);
 }
 
+std::string cOptions::DefaultOffloadPath() { return DefaultTrashPath(); }
+
+void cOptions::SetDefaults() {
+    TimeLimit(kDefaultTimeLimit);
+    CopyAction(kDefaultCopyAction);
+    DelUCFolders(kDefaultDelUCFolders);
+    DelNullFiles(kDefaultDelNullFiles);
+    OffloadPath(DefaultOffloadPath());
+}
+
 std::string cOptions::SettingsFilePath() { return fs::ApplicationFolder() + "/settings.ini"; }
 
 std::string cOptions::ReadIniValue(const std::string& section, const std::string& key,
@@ -50,7 +60,7 @@ std::int16_t cOptions::LoadOptions() {
         [&filePath](const std::string& key, const std::string& defaultText) {
             return ReadIniValue(kAppTitle, key, filePath, defaultText);
         },
-        *this);
+        *this, filePath);
     return 0;
 }
 

@@ -5,6 +5,18 @@
 
 namespace tidyfold {
 
+// What a pass does with a Desktop file older than the time limit. Stored in
+// settings.ini as its 16-bit number; any other number may stand there too (a
+// hand-edited file), and a pass then leaves the files where they are.
+enum class TransferMode : std::int16_t {
+    CopyThenDelete = 0,  // copy into the offload folder, then delete the Desktop file
+    Move = 1,            // move into the offload folder
+    Delete = 2,          // delete in place
+};
+
+// The number a mode is stored as.
+constexpr std::int16_t ModeNumber(TransferMode mode) { return static_cast<std::int16_t>(mode); }
+
 // Listener of cOptions' one event. The engine hands a copy of the new path, so
 // a handler's changes never reach the stored value.
 class cOptionsEvents {
@@ -39,12 +51,23 @@ public:
     float TimeLimit() const { return TimeLimit_; }
     void TimeLimit(float vData) { TimeLimit_ = vData; }
 
-    std::int16_t CopyAction() const { return CopyAction_; }
-    void CopyAction(std::int16_t vData) { CopyAction_ = vData; }
+    TransferMode CopyAction() const { return CopyAction_; }
+    void CopyAction(TransferMode vData) { CopyAction_ = vData; }
 
     const std::string& OffloadPath() const { return OffloadPath_; }
     // Stores the path, then raises TrashPathSet with a copy of it.
     void OffloadPath(const std::string& vData);
+
+    // What a missing or empty key of the file reads as. The offload folder's
+    // default is DefaultOffloadPath(), the home folder and "/Trash".
+    static constexpr TransferMode kDefaultCopyAction = TransferMode::CopyThenDelete;
+    static constexpr float kDefaultTimeLimit = 7.0f;
+    static constexpr std::int16_t kDefaultDelUCFolders = 1;
+    static constexpr std::int16_t kDefaultDelNullFiles = 1;
+    static std::string DefaultOffloadPath();
+    // Sets the five settings to their defaults (the offload folder through
+    // its setter, so TrashPathSet is raised).
+    void SetDefaults();
 
     // Connects the one listener (nullptr disconnects); events raised while none
     // is connected are dropped.
@@ -65,7 +88,7 @@ private:
                                     const std::string& filePath, const std::string& defaultText);
 
     std::string OffloadPath_;
-    std::int16_t CopyAction_ = 0;
+    TransferMode CopyAction_ = TransferMode::CopyThenDelete;
     float TimeLimit_ = 0.0f;
     std::int16_t Saved_ = 0;
     std::int16_t DelUCFolders_ = 0;

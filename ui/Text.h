@@ -23,16 +23,21 @@ inline std::string PathBytes(const QString& text)
     return QFile::encodeName(text).toStdString();
 }
 
-// "Error N: description", the one way the windows report an error, with the
-// path the failed call worked on beneath it when there is one: "No such file
-// or directory" alone does not say which folder is missing.
+// "Error N: description", the one way the windows report an error, with what
+// Tidyfold was doing beneath it ("Cannot remove folder /home/ann/Desktop/x"):
+// "Permission denied" alone says neither what failed nor where.
 inline QString ErrorText(const Error& error)
 {
     QString text = QCoreApplication::translate("tidyfold", "Error %1: %2")
                        .arg(error.Number())
                        .arg(QString::fromStdString(error.Description()));
+    QString doing = QString::fromStdString(error.Operation());
+    if (!doing.isEmpty())
+        doing[0] = doing[0].toUpper();
     if (!error.Path().empty())
-        text += QLatin1Char('\n') + PathText(error.Path());
+        doing += (doing.isEmpty() ? QString() : QStringLiteral(" ")) + PathText(error.Path());
+    if (!doing.isEmpty())
+        text += QLatin1Char('\n') + doing;
     return text;
 }
 

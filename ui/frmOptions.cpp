@@ -188,7 +188,7 @@ void frmOptions::ConnectControls()
     for (int i = 0; i < 3; ++i) {
         connect(optCopyorMove[i], &QRadioButton::toggled, this, [this, i](bool checked) {
             if (checked)
-                OptionEngine_->CopyAction(static_cast<std::int16_t>(i));
+                OptionEngine_->CopyAction(static_cast<TransferMode>(i));
         });
     }
     connect(chkDelUCFolders, &QCheckBox::stateChanged, this, [this](int state) {
@@ -216,11 +216,7 @@ void frmOptions::Load()
     // The keys a failed load never reaches would otherwise show, and on OK be
     // saved, as a new object holds them: a time limit of 0 would offload every
     // file on the next pass. They show the defaults instead.
-    OptionEngine_->TimeLimit(7.0f);
-    OptionEngine_->CopyAction(0);
-    OptionEngine_->OffloadPath(DefaultTrashPath());
-    OptionEngine_->DelUCFolders(1);
-    OptionEngine_->DelNullFiles(1);
+    OptionEngine_->SetDefaults();
     OptionEngine_->Connect(this);
     try {
         OptionEngine_->LoadOptions();  // raises TrashPathSet
@@ -230,7 +226,8 @@ void frmOptions::Load()
     }
     lblTrashPath->setText(PathText(OptionEngine_->OffloadPath()));
     txtTimeLimit->setText(TimeLimitText(OptionEngine_->TimeLimit()));
-    const std::int16_t action = OptionEngine_->CopyAction();
+    // The option buttons are indexed by the mode's number.
+    const std::int16_t action = ModeNumber(OptionEngine_->CopyAction());
     if (action >= 0 && action <= 2)
         optCopyorMove[action]->setChecked(true);
     ShowCheckValue(chkDelUCFolders, OptionEngine_->DelUCFolders());

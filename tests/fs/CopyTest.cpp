@@ -257,7 +257,7 @@ TEST_F(CopyFile, a_throwing_progress_routine_cancels_without_throwing) {
     });
     EXPECT_EQ(result, ECANCELED);
     result = fs::CopyFile(dir / "src", dir / "dst",
-                          [](std::uint64_t, std::uint64_t) { throw Error::FromErrno(EPIPE); });
+                          [](std::uint64_t, std::uint64_t) { throw Error::System(EPIPE, "cannot report progress"); });
     EXPECT_EQ(result, EPIPE);
     EXPECT_FALSE(Exists(dir / "dst"));
     EXPECT_TRUE(TempFilesIn(dir.Path()).empty());

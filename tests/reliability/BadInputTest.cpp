@@ -40,7 +40,7 @@ TEST_F(BadSettings, TenMebibyteFileIsReadToItsEnd) {
         text += filler;
     text += "CopyAction=2\nTrashPath=/srv/at the end\n";
     cOptions options = Load(text);
-    EXPECT_EQ(options.CopyAction(), 2);
+    EXPECT_EQ(options.CopyAction(), TransferMode::Delete);
     EXPECT_EQ(options.OffloadPath(), "/srv/at the end");
 }
 
@@ -64,7 +64,7 @@ TEST_F(BadSettings, BinaryGarbageLoadsOrFailsWithTheProgramsError) {
 
 TEST_F(BadSettings, TextEndsAtItsFirstNul) {
     cOptions options = Load(std::string("[TYFL]\nCopyAction=1\n\0[TYFL]\nCopyAction=2\nTimelimit=3\n", 49));
-    EXPECT_EQ(options.CopyAction(), 1);
+    EXPECT_EQ(options.CopyAction(), TransferMode::Move);
     EXPECT_FLOAT_EQ(options.TimeLimit(), 7.0f);
 }
 
@@ -72,14 +72,14 @@ TEST_F(BadSettings, TextEndsAtItsFirstNul) {
 // it belong to none and the defaults apply.
 TEST_F(BadSettings, SectionHeaderWithoutClosingBracketNamesNoSection) {
     cOptions options = Load("[TYFL\nCopyAction=2\nTrashPath=/srv/elsewhere\n");
-    EXPECT_EQ(options.CopyAction(), 0);
+    EXPECT_EQ(options.CopyAction(), TransferMode::CopyThenDelete);
     EXPECT_EQ(options.OffloadPath(), box_.Home() + "/Trash");
 }
 
 TEST_F(BadSettings, RepeatedKeysAndSectionsTakeTheLastValue) {
     cOptions options = Load("[TYFL]\nCopyAction=1\nCopyAction=2\n[Other]\nTimelimit=9\n[TYFL]\nTimelimit=3\n"
                             "copyaction=1\n");
-    EXPECT_EQ(options.CopyAction(), 1);
+    EXPECT_EQ(options.CopyAction(), TransferMode::Move);
     EXPECT_FLOAT_EQ(options.TimeLimit(), 3.0f);
 }
 

@@ -56,7 +56,7 @@ TEST(SettingsCrash, SaveKilledAtAnyMomentLeavesACompleteFile) {
         const std::string text = test::ReadFile(file);
         cOptions options;
         ASSERT_NO_THROW(ParseSettingsText(text, options)) << "kill " << i;
-        const std::int16_t action = options.CopyAction();
+        const std::int16_t action = ModeNumber(options.CopyAction());
         const std::string expected = action == 0 ? "/seed" : action == 1 ? "/first/offload folder"
                                                                        : "/second/offload folder";
         ASSERT_EQ(options.OffloadPath(), expected) << "kill " << i << ": a mix of two saves";

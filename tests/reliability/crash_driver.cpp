@@ -24,7 +24,7 @@ int SaveRepeatedly(int times) {
     tidyfold::cOptions options;
     for (int i = 0; i < times; ++i) {
         const bool first = i % 2 == 0;
-        options.CopyAction(first ? 1 : 2);
+        options.CopyAction(first ? tidyfold::TransferMode::Move : tidyfold::TransferMode::Delete);
         options.OffloadPath(first ? "/first/offload folder" : "/second/offload folder");
         options.TimeLimit(first ? 1.5f : 2.5f);
         try {

@@ -44,18 +44,20 @@ protected:
     void WriteSettings(const std::string& text) const { WriteFile(SettingsFile(), text); }
     // Values that no load would give, to see which ones a failed load replaced.
     void SetSentinels() {
-        options.CopyAction(2);
+        options.CopyAction(TransferMode::Delete);
         options.OffloadPath("/old");
         options.TimeLimit(3.0f);
         options.DelUCFolders(0);
         options.DelNullFiles(0);
         listener.paths.clear();
     }
+    // The number of the load's error, negative for a conversion error, so a
+    // type mismatch (13) can never pass for EACCES (13) or the other way.
     static int LoadError(cOptions& target) {
         try {
             target.LoadOptions();
         } catch (const Error& error) {
-            return error.Number();
+            return error.IsConversion() ? -error.Number() : error.Number();
         }
         return 0;
     }
@@ -70,7 +72,7 @@ TEST_F(OptionsTest, FreshObjectHoldsZerosAndReadsNothing) {
     WriteSettings("[TYFL]\nCopyAction=1\nTimeLimit=9\n");
     cOptions fresh;
     EXPECT_EQ(fresh.TimeLimit(), 0.0f);
-    EXPECT_EQ(fresh.CopyAction(), 0);
+    EXPECT_EQ(fresh.CopyAction(), TransferMode::CopyThenDelete);
     EXPECT_EQ(fresh.OffloadPath(), "");
     EXPECT_EQ(fresh.DelUCFolders(), 0);
     EXPECT_EQ(fresh.DelNullFiles(), 0);
@@ -79,7 +81,7 @@ TEST_F(OptionsTest, FreshObjectHoldsZerosAndReadsNothing) {
 
 TEST_F(OptionsTest, MissingFileGivesDefaultsRaisesOnceAndCreatesNothing) {
     EXPECT_EQ(options.LoadOptions(), 0);
-    EXPECT_EQ(options.CopyAction(), 0);
+    EXPECT_EQ(options.CopyAction(), TransferMode::CopyThenDelete);
     EXPECT_EQ(options.OffloadPath(), "/home/tester/Trash");
     EXPECT_EQ(options.TimeLimit(), 7.0f);
     EXPECT_EQ(options.DelUCFolders(), 1);
@@ -94,7 +96,7 @@ TEST_F(OptionsTest, EmptyValuesAndMissingSectionReadAsDefaults) {
     options.LoadOptions();
     EXPECT_EQ(options.OffloadPath(), "/home/tester/Trash");
     EXPECT_EQ(options.TimeLimit(), 7.0f);
-    EXPECT_EQ(options.CopyAction(), 0);  // the other section's key is not ours
+    EXPECT_EQ(options.CopyAction(), TransferMode::CopyThenDelete);  // the other section's key is not ours
     EXPECT_EQ(options.DelNullFiles(), 0);
 }
 
@@ -102,7 +104,7 @@ TEST_F(OptionsTest, KeysMatchInAnyCaseAndFractionsLoad) {
     WriteSettings("[tyfl]\ntimelimit=14\nCOPYACTION=1\n");
     options.LoadOptions();
     EXPECT_EQ(options.TimeLimit(), 14.0f);
-    EXPECT_EQ(options.CopyAction(), 1);
+    EXPECT_EQ(options.CopyAction(), TransferMode::Move);
     WriteSettings("[TYFL]\nTimeLimit=2.5\nDelUCFolders=2.5\n");
     options.LoadOptions();
     EXPECT_EQ(options.TimeLimit(), 2.5f);
@@ -112,8 +114,8 @@ TEST_F(OptionsTest, KeysMatchInAnyCaseAndFractionsLoad) {
 TEST_F(OptionsTest, LettersInCopyActionStopTheLoadBeforeAnyAssignment) {
     WriteSettings("[TYFL]\nCopyAction=move\nTrashPath=/new\nTimeLimit=1\n");
     SetSentinels();
-    EXPECT_EQ(LoadError(options), kTypeMismatch);
-    EXPECT_EQ(options.CopyAction(), 2);
+    EXPECT_EQ(LoadError(options), -kTypeMismatch);
+    EXPECT_EQ(options.CopyAction(), TransferMode::Delete);
     EXPECT_EQ(options.OffloadPath(), "/old");
     EXPECT_EQ(options.TimeLimit(), 3.0f);
     EXPECT_TRUE(listener.paths.empty());
@@ -122,8 +124,8 @@ TEST_F(OptionsTest, LettersInCopyActionStopTheLoadBeforeAnyAssignment) {
 TEST_F(OptionsTest, LettersInDelNullFilesLeaveTheFirstFourAssigned) {
     WriteSettings("[TYFL]\nCopyAction=1\nTrashPath=/new\nTimeLimit=4\nDelUCFolders=1\nDelNullFiles=yes\n");
     SetSentinels();
-    EXPECT_EQ(LoadError(options), kTypeMismatch);
-    EXPECT_EQ(options.CopyAction(), 1);
+    EXPECT_EQ(LoadError(options), -kTypeMismatch);
+    EXPECT_EQ(options.CopyAction(), TransferMode::Move);
     EXPECT_EQ(options.OffloadPath(), "/new");
     EXPECT_EQ(options.TimeLimit(), 4.0f);
     EXPECT_EQ(options.DelUCFolders(), 1);
@@ -134,12 +136,12 @@ TEST_F(OptionsTest, LettersInDelNullFilesLeaveTheFirstFourAssigned) {
 TEST_F(OptionsTest, SixteenBitOverflowStopsAtItsKey) {
     WriteSettings("[TYFL]\nDelUCFolders=40000\nTimeLimit=5\n");
     SetSentinels();
-    EXPECT_EQ(LoadError(options), kOverflow);
+    EXPECT_EQ(LoadError(options), -kOverflow);
     EXPECT_EQ(options.TimeLimit(), 5.0f);
     EXPECT_EQ(options.DelUCFolders(), 0);
     EXPECT_EQ(options.DelNullFiles(), 0);
     WriteSettings("[TYFL]\nTimeLimit=1e39\n");
-    EXPECT_EQ(LoadError(options), kOverflow);
+    EXPECT_EQ(LoadError(options), -kOverflow);
 }
 
 TEST_F(OptionsTest, LongPathIsCutTo254CharactersAndCrlfFilesRead) {
@@ -176,7 +178,7 @@ TEST_F(OptionsTest, DefaultSaveWritesExactlySixLines) {
               "[TYFL]\nTimelimit=7\nCopyAction=0\nTrashPath=/home/tester/Trash\nDelUCFolders=1\n"
               "DelNullFiles=1\n");
     EXPECT_EQ(options.Saved(), -1);
-    options.CopyAction(1);
+    options.CopyAction(TransferMode::Move);
     EXPECT_EQ(options.Saved(), -1);
 }
 

@@ -378,9 +378,10 @@ private slots:
         Button(window, qPrintable(button))->click();
         QCOMPARE(boxes->shown.size(), 1);
         QCOMPARE(boxes->shown[0].text.section('\n', 0, 0), message);
-        // A missing folder is named, so the user knows which one.
+        // A missing folder is named, with what Tidyfold was doing with it.
         if (removeDesktop)
-            QCOMPARE(boxes->shown[0].text.section('\n', 1), QString::fromStdString(sandbox->Desktop()));
+            QCOMPARE(boxes->shown[0].text.section('\n', 1),
+                     "Cannot open folder " + QString::fromStdString(sandbox->Desktop()));
         QCOMPARE(boxes->shown[0].title, QString("TYFL"));
         QCOMPARE(boxes->shown[0].icon, QMessageBox::Warning);
         QVERIFY(StatusLine(window) != QString("Scan Complete."));

@@ -127,7 +127,7 @@ private slots:
 
         // A click on a hidden page's control does nothing.
         Get<QRadioButton>(dialog, "optCopyorMove_0")->click();
-        QCOMPARE(dialog.OptionEngine().CopyAction(), std::int16_t(2));
+        QCOMPARE(ModeNumber(dialog.OptionEngine().CopyAction()), std::int16_t(2));
 
         // A click leaves the greyed state for good: ticked, then clear.
         auto* box = Get<QCheckBox>(dialog, "chkDelUCFolders");
@@ -165,7 +165,9 @@ private slots:
                                   "[TYFL]\nTimelimit=3\nCopyAction=1\nTrashPath=/x\nDelUCFolders=0\nDelNullFiles=yes\n");
         frmOptions dialog;
         QCOMPARE(boxes->shown.size(), 1);
-        QCOMPARE(boxes->shown[0].text, QString("Error 13: Type mismatch"));
+        // The box names the key and the file, not only the conversion.
+        QCOMPARE(boxes->shown[0].text, QString("Error 13: Type mismatch\nCannot read the setting \"DelNullFiles\" in ") +
+                                           QString::fromStdString(sandbox->SettingsFile()));
         QCOMPARE(boxes->shown[0].title, QString("TYFL"));
         QCOMPARE(Get<QLineEdit>(dialog, "txtTimeLimit")->text(), QString("3"));
         QVERIFY(Get<QRadioButton>(dialog, "optCopyorMove_1")->isChecked());
@@ -326,7 +328,7 @@ private slots:
         QVERIFY(tidyfold::test::ReadFile(sandbox->SettingsFile()).find("CopyAction=1") != std::string::npos);
 
         Get<QRadioButton>(dialog, "optCopyorMove_2")->click();
-        QCOMPARE(dialog.OptionEngine().CopyAction(), std::int16_t(2));
+        QCOMPARE(ModeNumber(dialog.OptionEngine().CopyAction()), std::int16_t(2));
         Get<QPushButton>(dialog, "cmdOK")->click();
         QVERIFY(boxes->shown.isEmpty());
         QVERIFY(tidyfold::test::ReadFile(sandbox->SettingsFile()).find("CopyAction=1") != std::string::npos);
