@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstddef>
+#include <utility>
 
 namespace tidyfold::fs::fault {
 
@@ -20,6 +21,14 @@ struct Slot {
 };
 
 std::array<Slot, kCalls> slots;
+
+// Set by tests on the thread that then runs the pass; the flag keeps the
+// common case (no hook) to one load.
+std::atomic<bool> descentHookSet{false};
+DescentHook& TheDescentHook() {
+    static DescentHook hook;
+    return hook;
+}
 
 Slot& SlotOf(Call call) { return slots[static_cast<std::size_t>(call)]; }
 
@@ -46,6 +55,7 @@ void Inject(Call call, int errnum, int nth) {
 }
 
 void Reset() {
+    SetDescentHook(nullptr);
     for (Slot& slot : slots) {
         slot.trigger.store(0, std::memory_order_relaxed);
         slot.errnum.store(0, std::memory_order_relaxed);
@@ -65,6 +75,25 @@ int Check(Call call) {
     if (!slot.trigger.compare_exchange_strong(trigger, 0, std::memory_order_acq_rel))
         return 0;
     return slot.errnum.load(std::memory_order_relaxed);
+}
+
+}  // namespace tidyfold::fs::fault
+
+namespace tidyfold::fs::fault {
+
+void SetDescentHook(DescentHook hook) {
+    descentHookSet.store(false, std::memory_order_relaxed);
+    TheDescentHook() = std::move(hook);
+    descentHookSet.store(static_cast<bool>(TheDescentHook()), std::memory_order_release);
+}
+
+void BeforeDescent(const std::string& path) {
+    if (!descentHookSet.load(std::memory_order_acquire))
+        return;
+    // Called through a copy: the hook may replace itself while it runs.
+    const DescentHook hook = TheDescentHook();
+    if (hook)
+        hook(path);
 }
 
 }  // namespace tidyfold::fs::fault

@@ -5,6 +5,8 @@
 // at its n-th use. It costs a relaxed increment and one load per call when
 // nothing is armed, next to nothing beside the system call itself.
 
+#include <functional>
+#include <string>
 #include <string_view>
 
 namespace tidyfold::fs::fault {
@@ -44,5 +46,14 @@ long Uses(Call call);
 
 // Used by the file layer: counts a use and returns the errno to fail with, or 0.
 int Check(Call call);
+
+// Runs between a listing and the descent into a folder it listed, with that
+// folder's path, just before the folder is opened: a test swaps the folder
+// there for a link or another folder, as anyone could at that moment. An
+// empty function (and Reset) removes it.
+using DescentHook = std::function<void(const std::string& path)>;
+void SetDescentHook(DescentHook hook);
+// Used by the file layer before it opens a listed folder.
+void BeforeDescent(const std::string& path);
 
 }  // namespace tidyfold::fs::fault

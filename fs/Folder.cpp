@@ -2,53 +2,19 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstring>
-#include <functional>
 
 #include "base/Error.h"
 #include "fs/FileSystem.h"
 #include "fs/Handles.h"
+#include "fs/OpenFolder.h"
 #include "fs/Remove.h"
 
 namespace tidyfold::fs {
 
 namespace {
 
-bool IsDotOrDotDot(const char* name) {
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
-}
-
-// Calls visit(name, type) for every entry of the folder but "." and "..",
-// with type a d_type value; DT_UNKNOWN is resolved with a no-follow stat.
-// An entry that vanishes while being resolved is skipped.
-void ForEachEntry(const std::string& path,
-                  const std::function<void(const char*, unsigned char)>& visit) {
-    UniqueFd fd = OpenDirectoryAt(AT_FDCWD, path);
-    if (!fd.Valid())
-        ThrowErrno("cannot open folder", path);
-    DIR* raw = sys::FdOpenDir(fd.Get());
-    if (raw == nullptr)
-        ThrowErrno("cannot list folder", path);
-    fd.Release();
-    DirStream dir(raw);
-    while (dirent* entry = sys::ReadDir(dir.Get())) {
-        if (IsDotOrDotDot(entry->d_name))
-            continue;
-        unsigned char type = entry->d_type;
-        if (type == DT_UNKNOWN) {
-            struct stat st;
-            if (sys::LstatAt(dir.Fd(), entry->d_name, &st) != 0) {
-                if (errno == ENOENT)
-                    continue;
-                ThrowErrno("cannot read the details of", JoinPath(path, entry->d_name));
-            }
-            type = static_cast<unsigned char>(IFTODT(st.st_mode));
-        }
-        visit(entry->d_name, type);
-    }
-    if (errno != 0)
-        ThrowErrno("cannot list folder", path);
-}
+// Every entry of the folder at path, listed once through the open folder.
+std::vector<Entry> ListFolder(const std::string& path) { return OpenFolder::OpenNoFollow(path).List(); }
 
 }  // namespace
 
@@ -69,27 +35,23 @@ std::string Folder::Name() const { return Split(path_).name; }
 
 std::vector<File> Folder::Files() const {
     std::vector<File> files;
-    ForEachEntry(path_, [&](const char* name, unsigned char type) {
-        if (type == DT_REG || type == DT_LNK)
-            files.emplace_back(JoinPath(path_, name));
-    });
+    for (const Entry& entry : ListFolder(path_)) {
+        if (entry.kind == EntryKind::File || entry.kind == EntryKind::Link)
+            files.emplace_back(JoinPath(path_, entry.name));
+    }
     return files;
 }
 
 std::vector<Folder> Folder::SubFolders() const {
     std::vector<Folder> folders;
-    ForEachEntry(path_, [&](const char* name, unsigned char type) {
-        if (type == DT_DIR)
-            folders.push_back(Folder(JoinPath(path_, name)));
-    });
+    for (const Entry& entry : ListFolder(path_)) {
+        if (entry.kind == EntryKind::Folder)
+            folders.push_back(Folder(JoinPath(path_, entry.name)));
+    }
     return folders;
 }
 
-std::size_t Folder::EntryCount() const {
-    std::size_t count = 0;
-    ForEachEntry(path_, [&](const char*, unsigned char) { ++count; });
-    return count;
-}
+std::size_t Folder::EntryCount() const { return ListFolder(path_).size(); }
 
 void Folder::Delete(Force force) const {
     SplitPath split = Split(path_);

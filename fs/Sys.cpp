@@ -75,6 +75,14 @@ int CloseDir(DIR* dir) {
     return result;
 }
 
+ssize_t ReadDirChunk(int fd, void* buffer, std::size_t size, bool fromStart) {
+    if (Faulted(Call::Readdir))
+        return -1;
+    if (fromStart && ::lseek(fd, 0, SEEK_SET) < 0)
+        return -1;
+    return ::getdents64(fd, buffer, size);
+}
+
 int MkdirAt(int dirfd, const char* path, mode_t mode) {
     return Faulted(Call::Mkdir) ? -1 : ::mkdirat(dirfd, path, mode);
 }

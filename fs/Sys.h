@@ -31,6 +31,10 @@ DIR* FdOpenDir(int fd);
 // Sets errno to 0 before reading, so nullptr with errno 0 is the end.
 dirent* ReadDir(DIR* dir);
 int CloseDir(DIR* dir);
+// Reads the next entries of the open folder fd into buffer as linux_dirent64
+// records, from its first entry when fromStart is set. Returns the bytes
+// filled, 0 at the end, or -1 with errno set.
+ssize_t ReadDirChunk(int fd, void* buffer, std::size_t size, bool fromStart);
 
 int MkdirAt(int dirfd, const char* path, mode_t mode);
 int RmdirAt(int dirfd, const char* path);

@@ -97,7 +97,7 @@ TEST_F(Listing, reports_failures_of_the_system) {
     fs::Folder folder = fs::Folder::Get(dir / "d");
     fs::fault::Inject(Call::Readdir, EIO, 2);
     EXPECT_EQ(ThrownErrno([&] { folder.Files(); }), EIO);
-    fs::fault::Inject(Call::Opendir, ENOMEM);
+    fs::fault::Inject(Call::Fstat, ENOMEM);
     EXPECT_EQ(ThrownErrno([&] { folder.SubFolders(); }), ENOMEM);
     fs::fault::Inject(Call::Open, EMFILE);
     EXPECT_EQ(ThrownErrno([&] { folder.EntryCount(); }), EMFILE);

@@ -1,0 +1,127 @@
+#pragma once
+
+// Folders held open. A walk, a check or a removal that works through these
+// never resolves a path twice: it opens a root once, lists it, and reaches
+// everything below relative to the open folder, one name at a time, without
+// ever following a symbolic link. "Same folder" is decided by device and
+// inode, never by the text of a path.
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fs/FileSystem.h"
+#include "fs/Handles.h"
+
+namespace tidyfold::fs {
+
+// What the system knows an object by: its device and inode. Two paths name
+// the same folder exactly when they lead to equal identities.
+struct Identity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const Identity&) const = default;
+};
+
+enum class EntryKind {
+    File,    // a regular file
+    Link,    // a symbolic link, whatever it points to
+    Folder,  // a real directory
+    Other,   // a FIFO, a socket or a device
+};
+
+// One entry of a listing, with what one no-follow stat relative to its
+// folder said of it.
+struct Entry {
+    std::string name;
+    EntryKind kind = EntryKind::Other;
+    Identity id;
+    std::uint64_t size = 0;  // for a link, the length of its text
+    FileTimes times;
+    std::uint32_t mode = 0;  // permission bits
+    // 0, or the errno of the stat when it failed (no search permission on
+    // the folder): the kind then comes from the listing alone, and id, size,
+    // times and mode are unknown.
+    int error = 0;
+};
+
+// A regular file opened for reading, never through a link.
+class InputFile {
+public:
+    // Reads up to size bytes; 0 at the end. Throws on failure.
+    std::size_t Read(void* buffer, std::size_t size);
+    // The file as it was when it was opened (name, identity, size, times).
+    const Entry& Opened() const noexcept { return opened_; }
+    const std::string& Path() const noexcept { return path_; }
+
+private:
+    friend class OpenFolder;
+    InputFile(UniqueFd fd, Entry opened, std::string path);
+    UniqueFd fd_;
+    Entry opened_;
+    std::string path_;
+};
+
+class OpenFolder {
+public:
+    // Opens the folder at path, following links on the way: a root that the
+    // user chose (the Desktop, the offload folder) may be reached through
+    // one. Throws "cannot open folder" (ENOENT when missing).
+    static OpenFolder Open(const std::string& path);
+    // The same, but nothing when path does not exist.
+    static std::optional<OpenFolder> OpenIfPresent(const std::string& path);
+    // Opens the folder at path without following a link in its last
+    // component (ENOTDIR or ELOOP for a link). Throws.
+    static OpenFolder OpenNoFollow(const std::string& path);
+
+    // The path it was reached by, for messages and events only: nothing is
+    // ever opened by it again.
+    const std::string& Path() const noexcept { return path_; }
+    Identity Id() const noexcept { return id_; }
+
+    // Every entry but "." and "..", in the system's order, each stat'ed once
+    // relative to this folder. An entry that vanishes while it is listed is
+    // left out. Throws when the folder cannot be read.
+    std::vector<Entry> List() const;
+    // What name is now; nothing when it does not exist. Throws on failure.
+    std::optional<Entry> Stat(const std::string& name) const;
+
+    // The sub-folder that a listing of this folder gave as listed, opened
+    // without following a link; nothing when its name no longer leads to that
+    // folder (gone, or replaced by a link, a file or another folder since it
+    // was listed). Throws on any other failure (no permission, for example).
+    std::optional<OpenFolder> OpenListed(const Entry& listed) const;
+    // The sub-folder name, without following a link. Throws (ENOTDIR or
+    // ELOOP when name is not a real folder).
+    OpenFolder OpenSub(const std::string& name) const;
+    // The folder above, through "..", which is never a link; "/" for "/".
+    OpenFolder Parent() const;
+    // This folder's identity, then its parent's, and so on up to "/".
+    std::vector<Identity> SelfAndAncestors() const;
+
+    // The regular file name, opened for reading without following a link
+    // and without waiting on a FIFO. Throws (ELOOP for a link, EINVAL for
+    // anything but a regular file).
+    InputFile OpenForReading(const std::string& name) const;
+
+    // The descriptor, for the file layer's own calls.
+    int Fd() const noexcept { return fd_.Get(); }
+
+private:
+    OpenFolder(UniqueFd fd, Identity id, std::string path);
+    static OpenFolder FromFd(UniqueFd fd, std::string path);
+
+    UniqueFd fd_;
+    Identity id_;
+    std::string path_;
+};
+
+// The identity in a stat result.
+Identity IdentityOf(const struct stat& st);
+// An entry named name from a stat result.
+Entry EntryOf(std::string name, const struct stat& st);
+
+}  // namespace tidyfold::fs
