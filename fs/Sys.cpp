@@ -37,6 +37,10 @@ ssize_t Read(int fd, void* buffer, std::size_t size) {
     return Faulted(Call::Read) ? -1 : ::read(fd, buffer, size);
 }
 
+ssize_t ReadAt(int fd, void* buffer, std::size_t size, off_t offset) {
+    return Faulted(Call::Read) ? -1 : ::pread(fd, buffer, size, offset);
+}
+
 ssize_t Write(int fd, const void* buffer, std::size_t size) {
     return Faulted(Call::Write) ? -1 : ::write(fd, buffer, size);
 }

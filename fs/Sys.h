@@ -17,6 +17,9 @@ namespace tidyfold::fs::sys {
 int OpenAt(int dirfd, const char* path, int flags, mode_t mode = 0);
 int Close(int fd);
 ssize_t Read(int fd, void* buffer, std::size_t size);
+// pread: at offset, leaving the descriptor's position alone. A read like
+// Read for the seam (Call::Read).
+ssize_t ReadAt(int fd, void* buffer, std::size_t size, off_t offset);
 ssize_t Write(int fd, const void* buffer, std::size_t size);
 // From the current positions of both descriptors.
 ssize_t CopyFileRange(int in, int out, std::size_t size);

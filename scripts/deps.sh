@@ -7,6 +7,7 @@ packages=(
     cmake g++ make pkg-config git
     qt6-base-dev libgl-dev
     libsimpleini-dev
+    libarchive-dev
     libgtest-dev libgmock-dev
     clang libclang-rt-dev
     fonts-dejavu-core
