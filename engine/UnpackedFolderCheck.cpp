@@ -1,0 +1,98 @@
+// The unpacked-folder check: the driver, its pacing and its verdict.
+
+#include "engine/UnpackedFolderCheck.h"
+
+#include "base/Error.h"
+#include "engine/UnpackedCheck.h"
+#include "engine/Yield.h"
+
+namespace tidyfold {
+
+namespace unpacked {
+
+namespace {
+// Often enough that a window stays responsive (a few milliseconds of
+// reading), seldom enough that yielding costs nothing measurable.
+constexpr std::uint64_t kYieldBytes = 4 << 20;
+constexpr unsigned kYieldEntries = 256;
+}  // namespace
+
+void Pacer::Bytes(std::uint64_t count) {
+    bytes_ += count;
+    if (bytes_ >= kYieldBytes) {
+        bytes_ = 0;
+        Breathe();
+    }
+}
+
+void Pacer::Entry() {
+    if (++entries_ >= kYieldEntries) {
+        entries_ = 0;
+        Breathe();
+    }
+}
+
+fs::ArchiveReader::Pacer Pacer::ForArchive() {
+    return [this, last = std::uint64_t{0}](std::uint64_t total) mutable {
+        Bytes(total - last);
+        last = total;
+    };
+}
+
+void Pacer::Breathe() {
+    Yield();
+    if (cancel_ != 0)
+        Keep(UnpackedKeep::Stopped, {});
+}
+
+}  // namespace unpacked
+
+std::string UnpackedFolderVerdict::Reason() const {
+    switch (keep) {
+    case UnpackedKeep::Nothing:
+        return "every file is in the archive";
+    case UnpackedKeep::NotInArchive:
+        return file + " is not in the archive";
+    case UnpackedKeep::NotAFile:
+        return file + " is not a file in the archive";
+    case UnpackedKeep::OtherSize:
+        return file + " differs in size from the archive's file";
+    case UnpackedKeep::OtherContent:
+        return file + " differs from the archive's file";
+    case UnpackedKeep::Encrypted:
+        return file + " is encrypted in the archive";
+    case UnpackedKeep::OtherLink:
+        return file + " is a link that the archive does not hold";
+    case UnpackedKeep::NotComparable:
+        return file + " " + detail;
+    case UnpackedKeep::Changed:
+        return (file.empty() ? std::string("the archive") : file) + " changed while it was compared";
+    case UnpackedKeep::Unreadable:
+        return detail;
+    case UnpackedKeep::Stopped:
+        return "the check was stopped";
+    }
+    return detail;
+}
+
+UnpackedFolderVerdict CheckUnpackedFolder(const unpacked::Dir& desktop, const std::string& archiveName,
+                                          const std::string& folderName, const std::string& archivePath,
+                                          const std::int16_t& cancel) {
+    using namespace unpacked;
+    if (cancel != 0)
+        return {UnpackedKeep::Stopped, {}, {}};
+    try {
+        Pacer pacer(cancel);
+        const ArchiveIndex index = ReadArchiveIndex(desktop, archiveName, archivePath, folderName, pacer);
+        const std::unique_ptr<Dir> folder = desktop.OpenFolder(folderName);
+        Needs needs = WalkFolder(*folder, index, pacer);
+        CompareData(desktop, *folder, archiveName, archivePath, index, std::move(needs), pacer);
+        return {};
+    } catch (const Kept& kept) {
+        return kept.verdict;
+    } catch (const Error& error) {
+        return {UnpackedKeep::Unreadable, {}, error.what()};
+    }
+}
+
+}  // namespace tidyfold

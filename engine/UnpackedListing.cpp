@@ -1,0 +1,51 @@
+// The first pass of the unpacked-folder check: the archive's listing.
+
+#include "engine/UnpackedCheck.h"
+
+namespace tidyfold::unpacked {
+
+std::string NormalPath(std::string_view path) {
+    std::string normal;
+    normal.reserve(path.size());
+    while (!path.empty()) {
+        const std::size_t slash = path.find('/');
+        const std::string_view part = path.substr(0, slash);
+        if (!part.empty() && part != ".") {
+            if (!normal.empty())
+                normal += '/';
+            normal += part;
+        }
+        path.remove_prefix(slash == std::string_view::npos ? path.size() : slash + 1);
+    }
+    return normal;
+}
+
+const Listed* ArchiveIndex::Find(const std::string& relative) const {
+    const auto found = entries.find(prefix + relative);
+    return found == entries.end() ? nullptr : &found->second;
+}
+
+ArchiveIndex ReadArchiveIndex(const Dir& desktop, const std::string& archiveName, const std::string& archivePath,
+                              const std::string& folderName, Pacer& pacer) {
+    fs::ArchiveReader reader(desktop.Fd(), archiveName, archivePath, pacer.ForArchive());
+    ArchiveIndex index;
+    const std::string top = folderName + "/";
+    bool underTop = true;
+    fs::ArchiveEntry entry;
+    for (std::size_t position = 0; reader.Next(entry); ++position) {
+        pacer.Entry();
+        std::string path = NormalPath(entry.path);
+        if (path.empty())
+            continue;  // "./": the archive's root itself
+        underTop = underTop && (path == folderName || path.starts_with(top));
+        // A later entry of the same path replaces the earlier one, as it
+        // would when unpacked.
+        index.entries.insert_or_assign(
+            std::move(path), Listed{position, entry.kind, std::move(entry.linkTarget), entry.size, entry.encrypted});
+    }
+    if (underTop && !index.entries.empty())
+        index.prefix = top;
+    return index;
+}
+
+}  // namespace tidyfold::unpacked
