@@ -44,6 +44,15 @@ struct ArchiveReader::State {
             archive_read_free(handle);
     }
 
+    // libarchive retries some reads that failed (while it tells formats
+    // apart) and ignores a failed look past the end of a compressed stream;
+    // a failed read here always ends the reading, whatever libarchive
+    // made of it.
+    void ThrowIfFailed() {
+        if (readErrno != 0 || pacerError)
+            Throw();
+    }
+
     [[noreturn]] void Throw() {
         if (pacerError)
             std::rethrow_exception(std::exchange(pacerError, nullptr));
@@ -137,9 +146,10 @@ void EnableFormats(archive* handle) {
     archive_read_support_format_rar5(handle);
     archive_read_support_format_tar(handle);
     archive_read_support_format_xar(handle);
-    // Streamed and, with the seek callback, by its central directory,
-    // which alone tells links from files.
-    archive_read_support_format_zip(handle);
+    // A zip by its central directory only, as unzip reads it: that alone
+    // tells links from files, and a zip cut short (an interrupted download)
+    // has none, so it is refused rather than half read.
+    archive_read_support_format_zip_seekable(handle);
 }
 
 void Describe(archive_entry* raw, ArchiveEntry& entry) {
@@ -204,6 +214,7 @@ ArchiveReader::ArchiveReader(int dirfd, const std::string& name, std::string sho
     archive_read_set_seek_callback(s.handle, SeekCallback);
     if (archive_read_open1(s.handle) != ARCHIVE_OK)
         s.Throw();
+    s.ThrowIfFailed();
 }
 
 ArchiveReader::~ArchiveReader() = default;
@@ -211,12 +222,15 @@ ArchiveReader::~ArchiveReader() = default;
 bool ArchiveReader::Next(ArchiveEntry& entry) {
     archive_entry* raw = nullptr;
     const int result = archive_read_next_header(state_->handle, &raw);
-    if (result == ARCHIVE_EOF)
+    if (result == ARCHIVE_EOF) {
+        state_->ThrowIfFailed();
         return false;
+    }
     // A warning (a name the locale cannot show, say) still gives the entry;
     // anything worse leaves the archive unread.
     if (result != ARCHIVE_OK && result != ARCHIVE_WARN)
         state_->Throw();
+    state_->ThrowIfFailed();
     Describe(raw, entry);
     return true;
 }
@@ -225,6 +239,7 @@ std::size_t ArchiveReader::Read(char* buffer, std::size_t size) {
     const la_ssize_t n = archive_read_data(state_->handle, buffer, size);
     if (n < 0)
         state_->Throw();
+    state_->ThrowIfFailed();
     return static_cast<std::size_t>(n);
 }
 
