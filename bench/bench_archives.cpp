@@ -1,15 +1,22 @@
 // Archive reconciliation: how ProcessCompressed grows with the Desktop. Two
 // Desktops of the same make-up, one ten times the other; a pass that grows
-// linearly takes about ten times as long on the larger one.
+// linearly takes about ten times as long on the larger one. Then what
+// checking an unpacked folder against its archive costs, per MiB and per
+// entry, against tools that read the same archive.
 
 #include <algorithm>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "bench/BenchSupport.h"
+#include "engine/UnpackedFolderCheck.h"
 #include "engine/cTidyfold.h"
+#include "fs/OpenFolder.h"
 
 using namespace tidyfold;
 using namespace tidyfold::bench;
@@ -90,6 +97,82 @@ double MeasureRemoval(const Sandbox& box, const Shape& shape) {
     return samples.Best();
 }
 
+// --- The check of an unpacked folder ---
+
+struct Unpacked {
+    const char* label;
+    int files;
+    int folders;
+    std::size_t fileSize;
+};
+
+// Bytes that do not compress, as photos and most large files do not.
+std::string Noise(std::size_t size, std::uint32_t seed) {
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        byte = static_cast<char>(seed >> 24);
+    }
+    return bytes;
+}
+
+// The folder Photos on the Desktop and the archive made of it by bsdtar
+// (entries under the top folder Photos/, as most archivers make them);
+// returns the folder's files.
+std::vector<std::string> MakeUnpacked(const Sandbox& box, const Unpacked& shape, const std::string& archive) {
+    box.Reset();
+    const std::string top = box.Desktop() + "/Photos";
+    MakeDir(top);
+    for (int d = 0; d < shape.folders; ++d) MakeDir(top + "/" + Numbered("Album %03d", d));
+    std::vector<std::string> files;
+    for (int i = 0; i < shape.files; ++i) {
+        // Consecutive files share an album, as a camera's would.
+        const int album = static_cast<int>(static_cast<long>(i) * shape.folders / shape.files);
+        files.push_back(top + "/" + Numbered("Album %03d", album) + "/" + Numbered("photo %05d.jpg", i));
+        WriteFile(files.back(), Noise(shape.fileSize, static_cast<std::uint32_t>(i + 1)));
+    }
+    RunQuiet({"bsdtar", "-a", "-cf", box.Desktop() + "/" + archive, "-C", box.Desktop(), "Photos"});
+    return files;
+}
+
+double MedianOf(const std::function<void()>& body) {
+    body();  // warm: every run reads from the page cache
+    Samples samples;
+    for (int i = 0; i < kRuns; ++i) samples.seconds.push_back(TimeIt(body));
+    return samples.Median();
+}
+
+void MeasureCheck(const Sandbox& box, const Unpacked& shape, const std::string& archive) {
+    const std::vector<std::string> files = MakeUnpacked(box, shape, archive);
+    const std::string path = box.Desktop() + "/" + archive;
+    const double mib = static_cast<double>(shape.fileSize) * shape.files / (1 << 20);
+    const double check = MedianOf([&] {
+        const fs::OpenFolder desktop = fs::OpenFolder::Open(box.Desktop());
+        const std::int16_t cancel = 0;
+        const UnpackedFolderVerdict verdict = CheckUnpackedFolder(desktop, archive, "Photos", path, cancel);
+        Check(verdict.Remove(), "the check kept the folder: " + verdict.Reason());
+    });
+    std::vector<std::string> cat{"cat"};
+    cat.insert(cat.end(), files.begin(), files.end());
+    const double readFolder = MedianOf([&] { RunQuiet(cat); });
+    const double extract = MedianOf([&] { RunQuiet({"bsdtar", "-xOf", path}); });
+    const double list = MedianOf([&] { RunQuiet({"bsdtar", "-tf", path}); });
+    const double reference = extract + readFolder;
+    std::printf("   %s, %s (%s, %.0f MiB)\n", archive.c_str(), shape.label,
+                Thousands(static_cast<std::uint64_t>(shape.files)).c_str(), mib);
+    char note[96];
+    std::snprintf(note, sizeof note, "(%.2f ms per MiB, %.1f us per file; median of %d)", check * 1e3 / mib,
+                  check * 1e6 / shape.files, kRuns);
+    PrintTime("  check", check, note);
+    PrintTime("  bsdtar -xOf (every entry unpacked to a pipe)", extract);
+    PrintTime("  bsdtar -tf (the listing)", list);
+    PrintTime("  cat of the folder's files", readFolder);
+    if (archive.ends_with(".zip")) PrintTime("  unzip -t (every entry unpacked and tested)", MedianOf([&] {
+                                                 RunQuiet({"unzip", "-tqq", path});
+                                             }));
+    std::printf("   %-44s %10.2f x\n", "  ratio check / (bsdtar -xOf + cat)", reference > 0 ? check / reference : 0.0);
+}
+
 }  // namespace
 
 int main() {
@@ -109,5 +192,14 @@ int main() {
     const double largeFloor = MeasureRemoval(box, largeShape);
     std::printf("   %-44s %10.1f x\n", "ratio large / small, floor", smallFloor > 0 ? largeFloor / smallFloor : 0.0);
     std::printf("   %-44s %10.2f x\n", "ratio engine / floor, large Desktop", largeFloor > 0 ? large / largeFloor : 0.0);
+
+    PrintHeading("3b. archives: an unpacked folder checked against its archive before it may go (listing,\n"
+                 "   walk, every file compared byte for byte); incompressible files, warm cache");
+    const Unpacked large{"large files of 4 MiB", 16, 4, 4u << 20};
+    const Unpacked many{"small files of 1 KiB in 100 folders", 10000, 100, 1024};
+    for (const char* archive : {"Photos.zip", "Photos.tar.gz"}) {
+        MeasureCheck(box, large, archive);
+        MeasureCheck(box, many, archive);
+    }
     return 0;
 }

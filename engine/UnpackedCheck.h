@@ -11,10 +11,13 @@
 #include <unordered_map>
 
 #include "engine/UnpackedFolderCheck.h"
-#include "engine/UnpackedTree.h"
 #include "fs/Archive.h"
+#include "fs/OpenFolder.h"
 
 namespace tidyfold::unpacked {
+
+// Where the archive is, for messages.
+std::string ArchivePath(const fs::OpenFolder& desktop, const std::string& archiveName);
 
 inline constexpr std::size_t kChunk = 64 * 1024;
 
@@ -65,26 +68,25 @@ struct ArchiveIndex {
 std::string NormalPath(std::string_view path);
 
 // The first pass: the archive's listing, no data read but what skipping needs.
-ArchiveIndex ReadArchiveIndex(const Dir& desktop, const std::string& archiveName, const std::string& archivePath,
+ArchiveIndex ReadArchiveIndex(const fs::OpenFolder& desktop, const std::string& archiveName,
                               const std::string& folderName, Pacer& pacer);
 
 // A file of the folder whose archive entry must be compared byte by byte.
 struct Need {
     std::string relative;
     std::uint64_t size = 0;
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
+    fs::Identity id;  // the file the walk saw
 };
 using Needs = std::unordered_map<std::size_t, Need>;  // by the entry's position
 
 // The walk: every entry of the folder, each folder listed once. Keeps the
 // folder (Kept) at the first entry that is no copy, else returns the files
 // to compare.
-Needs WalkFolder(const Dir& folder, const ArchiveIndex& index, Pacer& pacer);
+Needs WalkFolder(const fs::OpenFolder& folder, const ArchiveIndex& index, Pacer& pacer);
 
 // The second pass over the archive, comparing the data of the needed
 // entries with the files in chunks; Kept at the first difference.
-void CompareData(const Dir& desktop, const Dir& folder, const std::string& archiveName,
-                 const std::string& archivePath, const ArchiveIndex& index, Needs needs, Pacer& pacer);
+void CompareData(const fs::OpenFolder& desktop, const fs::OpenFolder& folder, const std::string& archiveName,
+                 const ArchiveIndex& index, Needs needs, Pacer& pacer);
 
 }  // namespace tidyfold::unpacked

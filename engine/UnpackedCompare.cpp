@@ -15,9 +15,9 @@ namespace {
 // folder is opened about once, and never more stay open than the path is deep.
 class Cursor {
 public:
-    explicit Cursor(const Dir& root) : root_(root) {}
+    explicit Cursor(const fs::OpenFolder& root) : root_(root) {}
 
-    std::unique_ptr<InFile> Open(const std::string& relative) {
+    fs::InputFile Open(const std::string& relative) {
         std::vector<std::string> parts;
         for (std::size_t start = 0;;) {
             const std::size_t slash = relative.find('/', start);
@@ -32,23 +32,23 @@ public:
             ++kept;
         open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(kept), open_.end());
         for (std::size_t i = kept; i < folders; ++i)
-            open_.push_back({parts[i], Top().OpenFolder(parts[i])});
-        return Top().OpenFile(parts.back());
+            open_.push_back({parts[i], Top().OpenSub(parts[i])});
+        return Top().OpenForReading(parts.back());
     }
 
 private:
-    struct OpenFolder {
+    struct Opened {
         std::string name;
-        std::unique_ptr<Dir> dir;
+        fs::OpenFolder folder;
     };
-    const Dir& Top() const { return open_.empty() ? root_ : *open_.back().dir; }
+    const fs::OpenFolder& Top() const { return open_.empty() ? root_ : open_.back().folder; }
 
-    const Dir& root_;
-    std::vector<OpenFolder> open_;
+    const fs::OpenFolder& root_;
+    std::vector<Opened> open_;
 };
 
 // Reads until size bytes are in or the file ends; short reads are allowed.
-std::size_t ReadFully(InFile& file, char* buffer, std::size_t size) {
+std::size_t ReadFully(fs::InputFile& file, char* buffer, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
         const std::size_t n = file.Read(buffer + done, size - done);
@@ -64,9 +64,9 @@ public:
     Comparer(fs::ArchiveReader& reader, Pacer& pacer) : reader_(reader), pacer_(pacer) {}
 
     // The entry under the reader against file; Kept at the first difference.
-    void Compare(InFile& file, const Need& need) {
+    void Compare(fs::InputFile& file, const Need& need) {
         // The file named in the walk, not one put there since.
-        if (file.Device() != need.device || file.Inode() != need.inode)
+        if (file.Opened().id != need.id)
             Keep(UnpackedKeep::Changed, need.relative);
         std::uint64_t total = 0;
         while (const std::size_t n = reader_.Read(theirs_.data(), theirs_.size())) {
@@ -90,11 +90,11 @@ private:
 
 }  // namespace
 
-void CompareData(const Dir& desktop, const Dir& folder, const std::string& archiveName,
-                 const std::string& archivePath, const ArchiveIndex& index, Needs needs, Pacer& pacer) {
+void CompareData(const fs::OpenFolder& desktop, const fs::OpenFolder& folder, const std::string& archiveName,
+                 const ArchiveIndex& index, Needs needs, Pacer& pacer) {
     if (needs.empty())
         return;
-    fs::ArchiveReader reader(desktop.Fd(), archiveName, archivePath, pacer.ForArchive());
+    fs::ArchiveReader reader(desktop.Fd(), archiveName, ArchivePath(desktop, archiveName), pacer.ForArchive());
     Cursor cursor(folder);
     Comparer comparer(reader, pacer);
     fs::ArchiveEntry entry;
@@ -106,7 +106,8 @@ void CompareData(const Dir& desktop, const Dir& folder, const std::string& archi
         // The archive read now must be the one listed before.
         if (NormalPath(entry.path) != index.prefix + need->second.relative)
             Keep(UnpackedKeep::Changed, {});
-        comparer.Compare(*cursor.Open(need->second.relative), need->second);
+        fs::InputFile file = cursor.Open(need->second.relative);
+        comparer.Compare(file, need->second);
         needs.erase(need);
     }
     if (!needs.empty())

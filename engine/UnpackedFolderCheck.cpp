@@ -5,6 +5,7 @@
 #include "base/Error.h"
 #include "engine/UnpackedCheck.h"
 #include "engine/Yield.h"
+#include "fs/Handles.h"
 
 namespace tidyfold {
 
@@ -37,6 +38,10 @@ fs::ArchiveReader::Pacer Pacer::ForArchive() {
         Bytes(total - last);
         last = total;
     };
+}
+
+std::string ArchivePath(const fs::OpenFolder& desktop, const std::string& archiveName) {
+    return fs::JoinPath(desktop.Path(), archiveName);
 }
 
 void Pacer::Breathe() {
@@ -75,18 +80,17 @@ std::string UnpackedFolderVerdict::Reason() const {
     return detail;
 }
 
-UnpackedFolderVerdict CheckUnpackedFolder(const unpacked::Dir& desktop, const std::string& archiveName,
-                                          const std::string& folderName, const std::string& archivePath,
-                                          const std::int16_t& cancel) {
+UnpackedFolderVerdict CheckUnpackedFolder(const fs::OpenFolder& desktop, const std::string& archiveName,
+                                          const std::string& folderName, const std::int16_t& cancel) {
     using namespace unpacked;
     if (cancel != 0)
         return {UnpackedKeep::Stopped, {}, {}};
     try {
         Pacer pacer(cancel);
-        const ArchiveIndex index = ReadArchiveIndex(desktop, archiveName, archivePath, folderName, pacer);
-        const std::unique_ptr<Dir> folder = desktop.OpenFolder(folderName);
-        Needs needs = WalkFolder(*folder, index, pacer);
-        CompareData(desktop, *folder, archiveName, archivePath, index, std::move(needs), pacer);
+        const ArchiveIndex index = ReadArchiveIndex(desktop, archiveName, folderName, pacer);
+        const fs::OpenFolder folder = desktop.OpenSub(folderName);
+        Needs needs = WalkFolder(folder, index, pacer);
+        CompareData(desktop, folder, archiveName, index, std::move(needs), pacer);
         return {};
     } catch (const Kept& kept) {
         return kept.verdict;

@@ -21,7 +21,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/UnpackedTree.h"
+#include "fs/OpenFolder.h"
 
 namespace tidyfold {
 
@@ -56,12 +56,12 @@ struct UnpackedFolderVerdict {
 
 // Compares the folder folderName with the archive archiveName, both directly
 // in the open folder desktop and both opened relative to it without following
-// a link; archivePath names the archive in the verdict's detail. A non-zero
-// cancel, seen after any of the check's yields, stops it: the folder is kept.
-// Reads only; removes nothing. Errors of the file layer become a verdict of
-// Unreadable; only a lack of memory escapes.
-UnpackedFolderVerdict CheckUnpackedFolder(const unpacked::Dir& desktop, const std::string& archiveName,
-                                          const std::string& folderName, const std::string& archivePath,
-                                          const std::int16_t& cancel);
+// a link (an archive that is a link is refused, a folder that is one is never
+// entered). A non-zero cancel, seen after any of the check's yields, stops it
+// and keeps the folder: pass the engine's Cancel flag. Reads only; removes
+// nothing. Errors of the file layer become a verdict of Unreadable; only a
+// lack of memory escapes.
+UnpackedFolderVerdict CheckUnpackedFolder(const fs::OpenFolder& desktop, const std::string& archiveName,
+                                          const std::string& folderName, const std::int16_t& cancel);
 
 }  // namespace tidyfold

@@ -25,9 +25,9 @@ const Listed* ArchiveIndex::Find(const std::string& relative) const {
     return found == entries.end() ? nullptr : &found->second;
 }
 
-ArchiveIndex ReadArchiveIndex(const Dir& desktop, const std::string& archiveName, const std::string& archivePath,
+ArchiveIndex ReadArchiveIndex(const fs::OpenFolder& desktop, const std::string& archiveName,
                               const std::string& folderName, Pacer& pacer) {
-    fs::ArchiveReader reader(desktop.Fd(), archiveName, archivePath, pacer.ForArchive());
+    fs::ArchiveReader reader(desktop.Fd(), archiveName, ArchivePath(desktop, archiveName), pacer.ForArchive());
     ArchiveIndex index;
     const std::string top = folderName + "/";
     bool underTop = true;

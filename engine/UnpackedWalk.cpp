@@ -1,7 +1,9 @@
 // The walk of the unpacked-folder check: each entry of the folder against
 // the archive's listing.
 
+#include "base/Error.h"
 #include "engine/UnpackedCheck.h"
+#include "fs/Handles.h"
 
 namespace tidyfold::unpacked {
 
@@ -12,25 +14,25 @@ public:
     Walker(const ArchiveIndex& index, Pacer& pacer, std::uint64_t device)
         : index_(index), pacer_(pacer), device_(device) {}
 
-    void Walk(const Dir& dir, const std::string& relative) {
-        for (const Node& node : dir.List()) {
+    void Walk(const fs::OpenFolder& folder, const std::string& relative) {
+        for (const fs::Entry& entry : folder.List()) {
             pacer_.Entry();
-            const std::string path = relative.empty() ? node.name : relative + "/" + node.name;
-            switch (node.kind) {
-            case NodeKind::Folder:
-                // The removal stops at a mount point, and what lies beyond
-                // was never the archive's to vouch for.
-                if (node.device != device_)
-                    Keep(UnpackedKeep::NotComparable, path, "is on another file system");
-                Walk(*dir.OpenFolder(node.name), path);
+            const std::string path = relative.empty() ? entry.name : relative + "/" + entry.name;
+            if (entry.error != 0)
+                Keep(UnpackedKeep::Unreadable, path, Error::System(entry.error, "cannot read the details of",
+                                                                   fs::JoinPath(folder.Path(), entry.name))
+                                                         .what());
+            switch (entry.kind) {
+            case fs::EntryKind::Folder:
+                Descend(folder, entry, path);
                 break;
-            case NodeKind::File:
-                CheckFile(node, path);
+            case fs::EntryKind::File:
+                CheckFile(entry, path);
                 break;
-            case NodeKind::Link:
-                CheckLink(dir, node, path);
+            case fs::EntryKind::Link:
+                CheckLink(folder, entry, path);
                 break;
-            case NodeKind::Other:
+            case fs::EntryKind::Other:
                 Keep(UnpackedKeep::NotComparable, path, "is a FIFO, socket or device");
             }
         }
@@ -39,7 +41,18 @@ public:
     Needs Take() { return std::move(needs_); }
 
 private:
-    void CheckFile(const Node& node, const std::string& path) {
+    void Descend(const fs::OpenFolder& folder, const fs::Entry& entry, const std::string& path) {
+        // The removal stops at a mount point, and what lies beyond was never
+        // the archive's to vouch for.
+        if (entry.id.device != device_)
+            Keep(UnpackedKeep::NotComparable, path, "is on another file system");
+        const std::optional<fs::OpenFolder> sub = folder.OpenListed(entry);
+        if (!sub)
+            Keep(UnpackedKeep::Changed, path);
+        Walk(*sub, path);
+    }
+
+    void CheckFile(const fs::Entry& entry, const std::string& path) {
         const Listed* listed = index_.Find(path);
         if (listed == nullptr)
             Keep(UnpackedKeep::NotInArchive, path);
@@ -48,18 +61,22 @@ private:
             Keep(UnpackedKeep::NotAFile, path);
         if (listed->encrypted)
             Keep(UnpackedKeep::Encrypted, path);
-        if (listed->size && *listed->size != node.size)
+        if (listed->size && *listed->size != entry.size)
             Keep(UnpackedKeep::OtherSize, path);
         // Two empty files are the same file; nothing to read.
-        if (listed->size && node.size == 0)
+        if (listed->size && entry.size == 0)
             return;
-        needs_.insert_or_assign(listed->position, Need{path, node.size, node.device, node.inode});
+        needs_.insert_or_assign(listed->position, Need{path, entry.size, entry.id});
     }
 
-    void CheckLink(const Dir& dir, const Node& node, const std::string& path) {
+    void CheckLink(const fs::OpenFolder& folder, const fs::Entry& entry, const std::string& path) {
         const Listed* listed = index_.Find(path);
-        if (listed == nullptr || listed->kind != fs::ArchiveEntryKind::Link ||
-            listed->linkTarget != dir.LinkTarget(node.name))
+        if (listed == nullptr || listed->kind != fs::ArchiveEntryKind::Link)
+            Keep(UnpackedKeep::OtherLink, path);
+        std::string target;
+        if (const int errnum = fs::ReadLinkTarget(folder.Fd(), entry.name.c_str(), entry.size, target))
+            throw Error::System(errnum, "cannot read the link", fs::JoinPath(folder.Path(), entry.name));
+        if (target != listed->linkTarget)
             Keep(UnpackedKeep::OtherLink, path);
     }
 
@@ -71,8 +88,8 @@ private:
 
 }  // namespace
 
-Needs WalkFolder(const Dir& folder, const ArchiveIndex& index, Pacer& pacer) {
-    Walker walker(index, pacer, folder.Device());
+Needs WalkFolder(const fs::OpenFolder& folder, const ArchiveIndex& index, Pacer& pacer) {
+    Walker walker(index, pacer, folder.Id().device);
     walker.Walk(folder, {});
     return walker.Take();
 }

@@ -7,7 +7,7 @@ packages=(
     cmake g++ make pkg-config git
     qt6-base-dev libgl-dev
     libsimpleini-dev
-    libarchive-dev
+    libarchive-dev libarchive-tools unzip
     libgtest-dev libgmock-dev
     clang libclang-rt-dev
     fonts-dejavu-core

@@ -1,7 +1,5 @@
 // The unpacked-folder check on real trees beside archives the test writes.
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,77 +10,12 @@
 #include "engine/UnpackedFolderCheck.h"
 #include "engine/Yield.h"
 #include "fs/Fault.h"
+#include "fs/OpenFolder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestArchive.h"
 
 namespace tidyfold::test {
 namespace {
-
-// Until the file layer has open folders: the same calls, made here.
-class PosixFile : public unpacked::InFile {
-public:
-    explicit PosixFile(int fd) : fd_(fd) { fstat(fd_, &st_); }
-    ~PosixFile() override { close(fd_); }
-    std::size_t Read(char* buffer, std::size_t size) override {
-        const ssize_t n = read(fd_, buffer, size);
-        if (n < 0)
-            throw Error::System(errno, "cannot read");
-        return static_cast<std::size_t>(n);
-    }
-    std::uint64_t Device() const override { return st_.st_dev; }
-    std::uint64_t Inode() const override { return st_.st_ino; }
-
-private:
-    int fd_;
-    struct stat st_ {};
-};
-
-class PosixDir : public unpacked::Dir {
-public:
-    explicit PosixDir(int fd) : fd_(fd) {
-        if (fd_ < 0)
-            throw Error::System(errno, "cannot open folder");
-        fstat(fd_, &st_);
-    }
-    ~PosixDir() override { close(fd_); }
-    int Fd() const override { return fd_; }
-    std::uint64_t Device() const override { return st_.st_dev; }
-    std::vector<unpacked::Node> List() const override {
-        std::vector<unpacked::Node> nodes;
-        DIR* dir = fdopendir(dup(fd_));
-        while (dirent* entry = readdir(dir)) {
-            struct stat st {};
-            if (entry->d_name[0] == '.' && (!entry->d_name[1] || (entry->d_name[1] == '.' && !entry->d_name[2])))
-                continue;
-            fstatat(fd_, entry->d_name, &st, AT_SYMLINK_NOFOLLOW);
-            const auto kind = S_ISREG(st.st_mode)   ? unpacked::NodeKind::File
-                              : S_ISDIR(st.st_mode) ? unpacked::NodeKind::Folder
-                              : S_ISLNK(st.st_mode) ? unpacked::NodeKind::Link
-                                                    : unpacked::NodeKind::Other;
-            nodes.push_back({entry->d_name, kind, static_cast<std::uint64_t>(st.st_size), st.st_dev, st.st_ino});
-        }
-        closedir(dir);
-        return nodes;
-    }
-    std::unique_ptr<unpacked::Dir> OpenFolder(const std::string& name) const override {
-        return std::make_unique<PosixDir>(openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
-    }
-    std::unique_ptr<unpacked::InFile> OpenFile(const std::string& name) const override {
-        const int fd = openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW);
-        if (fd < 0)
-            throw Error::System(errno, "cannot open");
-        return std::make_unique<PosixFile>(fd);
-    }
-    std::string LinkTarget(const std::string& name) const override {
-        char buffer[4096];
-        const ssize_t n = readlinkat(fd_, name.c_str(), buffer, sizeof buffer);
-        return n < 0 ? std::string() : std::string(buffer, static_cast<std::size_t>(n));
-    }
-
-private:
-    int fd_;
-    struct stat st_ {};
-};
 
 using Keep = UnpackedKeep;
 using Item = ArchiveItem;
@@ -130,8 +63,7 @@ protected:
         return items;
     }
     UnpackedFolderVerdict Check(const std::string& archive = "Photos.zip") {
-        PosixDir desktop(open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY));
-        return CheckUnpackedFolder(desktop, archive, "Photos", dir / archive, cancel);
+        return CheckUnpackedFolder(fs::OpenFolder::Open(dir.Path()), archive, "Photos", cancel);
     }
 
     TempDir dir;
@@ -223,20 +155,27 @@ TEST_F(UnpackedCheck, an_archive_that_cannot_be_read_keeps_the_folder) {
     EXPECT_EQ(verdict.Reason(), verdict.file + " is encrypted in the archive");
 }
 
-TEST_F(UnpackedCheck, every_failed_read_keeps_the_folder) {
+TEST_F(UnpackedCheck, every_failed_call_keeps_the_folder) {
+    using fs::fault::Call;
     Unpack();
+    const fs::OpenFolder desktop = fs::OpenFolder::Open(dir.Path());
+    const auto check = [&] { return CheckUnpackedFolder(desktop, "Photos.zip", "Photos", cancel); };
     for (ArchiveFormat format : {ArchiveFormat::Zip, ArchiveFormat::TarGz}) {
         WriteArchive(dir / "Photos.zip", format, kItems);
-        fs::fault::Reset();
-        ASSERT_TRUE(Check().Remove());
-        const long reads = fs::fault::Uses(fs::fault::Call::Read);
-        for (long nth = 1; nth <= reads; ++nth) {
-            SCOPED_TRACE("read " + std::to_string(nth) + " of " + std::to_string(reads));
+        for (Call call : {Call::Open, Call::Read, Call::Fstat, Call::Lstat, Call::Readdir, Call::Readlink}) {
             fs::fault::Reset();
-            fs::fault::Inject(fs::fault::Call::Read, EIO, static_cast<int>(nth));
-            const UnpackedFolderVerdict verdict = Check();
-            EXPECT_EQ(verdict.keep, Keep::Unreadable);
-            EXPECT_NE(verdict.detail.find("Input/output error"), std::string::npos) << verdict.detail;
+            ASSERT_TRUE(check().Remove());
+            const long uses = fs::fault::Uses(call);
+            EXPECT_GT(uses, 0) << fs::fault::Name(call);
+            for (long nth = 1; nth <= uses; ++nth) {
+                SCOPED_TRACE(std::string(fs::fault::Name(call)) + " " + std::to_string(nth) + " of " +
+                             std::to_string(uses));
+                fs::fault::Reset();
+                fs::fault::Inject(call, EIO, static_cast<int>(nth));
+                const UnpackedFolderVerdict verdict = check();
+                EXPECT_EQ(verdict.keep, Keep::Unreadable);
+                EXPECT_NE(verdict.Reason().find("Input/output error"), std::string::npos) << verdict.Reason();
+            }
         }
     }
 }
