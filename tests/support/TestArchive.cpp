@@ -58,6 +58,15 @@ void Describe(archive_entry* entry, const ArchiveItem& item) {
 
 }  // namespace
 
+std::string Noise(std::size_t size, std::uint32_t seed) {
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        byte = static_cast<char>(seed >> 24);
+    }
+    return bytes;
+}
+
 void WriteArchive(const std::string& path, ArchiveFormat format, const std::vector<ArchiveItem>& items,
                   const std::string& passphrase) {
     std::unique_ptr<archive, decltype(&archive_write_free)> handle(archive_write_new(), &archive_write_free);
