@@ -18,6 +18,10 @@ constexpr std::uint64_t kYieldBytes = 4 << 20;
 constexpr unsigned kYieldEntries = 256;
 }  // namespace
 
+std::string ArchivePath(const fs::OpenFolder& desktop, const std::string& archiveName) {
+    return fs::JoinPath(desktop.Path(), archiveName);
+}
+
 void Pacer::Bytes(std::uint64_t count) {
     bytes_ += count;
     if (bytes_ >= kYieldBytes) {
@@ -38,10 +42,6 @@ fs::ArchiveReader::Pacer Pacer::ForArchive() {
         Bytes(total - last);
         last = total;
     };
-}
-
-std::string ArchivePath(const fs::OpenFolder& desktop, const std::string& archiveName) {
-    return fs::JoinPath(desktop.Path(), archiveName);
 }
 
 void Pacer::Breathe() {
