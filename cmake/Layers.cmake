@@ -1,6 +1,6 @@
 # The program is built in layers, each a library of its own:
 #
-#   base < fs < shell < settings < engine < ui < app
+#   base < fs < shell < settings < engine < history < ui < app
 #
 # A layer may use the layers below it, never one above. The build enforces
 # that through include paths: each library's include root is a folder of the

@@ -31,6 +31,7 @@ enum class Call {
     Readlink,
     Chmod,
     Utimens,
+    Truncate,  // ftruncate; the file layer's own files never need it, the history does
     Count_  // keep last
 };
 

@@ -3,17 +3,17 @@
 # reader includes Qt. The build's include paths already refuse such a line;
 # this names it. The layers, bottom first:
 #
-#   base < fs < shell < settings < engine < ui < app
+#   base < fs < shell < settings < engine < history < ui < app
 #
-# The core (base, fs, shell, settings, engine) is plain C++ and POSIX, and
+# The core (base, fs, shell, settings, engine, history) is plain C++ and POSIX, and
 # ui/rtf stands alone. The whole rule for the core as one grep:
 #
-#   grep -rnE '#include [<"](Q|ui/|app/)' base fs shell settings engine ui/rtf
+#   grep -rnE '#include [<"](Q|ui/|app/)' base fs shell settings engine history ui/rtf
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-layers=(base fs shell settings engine ui app)
-core=(base fs shell settings engine)
+layers=(base fs shell settings engine history ui app)
+core=(base fs shell settings engine history)
 failed=0
 
 complain() {
@@ -44,7 +44,7 @@ done < <(grep -rnE '#include [<"](Q|ui/|app/)' "${core[@]}" || true)
 
 while IFS= read -r line; do
     [[ -n $line ]] && complain "the RTF reader must stand alone: $line"
-done < <(grep -rnE '#include [<"](Q|base/|fs/|shell/|settings/|engine/|app/)' ui/rtf || true)
+done < <(grep -rnE '#include [<"](Q|base/|fs/|shell/|settings/|engine/|history/|app/)' ui/rtf || true)
 
 if ((failed)); then
     exit 1

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev libgl-dev
     libsimpleini-dev
     libarchive-dev libarchive-tools unzip
+    libsqlite3-dev
     libgtest-dev libgmock-dev
     clang libclang-rt-dev
     fonts-dejavu-core

@@ -1,0 +1,118 @@
+#pragma once
+
+// What the history holds: passes, and the actions of each.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/PassJournal.h"
+#include "fs/OpenFolder.h"
+
+namespace tidyfold::history {
+
+enum class PassKind {
+    CleanDesktop,
+    CleanUncompressed,   // Clean Uncompressed Folders
+    RemoveEmptyFolders,
+    Undo,                // Undo Pass or Restore Selected
+};
+
+enum class PassEnding {
+    Running,      // under way (or killed, until recovery sees it)
+    Completed,
+    Stopped,      // Stop was pressed
+    Failed,       // ended by an error
+    Interrupted,  // never ended (killed, power lost); reconciled with the disk afterwards
+};
+
+// Everything a pass can do to one entry: the engine's changes and putting
+// an offloaded entry back.
+enum class ActionKind {
+    CopyThenDelete,
+    Move,
+    Delete,
+    DeleteEmptyFile,
+    RemoveUnpackedFolder,
+    RemoveEmptyFolder,
+    Restore,  // from the offload folder back to its place on the Desktop
+};
+
+enum class ActionOutcome {
+    Pending,      // about to be carried out, or being carried out
+    Done,
+    Failed,
+    Skipped,
+    Interrupted,  // not carried out: its pass was killed first
+};
+
+struct PassRecord {
+    std::int64_t id = 0;
+    std::int64_t started = 0;  // seconds since 1970 UTC
+    std::optional<std::int64_t> ended;
+    PassKind kind = PassKind::CleanDesktop;
+    std::optional<int> mode;  // the transfer mode of a Clean Desktop
+    std::string desktop;
+    std::string offload;
+    PassEnding ending = PassEnding::Running;
+    std::string error;       // what ended it, for a failed pass
+    std::int64_t undoes = 0;  // the pass an Undo put back; 0 for others
+
+    // Its actions, by outcome.
+    std::int64_t actions = 0;
+    std::int64_t done = 0;
+    std::int64_t notDone = 0;     // failed, skipped or never carried out
+    std::int64_t restorable = 0;  // offloaded and still to be put back
+};
+
+struct ActionRecord {
+    std::int64_t id = 0;
+    std::int64_t pass = 0;
+    ActionKind kind = ActionKind::Move;
+    fs::EntryKind entry = fs::EntryKind::File;
+    std::string relative;     // below the Desktop
+    std::string destination;  // below the offload folder (copies, moves, restores)
+    fs::Identity id_seen;
+    std::uint64_t size = 0;
+    fs::FileTimes times;
+    std::uint32_t mode = 0;
+    ActionOutcome outcome = ActionOutcome::Pending;
+    std::string note;
+    std::int64_t undoes = 0;      // for a restore: the action it put back
+    std::int64_t restoredBy = 0;  // the Undo pass that put it back, 0 if none
+
+    // Offloaded into the offload folder: what an Undo can put back.
+    bool Offloaded() const noexcept {
+        return (kind == ActionKind::CopyThenDelete || kind == ActionKind::Move) && outcome == ActionOutcome::Done;
+    }
+    bool CanRestore() const noexcept { return Offloaded() && restoredBy == 0; }
+    // Deletions and removals: nothing of them is kept anywhere.
+    bool CannotBeUndone() const noexcept {
+        return kind != ActionKind::CopyThenDelete && kind != ActionKind::Move && kind != ActionKind::Restore;
+    }
+};
+
+// What an intent records: the engine's entry, or a restore.
+struct Intent {
+    ActionKind kind = ActionKind::Move;
+    JournalEntry entry;
+    std::int64_t undoes = 0;
+};
+
+ActionKind KindOf(JournalAction action);
+
+// The words stored in the database, one per value; readable with the
+// sqlite3 tool. The reverse gives nothing for an unknown word.
+std::string_view Code(PassKind kind);
+std::string_view Code(PassEnding ending);
+std::string_view Code(ActionKind kind);
+std::string_view Code(ActionOutcome outcome);
+std::string_view Code(fs::EntryKind kind);
+std::optional<PassKind> PassKindFrom(std::string_view code);
+std::optional<PassEnding> PassEndingFrom(std::string_view code);
+std::optional<ActionKind> ActionKindFrom(std::string_view code);
+std::optional<ActionOutcome> ActionOutcomeFrom(std::string_view code);
+std::optional<fs::EntryKind> EntryKindFrom(std::string_view code);
+
+}  // namespace tidyfold::history

@@ -1,0 +1,42 @@
+#pragma once
+
+// A temporary folder with a history in it, a clock the test sets, and a
+// disarmed fault seam before and after every test.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/PassJournal.h"
+#include "fs/Fault.h"
+#include "history/History.h"
+#include "history/PassRecorder.h"
+#include "tests/support/TempDir.h"
+
+namespace tidyfold::test {
+
+class HistoryTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::string DbPath() const { return dir_ / "state/history.sqlite"; }
+    // A second connection to the same file: what another program (or the
+    // next start) would read.
+    std::unique_ptr<history::History> Reopen() const;
+
+    std::unique_ptr<history::PassRecorder> Begin(history::PassKind kind = history::PassKind::CleanDesktop);
+
+    // A journal entry for relative, as the engine would give it.
+    static JournalEntry Entry(const std::string& relative, JournalAction action = JournalAction::Move);
+    static std::vector<JournalEntry> Entries(std::size_t count, JournalAction action = JournalAction::Move);
+
+    TempDir dir_;
+    std::int64_t now_ = 1'800'000'000;
+    std::unique_ptr<history::History> history_;
+};
+
+}  // namespace tidyfold::test
