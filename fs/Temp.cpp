@@ -17,6 +17,7 @@ namespace tidyfold::fs {
 namespace {
 
 constexpr std::string_view kMarker = ".tidyfold-tmp-";
+constexpr std::size_t kSuffix = 6;
 constexpr int kAttempts = 100;
 
 // Unpredictable enough for names that are claimed with O_EXCL and retried:
@@ -29,7 +30,7 @@ std::string RandomSuffix() {
     value ^= std::hash<std::thread::id>{}(std::this_thread::get_id()) << 1;
     static constexpr char kAlphabet[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::string suffix(6, 'x');
+    std::string suffix(kSuffix, 'x');
     for (char& c : suffix) {
         value = value * 6364136223846793005ULL + 1442695040888963407ULL;
         c = kAlphabet[(value >> 33) % (sizeof kAlphabet - 1)];
@@ -37,11 +38,30 @@ std::string RandomSuffix() {
     return suffix;
 }
 
+// The letters RandomSuffix draws from, whatever the locale.
+bool IsSuffixLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+
 }  // namespace
 
 std::string TempNameFor(const std::string& finalName, const std::string& suffix) {
     std::size_t room = NAME_MAX - 1 - kMarker.size() - suffix.size();
     return "." + finalName.substr(0, room) + std::string(kMarker) + suffix;
+}
+
+std::string TempStemOf(const std::string& finalName) { return finalName.substr(0, NAME_MAX - 1 - kMarker.size() - kSuffix); }
+
+std::optional<std::string> TempNameStem(const std::string& name) {
+    // "." + stem + marker + six letters or digits, the stem not empty.
+    if (name.size() < 2 + kMarker.size() + kSuffix || name[0] != '.')
+        return std::nullopt;
+    const std::size_t suffixAt = name.size() - kSuffix;
+    for (std::size_t i = suffixAt; i < name.size(); ++i)
+        if (!IsSuffixLetter(name[i]))
+            return std::nullopt;
+    const std::size_t markerAt = suffixAt - kMarker.size();
+    if (name.compare(markerAt, kMarker.size(), kMarker) != 0)
+        return std::nullopt;
+    return name.substr(1, markerAt - 1);
 }
 
 TempEntry::~TempEntry() {

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
 
 #include "fs/Handles.h"
@@ -36,5 +37,11 @@ private:
 // The temporary name for finalName with the given six-character suffix,
 // shortened so that it stays within the system's limit for a name.
 std::string TempNameFor(const std::string& finalName, const std::string& suffix);
+// When name is a temporary name TempNameFor could have given, the part of
+// the final name it keeps (the whole final name unless that was too long);
+// nothing for any other name.
+std::optional<std::string> TempNameStem(const std::string& name);
+// The stem TempNameFor keeps of finalName.
+std::string TempStemOf(const std::string& finalName);
 
 }  // namespace tidyfold::fs
