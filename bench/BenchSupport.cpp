@@ -18,8 +18,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "fs/FileSystem.h"
-
 extern char** environ;
 
 namespace tidyfold::bench {
@@ -96,14 +94,6 @@ std::uint64_t FreeBytes(const std::string& path) {
 void MakeDir(const std::string& path) {
     if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST)
         Fail("mkdir " + path + ": " + std::strerror(errno));
-}
-
-void WriteFile(const std::string& path, const std::string& contents) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) Fail("create " + path + ": " + std::strerror(errno));
-    if (!contents.empty() && write(fd, contents.data(), contents.size()) != static_cast<ssize_t>(contents.size()))
-        Fail("write " + path + ": " + std::strerror(errno));
-    close(fd);
 }
 
 namespace {
@@ -203,58 +193,9 @@ void RunQuiet(const std::vector<std::string>& argv) {
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) Fail(argv[0] + " did not succeed");
 }
 
-Sandbox::Sandbox(const std::string& label, const std::string& base) {
-    std::string pattern = base + "/tidyfold-bench-" + label + "-XXXXXX";
-    if (!mkdtemp(pattern.data())) Fail("mkdtemp " + pattern + ": " + std::strerror(errno));
-    root_ = pattern;
-    const std::string home = root_ + "/home";
-    desktop_ = home + "/Desktop";
-    app_ = root_ + "/app";
-    trash_ = root_ + "/Trash";
-    MakeDir(home);
-    MakeDir(home + "/.config");
-    MakeDir(desktop_);
-    MakeDir(app_);
-    // The file most desktops have, as xdg-user-dirs-update writes it: the
-    // engine reads it whenever it asks where the Desktop is.
-    WriteFile(home + "/.config/user-dirs.dirs",
-              "# This file is written by xdg-user-dirs-update\n"
-              "# If you want to change or add directories, just edit the line you're\n"
-              "# interested in. All local changes will be retained on the next run.\n"
-              "# Format is XDG_xxx_DIR=\"$HOME/yyy\", where yyy is a shell-escaped\n"
-              "# homedir-relative path, or XDG_xxx_DIR=\"/yyy\", where /yyy is an\n"
-              "# absolute path. No other format is supported.\n"
-              "# \n"
-              "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
-              "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n"
-              "XDG_TEMPLATES_DIR=\"$HOME/Templates\"\n"
-              "XDG_PUBLICSHARE_DIR=\"$HOME/Public\"\n"
-              "XDG_DOCUMENTS_DIR=\"$HOME/Documents\"\n"
-              "XDG_MUSIC_DIR=\"$HOME/Music\"\n"
-              "XDG_PICTURES_DIR=\"$HOME/Pictures\"\n"
-              "XDG_VIDEOS_DIR=\"$HOME/Videos\"\n");
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
-    fs::SetApplicationFolderForTesting(app_);
-    WriteFile(app_ + "/compressed.lst", "zip,rar,arj,lzh,cab,");
+Sandbox::Sandbox(const std::string& base) : test::Sandbox(base) {
+    WriteArchiveList("zip,rar,arj,lzh,cab,");
     WriteSettings(1);
-}
-
-Sandbox::~Sandbox() {
-    fs::SetApplicationFolderForTesting("");
-    RemoveTree(root_);
-}
-
-void Sandbox::WriteSettings(int copyAction, int timeLimitDays) const {
-    WriteFile(app_ + "/settings.ini", "[TYFL]\nTimelimit=" + std::to_string(timeLimitDays) +
-                                          "\nCopyAction=" + std::to_string(copyAction) +
-                                          "\nTrashPath=" + trash_ + "\nDelUCFolders=0\nDelNullFiles=0\n");
-}
-
-void Sandbox::Reset() const {
-    RemoveTree(desktop_);
-    RemoveTree(trash_);
-    MakeDir(desktop_);
 }
 
 std::string Thousands(std::uint64_t n) {

@@ -1,7 +1,8 @@
 #pragma once
 
-// Shared pieces of the benchmark programs: a sandbox that points the engine
-// at a temporary Desktop, tree generators, timing and the printed figures.
+// Shared pieces of the benchmark programs: the tests' sandbox, which points
+// the engine at a temporary Desktop, tree generators, timing and the printed
+// figures.
 // The benchmarks print numbers; they never decide pass or fail by exit code
 // except when the work itself went wrong.
 
@@ -9,6 +10,9 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "tests/support/Sandbox.h"
+#include "tests/support/TempDir.h"
 
 namespace tidyfold::bench {
 
@@ -34,26 +38,13 @@ std::string BenchBase();
 std::string MemoryBase();
 bool IsMemoryFileSystem(const std::string& path);
 
-// A home folder, a Desktop, an application folder with settings.ini and
-// compressed.lst, and an offload folder, all below one temporary root. The
-// process's HOME and XDG_CONFIG_HOME point into it while it lives.
-class Sandbox {
+// The test sandbox (home, Desktop with the usual user-dirs.dirs, application
+// folder, offload folder; HOME and the application folder point into it while
+// it lives) as the figures use it: below BenchBase() unless told otherwise,
+// with an archive list and settings that move files older than a week.
+class Sandbox : public test::Sandbox {
 public:
-    explicit Sandbox(const std::string& label, const std::string& base = BenchBase());
-    ~Sandbox();
-    Sandbox(const Sandbox&) = delete;
-    Sandbox& operator=(const Sandbox&) = delete;
-
-    const std::string& Root() const { return root_; }
-    const std::string& Desktop() const { return desktop_; }
-    const std::string& Trash() const { return trash_; }
-
-    void WriteSettings(int copyAction, int timeLimitDays = 7) const;
-    // Empties the Desktop and removes the offload folder.
-    void Reset() const;
-
-private:
-    std::string root_, desktop_, app_, trash_;
+    explicit Sandbox(const std::string& base = BenchBase());
 };
 
 std::uint64_t FreeBytes(const std::string& path);
@@ -83,8 +74,11 @@ Tree PlanTree(const TreeShape& shape);
 // Creates the planned folders and files below root (which must exist).
 void MakeTree(const std::string& root, const Tree& tree, std::size_t fileSize);
 
-void MakeDir(const std::string& path);  // one level; an existing folder is fine
-void WriteFile(const std::string& path, const std::string& contents);
+using test::WriteFile;
+// A plain mkdir and a plain nftw removal, as the simplest program would make
+// and remove folders: the floors of the transfer and archive figures are
+// timed with them. MakeDir makes one level; an existing folder is fine.
+void MakeDir(const std::string& path);
 // Removes path and everything below it without following links.
 void RemoveTree(const std::string& path);
 // Regular files and links below root, at any depth.

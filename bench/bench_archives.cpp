@@ -53,7 +53,7 @@ void MakeDesktop(const Sandbox& box, const Shape& shape) {
         for (int f = 0; f < 3; ++f) WriteFile(folder + "/" + Numbered("part %d.txt", f), content);
     }
     // On a disk, the new tree's journal commit must not land inside a timed pass.
-    if (!IsMemoryFileSystem(box.Root())) sync();
+    if (!IsMemoryFileSystem(box.Path())) sync();
 }
 
 std::string Label(const Shape& shape) {
@@ -200,10 +200,10 @@ int main() {
     // In memory: the figure is about how the pass grows, and a disk's
     // deletions (with online discard, tens of milliseconds at a time) vary
     // more from run to run than the whole pass takes.
-    Sandbox box("archives", MemoryBase());
+    Sandbox box(MemoryBase());
     PrintHeading("3. archives: ProcessCompressed on the Desktop (one file in ten a .zip; half the folders\n"
-                 "   unpacked beside an archive, 3 files each); in " + box.Root().substr(0, box.Root().rfind('/')) +
-                 (IsMemoryFileSystem(box.Root()) ? " (memory file system)" : ""));
+                 "   unpacked beside an archive, 3 files each); in " + box.Path().substr(0, box.Path().rfind('/')) +
+                 (IsMemoryFileSystem(box.Path()) ? " (memory file system)" : ""));
     const Shape smallShape{1000, 200};
     const Shape largeShape{10000, 2000};
     const double small = MeasureEngine(box, smallShape);

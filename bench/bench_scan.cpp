@@ -126,7 +126,7 @@ void MemoryFigure(const Sandbox& box) {
 }  // namespace
 
 int main() {
-    Sandbox box("scan");
+    Sandbox box;
     std::printf("generating %s files in %s folders below %s ...\n", Thousands(kFiles).c_str(),
                 Thousands(kFolders).c_str(), box.Desktop().c_str());
     std::fflush(stdout);

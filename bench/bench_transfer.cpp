@@ -90,13 +90,13 @@ void Walk(const std::string& root, const std::string& relative, Tree& found) {
 // Puts the moved files back on the Desktop for the next run: the same
 // files, still in cache, so every run starts from the same state.
 void MoveBack(const Sandbox& box, const Tree& tree) {
-    MoveKnownTree(box.Trash(), box.Desktop(), tree);
-    if (rmdir(box.Trash().c_str()) != 0) Fail("rmdir " + box.Trash() + ": " + std::strerror(errno));
+    MoveKnownTree(box.Offload(), box.Desktop(), tree);
+    if (rmdir(box.Offload().c_str()) != 0) Fail("rmdir " + box.Offload() + ": " + std::strerror(errno));
     sync();  // the last run's renames must not flush inside the next timed run
 }
 
 void CheckMoved(const Sandbox& box, const Tree& tree) {
-    Check(CountFiles(box.Trash()) == tree.files.size(), "not every file reached the offload folder");
+    Check(CountFiles(box.Offload()) == tree.files.size(), "not every file reached the offload folder");
     Check(CountFiles(box.Desktop()) == 0, "files were left on the Desktop");
 }
 
@@ -131,14 +131,14 @@ void SmallFilesFigure(const Sandbox& box, const std::string& where) {
         CheckMoved(box, tree);
         MoveBack(box, tree);
 
-        floor.Run([&] { MoveKnownTree(box.Desktop(), box.Trash(), tree); });
+        floor.Run([&] { MoveKnownTree(box.Desktop(), box.Offload(), tree); });
         CheckMoved(box, tree);
         MoveBack(box, tree);
 
         walkFloor.Run([&] {
             Tree found;
             Walk(box.Desktop(), "", found);
-            MoveKnownTree(box.Desktop(), box.Trash(), found);
+            MoveKnownTree(box.Desktop(), box.Offload(), found);
         });
         CheckMoved(box, tree);
         MoveBack(box, tree);
@@ -182,9 +182,9 @@ void CheckCopied(const std::string& desktopFile, const std::string& copy) {
 void BigFileFigure(const Sandbox& box) {
     PrintHeading("2b. transfer, mode 0 (copy then delete): one 1 GiB file, same file system (best of " +
                  std::to_string(kBigRuns) + ")");
-    const std::string master = box.Root() + "/master.bin";
+    const std::string master = box.Path() + "/master.bin";
     const std::string desktopFile = box.Desktop() + "/big.bin";
-    const std::string copy = box.Trash() + "/big.bin";
+    const std::string copy = box.Offload() + "/big.bin";
     box.Reset();
     WriteBigFile(master);
     box.WriteSettings(0);
@@ -223,7 +223,7 @@ int main() {
         return 0;
     }
     {
-        Sandbox box("transfer");
+        Sandbox box;
         SmallFilesFigure(box, "same file system, " + BenchBase());
         std::printf("   (rename loop: file list known beforehand; destination folders made and emptied\n"
                     "    Desktop folders removed inside the timing, as the pass does)\n");
@@ -233,7 +233,7 @@ int main() {
     // without the disk's journal and discard stalls, which come and go with
     // whatever else the machine writes.
     if (IsMemoryFileSystem(MemoryBase())) {
-        Sandbox box("transfer", MemoryBase());
+        Sandbox box(MemoryBase());
         SmallFilesFigure(box, "in " + MemoryBase() + " (memory file system)");
     }
     return 0;

@@ -59,9 +59,9 @@ double WindowPass(QPushButton& cmdClean, AnsweringBoxes& boxes) {
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    Sandbox box("window");
+    Sandbox box;
     // Qt wants a private runtime folder; one inside the sandbox goes with it.
-    const std::string runtime = box.Root() + "/run";
+    const std::string runtime = box.Path() + "/run";
     MakeDir(runtime);
     chmod(runtime.c_str(), 0700);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);

@@ -203,8 +203,15 @@ void frmMain::ReplaceCleaner()
     // register the new one before the old one goes.
     auto engine = std::make_unique<cTidyfold>();
     engine->Connect(this);
+    engine->SetClock(clock_);
     RegisterCurrentEngine(engine.get());
     oCleaner = std::move(engine);
+}
+
+void frmMain::SetClock(Clock clock)
+{
+    clock_ = clock ? std::move(clock) : SystemClock();
+    oCleaner->SetClock(clock_);
 }
 
 void frmMain::SetOperationButtonsEnabled(bool enabled)
@@ -270,6 +277,7 @@ void frmMain::cmdClearUC_Click()
 {
     RunGuarded([this] {
         cTidyfold engine;  // its events are not shown
+        engine.SetClock(clock_);
         const std::int32_t n = engine.ProcessCompressed(cSpecialFolders().Desktop());
         ShowBox(tr("Uncompressed folders removed! (%1)").arg(n), QString::fromLatin1(kAppTitle),
                 QMessageBox::NoIcon);
@@ -280,6 +288,7 @@ void frmMain::cmdDelEmptyFolders_Click()
 {
     RunGuarded([this] {
         cTidyfold engine;
+        engine.SetClock(clock_);
         engine.CleanUpFolders(cSpecialFolders().Desktop());
         ShowBox(tr("Emptiy folders cleaned up!"), tr("Done!"), QMessageBox::Information);
     });

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/Clock.h"
 #include "engine/Events.h"
 #include "engine/cTidyfold.h"
 #include "settings/cOptions.h"
@@ -30,6 +31,9 @@ public:
     cTidyfold* Cleaner() const { return oCleaner.get(); }
     // True while an operation runs.
     bool Busy() const { return busy_; }
+    // The clock every engine of the window takes "now" from; an empty one
+    // restores the system's. Tests set it rather than wait for files to age.
+    void SetClock(Clock clock);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -64,6 +68,7 @@ private:
 
     std::unique_ptr<cTidyfold> oCleaner;
     std::unique_ptr<cOptions> oOptions;
+    Clock clock_ = SystemClock();
     bool busy_ = false;
     bool closeRequested_ = false;
 

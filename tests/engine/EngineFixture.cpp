@@ -1,16 +1,13 @@
 #include "tests/engine/EngineFixture.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <ctime>
 
 #include "engine/Yield.h"
 #include "fs/Fault.h"
-#include "fs/FileSystem.h"
+#include "tests/support/Snapshot.h"
 
 namespace tidyfold::test {
 
@@ -37,15 +34,6 @@ void Recorder::CopyProgressRoutine(std::int64_t TotalFileSize, std::int64_t Tota
 }
 
 void EngineTest::SetUp() {
-    home_ = tmp_ / "home";
-    desktop_ = home_ + "/Desktop";
-    app_ = tmp_ / "app";
-    offload_ = tmp_ / "offload";
-    MakeDirs(desktop_);
-    MakeDirs(app_);
-    setenv("HOME", home_.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home_ + "/.config").c_str(), 1);
-    fs::SetApplicationFolderForTesting(app_);
     base_ = static_cast<std::int64_t>(std::time(nullptr)) + 10 * kDay;
     Now(base_ + kDay);
     engine_.Connect(&events_);
@@ -55,19 +43,20 @@ void EngineTest::SetUp() {
 void EngineTest::TearDown() {
     SetYieldHook(nullptr);
     fs::fault::Reset();
-    fs::SetApplicationFolderForTesting("");
 }
 
 void EngineTest::Settings(int copyAction, const std::string& timeLimit, int delNullFiles,
                           const std::string& trash) {
-    WriteFile(app_ + "/settings.ini", "[TYFL]\nTimelimit=" + timeLimit +
-                                          "\nCopyAction=" + std::to_string(copyAction) +
-                                          "\nTrashPath=" + (trash.empty() ? offload_ : trash) +
-                                          "\nDelUCFolders=0\nDelNullFiles=" + std::to_string(delNullFiles) +
-                                          "\n");
+    cOptions options = tmp_.Options(static_cast<TransferMode>(copyAction));
+    options.DelNullFiles(static_cast<std::int16_t>(delNullFiles));
+    if (!trash.empty())
+        options.OffloadPath(trash);
+    tmp_.WriteSettings(options);
+    // The limit as the test wrote it, which need not be a number.
+    tmp_.SetSetting("Timelimit", timeLimit);
 }
 
-void EngineTest::ArchiveList(const std::string& text) { WriteFile(app_ + "/compressed.lst", text); }
+void EngineTest::ArchiveList(const std::string& text) { tmp_.WriteArchiveList(text); }
 
 std::string EngineTest::Put(const std::string& relative, const std::string& contents) {
     const std::string path = desktop_ + "/" + relative;
@@ -96,42 +85,6 @@ void EngineTest::Now(std::int64_t seconds) {
     engine_.SetClock([seconds] { return seconds; });
 }
 
-namespace {
-void SnapshotInto(const std::string& root, const std::string& relative, std::map<std::string, std::string>& out) {
-    const std::string folder = relative.empty() ? root : root + "/" + relative;
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr)
-        return;
-    while (dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        const std::string rel = relative.empty() ? name : relative + "/" + name;
-        const std::string path = root + "/" + rel;
-        struct stat st {};
-        lstat(path.c_str(), &st);
-        const std::string mode = " " + std::to_string(st.st_mode & 07777);
-        if (S_ISDIR(st.st_mode)) {
-            out[rel] = "D" + mode;
-            SnapshotInto(root, rel, out);
-        } else if (S_ISLNK(st.st_mode)) {
-            char target[4096];
-            const ssize_t n = readlink(path.c_str(), target, sizeof target);
-            out[rel] = "L:" + std::string(target, n > 0 ? static_cast<std::size_t>(n) : 0);
-        } else if (S_ISREG(st.st_mode)) {
-            out[rel] = "F:" + ReadFile(path) + mode;
-        } else {
-            out[rel] = "O" + mode;  // a FIFO would block a read
-        }
-    }
-    closedir(dir);
-}
-}  // namespace
-
-std::map<std::string, std::string> EngineTest::Snapshot(const std::string& root) {
-    std::map<std::string, std::string> out;
-    SnapshotInto(root, "", out);
-    return out;
-}
+std::map<std::string, std::string> EngineTest::Snapshot(const std::string& root) { return BriefTree(root); }
 
 }  // namespace tidyfold::test

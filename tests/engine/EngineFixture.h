@@ -1,7 +1,8 @@
 #pragma once
 
-// A temporary home with a Desktop, an application folder holding settings.ini
-// and compressed.lst, and an engine whose clock the test sets.
+// The test sandbox (a home with a Desktop, an application folder holding
+// settings.ini and compressed.lst, an offload folder) and an engine whose
+// clock the test sets.
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,9 @@
 #include <vector>
 
 #include "engine/cTidyfold.h"
+#include "tests/support/Sandbox.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
 
 namespace tidyfold::test {
 
@@ -55,16 +58,16 @@ protected:
     static void SetTimes(const std::string& path, std::int64_t seconds);
     void Now(std::int64_t seconds);
 
-    // Every entry below root, keyed by relative path: "D" for a folder, "F:"
-    // and the contents for a file, "L:" and the target for a link, each with
-    // its permission bits.
+    // Every entry below root (none when root is missing), keyed by relative
+    // path, as BriefTree gives it: kind, contents and permission bits, or a
+    // link's target.
     static std::map<std::string, std::string> Snapshot(const std::string& root);
 
-    TempDir tmp_;
-    std::string home_;
-    std::string desktop_;
-    std::string app_;
-    std::string offload_;
+    Sandbox tmp_;  // its root is tmp_.Path()
+    std::string home_ = tmp_.Home();
+    std::string desktop_ = tmp_.Desktop();
+    std::string app_ = tmp_.AppFolder();
+    std::string offload_ = tmp_.Offload();
     // Whole seconds ten days ahead of the real clock: a file given this time
     // has it as its last use, since its status change time lies before it.
     std::int64_t base_ = 0;

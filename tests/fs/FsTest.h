@@ -16,6 +16,7 @@
 #include "fs/Fault.h"
 #include "fs/FileSystem.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
 
 namespace tidyfold::test {
 

@@ -11,7 +11,7 @@
 #include "engine/cTidyfold.h"
 #include "base/Error.h"
 #include "settings/cOptions.h"
-#include "tests/reliability/Sandbox.h"
+#include "tests/reliability/LossCheck.h"
 #include "tests/support/TempDir.h"
 #include "ui/rtf/RtfReader.h"
 
@@ -20,8 +20,6 @@ namespace {
 
 class BadSettings : public ::testing::Test {
 protected:
-    void SetUp() override { box_.Activate(); }
-
     // Loads settings.ini holding text into a fresh object.
     cOptions Load(const std::string& text) {
         test::WriteFile(box_.AppFolder() + "/settings.ini", text);
@@ -99,7 +97,6 @@ std::string Entry(int k) {
 
 TEST(BadArchiveList, FortyThousandEntriesAreAllCompared) {
     Sandbox box("/tmp");
-    box.Activate();
     constexpr int kEntries = 40000;
     std::string list;
     for (int k = 0; k < kEntries; ++k)
@@ -127,7 +124,6 @@ TEST(BadArchiveList, FortyThousandEntriesAreAllCompared) {
 
 TEST(BadArchiveList, BinaryListMatchesOnlyWhatItLists) {
     Sandbox box("/tmp");
-    box.Activate();
     std::string list("\xff\xfe\0zip\n,\0\0\0,zip,\xc3\xa9\xc3,", 19);
     box.WriteArchiveList(list);
     cTidyfold engine;

@@ -27,8 +27,7 @@
 
 #include "tests/reliability/Driver.h"
 #include "tests/reliability/PassCheck.h"
-#include "tests/reliability/Sandbox.h"
-#include "tests/reliability/Snapshot.h"
+#include "tests/reliability/LossCheck.h"
 #include "tests/reliability/Tree.h"
 #include "tests/support/TempDir.h"
 
@@ -116,10 +115,10 @@ protected:
         Sandbox box(run.base, run.offloadBase);
         Prepare(box, run.mode);
         auto start = std::chrono::steady_clock::now();
-        DriverEnd end = RunDriver(TIDYFOLD_CRASH_DRIVER, box, box.Root() + "/pass.out");
+        DriverEnd end = RunDriver(TIDYFOLD_CRASH_DRIVER, box, box.Path() + "/pass.out");
         double seconds = SecondsSince(start);
-        EXPECT_EQ(end.exitCode, 0) << test::ReadFile(box.Root() + "/pass.out.err");
-        std::vector<std::string> problems = CheckFinished(box, test::ReadFile(box.Root() + "/pass.out"));
+        EXPECT_EQ(end.exitCode, 0) << test::ReadFile(box.Path() + "/pass.out.err");
+        std::vector<std::string> problems = CheckFinished(box, test::ReadFile(box.Path() + "/pass.out"));
         EXPECT_TRUE(problems.empty()) << "an un-killed pass:\n" << Report(problems);
         return seconds;
     }
@@ -148,7 +147,7 @@ protected:
     bool KillOnce(const CrashRun& run, int i, double wait, Seen& seen) {
         Sandbox box(run.base, run.offloadBase);
         Prepare(box, run.mode);
-        const std::string out = box.Root() + "/pass";
+        const std::string out = box.Path() + "/pass";
         pid_t pid = StartDriver(TIDYFOLD_CRASH_DRIVER, box, out + "1");
         SleepSeconds(wait);
         kill(pid, SIGKILL);

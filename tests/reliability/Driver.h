@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/reliability/Sandbox.h"
+#include "tests/reliability/LossCheck.h"
 
 namespace tidyfold::reliability {
 

@@ -26,9 +26,9 @@
 #include "engine/cTidyfold.h"
 #include "base/Error.h"
 #include "tests/reliability/PassCheck.h"
-#include "tests/reliability/Sandbox.h"
-#include "tests/reliability/Snapshot.h"
+#include "tests/reliability/LossCheck.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
 
 namespace tidyfold::reliability {
 namespace {
@@ -88,7 +88,7 @@ struct Hostile {
 // The hostile entries, plus a few ordinary files so there is work to do.
 Hostile BuildHostileTree(const Sandbox& box) {
     const std::string d = box.Desktop();
-    Hostile hostile{box.Root() + "/decoy"};
+    Hostile hostile{box.Path() + "/decoy"};
     test::WriteFile(hostile.decoy + "/secret.txt", "outside the Desktop");
     test::WriteFile(hostile.decoy + "/dir/inner.txt", "also outside");
     test::WriteFile(box.Home() + "/Documents/keep.txt", "the user's own file");
@@ -152,7 +152,6 @@ TEST_P(HostileTree, PassKeepsToItsTrees) {
     const Hostile hostile = BuildHostileTree(box);
     ASSERT_FALSE(HasFailure());
     box.WriteSettings(mode);
-    box.Activate();
     const Snapshot originals = DataEntries(Scan(box.Desktop()));
     const Snapshot outsideBefore = Outside(box, hostile);
     const std::set<std::string> rootBefore = RootNames();
@@ -206,8 +205,7 @@ TEST_P(HostileTree, UnreadableFolderForAnUnprivilegedOwner) {
     const Hostile hostile = BuildHostileTree(box);
     ASSERT_FALSE(HasFailure());
     box.WriteSettings(mode);
-    box.Activate();
-    chown(box.Root().c_str(), test::UnprivilegedUid(), test::UnprivilegedGid());
+    chown(box.Path().c_str(), test::UnprivilegedUid(), test::UnprivilegedGid());
     for (const std::string& top : {box.Home(), box.AppFolder()}) {
         chown(top.c_str(), test::UnprivilegedUid(), test::UnprivilegedGid());
         for (const auto& [path, entry] : Scan(top))
@@ -215,7 +213,7 @@ TEST_P(HostileTree, UnreadableFolderForAnUnprivilegedOwner) {
     }
     const Snapshot originals = DataEntries(Scan(box.Desktop()));
     const Snapshot outsideBefore = Outside(box, hostile);
-    const std::string result = box.Root() + "/outcome";
+    const std::string result = box.Path() + "/outcome";
 
     int status = test::RunUnprivileged([&] {
         Watchdog watchdog(120);
@@ -281,13 +279,12 @@ TEST_P(SwappedAfterScan, IsHandledAsWhatItIsNow) {
     const std::string d = box.Desktop();
     for (const char* name : {"one.txt", "two.txt", "three.txt"})
         test::WriteFile(d + "/" + name, std::string("contents of ") + name);
-    const std::string secret = box.Root() + "/decoy/secret.txt";
+    const std::string secret = box.Path() + "/decoy/secret.txt";
     test::WriteFile(secret, "outside the Desktop");
     chmod(secret.c_str(), 0444);  // a chmod through the link would show
-    const std::string moved = box.Root() + "/moved-away.txt";
+    const std::string moved = box.Path() + "/moved-away.txt";
     box.WriteSettings(swap.mode);
-    box.Activate();
-    const Snapshot decoyBefore = Scan(box.Root() + "/decoy");
+    const Snapshot decoyBefore = Scan(box.Path() + "/decoy");
 
     Swapper swapper(d + "/two.txt", [&](const std::string& path) {
         ASSERT_EQ(rename(path.c_str(), moved.c_str()), 0);
@@ -308,7 +305,7 @@ TEST_P(SwappedAfterScan, IsHandledAsWhatItIsNow) {
         }
     }
 
-    const Snapshot decoyAfter = Scan(box.Root() + "/decoy");
+    const Snapshot decoyAfter = Scan(box.Path() + "/decoy");
     ASSERT_EQ(decoyAfter.size(), decoyBefore.size());
     EXPECT_TRUE(Untouched(decoyBefore.at("secret.txt"), decoyAfter.at("secret.txt")))
         << "the link's target was changed";
@@ -360,7 +357,6 @@ TEST_P(CrowdedFolder, IsWorkedThroughCompletely) {
         close(fd);
     }
     box.WriteSettings(mode);
-    box.Activate();
     const Snapshot originals = DataEntries(Scan(box.Desktop()));
     ASSERT_EQ(originals.size(), std::size_t(kEntries));
 

@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/reliability/Sandbox.h"
-#include "tests/reliability/Snapshot.h"
+#include "tests/reliability/LossCheck.h"
 
 namespace tidyfold::reliability {
 

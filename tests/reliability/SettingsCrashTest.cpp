@@ -15,8 +15,7 @@
 #include "settings/SettingsText.h"
 #include "settings/cOptions.h"
 #include "tests/reliability/Driver.h"
-#include "tests/reliability/Sandbox.h"
-#include "tests/reliability/Snapshot.h"
+#include "tests/reliability/LossCheck.h"
 #include "tests/support/TempDir.h"
 
 namespace tidyfold::reliability {
@@ -41,14 +40,14 @@ TEST(SettingsCrash, SaveKilledAtAnyMomentLeavesACompleteFile) {
 
     test::WriteFile(file, seed);
     auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(RunDriver(TIDYFOLD_CRASH_DRIVER, box, box.Root() + "/save.out", saves).exitCode, 0);
+    ASSERT_EQ(RunDriver(TIDYFOLD_CRASH_DRIVER, box, box.Path() + "/save.out", saves).exitCode, 0);
     const double seconds = SecondsSince(start);
 
     std::mt19937_64 rng(CrashSeed() + 4);
     std::set<std::int16_t> seen;
     for (int i = 0; i < kills; ++i) {
         test::WriteFile(file, seed);
-        pid_t pid = StartDriver(TIDYFOLD_CRASH_DRIVER, box, box.Root() + "/save.out", saves);
+        pid_t pid = StartDriver(TIDYFOLD_CRASH_DRIVER, box, box.Path() + "/save.out", saves);
         SleepSeconds(std::uniform_real_distribution<double>(0.0, seconds)(rng));
         kill(pid, SIGKILL);
         WaitDriver(pid);

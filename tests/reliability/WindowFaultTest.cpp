@@ -11,9 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <cerrno>
-#include <chrono>
 #include <memory>
-#include <thread>
 
 #include "fs/Fault.h"
 #include "tests/ui/GuiTestSupport.h"
@@ -21,7 +19,7 @@
 
 using tidyfold::fs::fault::Call;
 using tidyfold::test::Exists;
-using tidyfold::test::GuiSandbox;
+using tidyfold::test::MinuteAhead;
 using tidyfold::test::ReadFile;
 using tidyfold::test::ScriptedBoxes;
 using tidyfold::test::WriteFile;
@@ -29,23 +27,19 @@ using tidyfold::ui::frmMain;
 
 Q_DECLARE_METATYPE(Call)
 
-class TestWindowFaults : public QObject {
+class TestWindowFaults : public QObject, private tidyfold::test::WindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<GuiSandbox> sandbox;
-    std::unique_ptr<ScriptedBoxes> boxes;
 
     static QPushButton* Button(frmMain& window, const QString& name)
     {
-        auto* button = window.findChild<QPushButton*>(name);
-        if (button == nullptr)
-            qFatal("no button %s", qPrintable(name));
-        return button;
+        return tidyfold::test::Get<QPushButton>(window, qPrintable(name));
     }
 
     // Two files on top, two in a sub-folder, an archive beside its unpacked
-    // folder, and a chain of empty folders; all old by a limit of 0 days.
+    // folder, and a chain of empty folders; all old by a limit of 0 days at
+    // the windows' "now" (MinuteAhead).
     void MakeDesktop()
     {
         const std::string d = sandbox->Desktop();
@@ -53,9 +47,8 @@ private:
         WriteFile(d + "/b.txt", "beta");
         WriteFile(d + "/sub/c.txt", "gamma");
         WriteFile(d + "/sub/d.txt", "delta");
-        WriteFile(sandbox->App() + "/compressed.lst", "zip,");
-        tidyfold::test::MakeDirs(sandbox->Trash());
-        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        sandbox->WriteArchiveList("zip,");
+        tidyfold::test::MakeDirs(sandbox->Offload());
     }
 
     void MakeArchiveAndEmptyFolders()
@@ -80,17 +73,11 @@ private slots:
 
     void init()
     {
-        sandbox = std::make_unique<GuiSandbox>();
-        boxes = std::make_unique<ScriptedBoxes>();
-        sandbox->WriteSettings(/*copyAction=*/0);
+        Start();
+        sandbox->WriteSettings(tidyfold::test::WindowOptions(*sandbox, tidyfold::TransferMode::CopyThenDelete));
     }
 
-    void cleanup()
-    {
-        tidyfold::fs::fault::Reset();
-        boxes.reset();
-        sandbox.reset();
-    }
+    void cleanup() { Stop(); }
 
     void error_mid_operation_is_shown_and_a_second_press_finishes_data()
     {
@@ -114,6 +101,7 @@ private slots:
         MakeDesktop();
         MakeArchiveAndEmptyFolders();
         frmMain window;
+        window.SetClock(MinuteAhead());
         window.show();
 
         tidyfold::fs::fault::Reset();
@@ -127,22 +115,21 @@ private slots:
         ExpectUsable(window);
         if (button == "cmdClean") {
             // Stopped between files: what went is complete, the rest untouched.
-            QCOMPARE(ReadFile(sandbox->Trash() + "/a.txt"), std::string("alpha"));
+            QCOMPARE(ReadFile(sandbox->Offload() + "/a.txt"), std::string("alpha"));
             QVERIFY(!Exists(sandbox->Desktop() + "/a.txt"));
             QCOMPARE(ReadFile(sandbox->Desktop() + "/sub/c.txt"), std::string("gamma"));
             QCOMPARE(ReadFile(sandbox->Desktop() + "/sub/d.txt"), std::string("delta"));
         }
 
-        // The first press touched the files (their status changed), which
-        // makes them new again for a limit of 0 days until a second passes.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        // The first press touched the files (their status changed); "now"
+        // is still a minute after the test began, so they remain old.
         Button(window, button)->click();
         QCOMPARE(boxes->shown.size(), 2);
         QVERIFY2(boxes->shown[1].text.startsWith(done), qPrintable(boxes->shown[1].text));
         ExpectUsable(window);
         if (button == "cmdClean") {
             for (const char* name : {"a.txt", "b.txt", "sub/c.txt", "sub/d.txt"}) {
-                QVERIFY2(Exists(sandbox->Trash() + "/" + name), name);
+                QVERIFY2(Exists(sandbox->Offload() + "/" + name), name);
                 QVERIFY2(!Exists(sandbox->Desktop() + "/" + name), name);
             }
         } else if (button == "cmdClearUC") {
@@ -161,6 +148,7 @@ private slots:
     {
         MakeDesktop();
         frmMain window;
+        window.SetClock(MinuteAhead());
         window.show();
         tidyfold::fs::fault::Reset();
         tidyfold::fs::fault::Inject(Call::Fsync, EIO, 1);
@@ -181,14 +169,13 @@ private slots:
         QVERIFY(log->findChild<QPlainTextEdit*>("txtLog")->toPlainText().contains(" FAILED."));
         log->close();
 
-        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
         Button(window, "cmdClean")->click();
         QCOMPARE(boxes->shown.size(), 2);
         QVERIFY2(boxes->shown[1].text.startsWith("Desktop Cleaning Complete!\r\n1 files processed."),
                  qPrintable(boxes->shown[1].text));
         QVERIFY(!boxes->shown[1].text.contains("could not"));
         for (const char* name : {"a.txt", "b.txt", "sub/c.txt", "sub/d.txt"})
-            QVERIFY2(Exists(sandbox->Trash() + "/" + name), name);
+            QVERIFY2(Exists(sandbox->Offload() + "/" + name), name);
     }
 };
 

@@ -16,7 +16,7 @@
 #include "base/Error.h"
 #include "fs/FileSystem.h"
 #include "settings/cOptions.h"
-#include "tests/reliability/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     if (save)
         return SaveRepeatedly(std::atoi(argv[3]));
     tidyfold::cTidyfold engine;
-    engine.SetClock([] { return static_cast<std::int64_t>(tidyfold::reliability::kFarFuture); });
+    engine.SetClock([] { return static_cast<std::int64_t>(tidyfold::test::kFarFuture); });
     try {
         auto count = engine.Clean();
         std::fputs(engine.Log().c_str(), stdout);

@@ -11,8 +11,9 @@
 #include "fs/Fault.h"
 #include "fs/FileSystem.h"
 #include "settings/cOptions.h"
-#include "tests/settings/EnvGuard.h"
+#include "tests/support/Sandbox.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
 
 namespace tidyfold {
 namespace {
@@ -32,15 +33,11 @@ public:
 class OptionsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::SetApplicationFolderForTesting(app.Path());
-        env.Set("HOME", "/home/tester");
+        sandbox.SetEnv("HOME", "/home/tester");
         options.Connect(&listener);
     }
-    void TearDown() override {
-        fs::fault::Reset();
-        fs::SetApplicationFolderForTesting("");
-    }
-    std::string SettingsFile() const { return app / "settings.ini"; }
+    void TearDown() override { fs::fault::Reset(); }
+    std::string SettingsFile() const { return sandbox.SettingsFile(); }
     void WriteSettings(const std::string& text) const { WriteFile(SettingsFile(), text); }
     // Values that no load would give, to see which ones a failed load replaced.
     void SetSentinels() {
@@ -62,8 +59,7 @@ protected:
         return 0;
     }
 
-    test::TempDir app;
-    test::EnvGuard env;
+    test::Sandbox sandbox;
     RecordingListener listener;
     cOptions options;
 };
@@ -254,14 +250,14 @@ TEST_F(OptionsTest, UnwritableFolderThrowsAndKeepsTheOldFile) {
 TEST_F(OptionsTest, UnreadableFileIsReportedNotReplacedByDefaults) {
     WriteSettings("[TYFL]\nTimeLimit=3\n");
     chmod(SettingsFile().c_str(), 0600);
-    chmod(app.Path().c_str(), 0777);
+    chmod(sandbox.AppFolder().c_str(), 0777);
     const int status = test::RunUnprivileged([&] {
         cOptions mine;
         EXPECT_EQ(LoadError(mine), EACCES);
         EXPECT_THROW(mine.SaveOptions(), Error);
         EXPECT_EQ(mine.Saved(), 0);
     });
-    chmod(app.Path().c_str(), 0755);
+    chmod(sandbox.AppFolder().c_str(), 0755);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadFile(SettingsFile()), "[TYFL]\nTimeLimit=3\n");
 }
@@ -282,7 +278,7 @@ TEST_F(OptionsTest, FailedFlushOrRenameThrowsAndKeepsTheOldFile) {
         EXPECT_EQ(options.Saved(), 0);
         EXPECT_EQ(ReadFile(SettingsFile()), old);
         fs::fault::Reset();
-        EXPECT_EQ(fs::Folder::Get(app.Path()).EntryCount(), 1u) << "temporary file left behind";
+        EXPECT_EQ(fs::Folder::Get(sandbox.AppFolder()).EntryCount(), 1u) << "temporary file left behind";
     }
 }
 

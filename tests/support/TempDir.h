@@ -1,15 +1,17 @@
 #pragma once
 
-#include <functional>
+// Temporary folders and the file helpers every suite and benchmark uses to
+// build a case on disk. Failures throw std::runtime_error.
+
 #include <string>
 
 namespace tidyfold::test {
 
-// A fresh folder under /tmp, removed with everything inside (links not
+// A fresh folder below base, removed with everything inside (links not
 // followed, write-protected entries included) when the object goes.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const std::string& base = "/tmp");
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -22,6 +24,9 @@ private:
     std::string path_;
 };
 
+// mkdtemp below base, reachable by the unprivileged user the tests drop to.
+std::string MakeTempRoot(const std::string& base);
+
 // Writes contents to path, creating the missing parent folders.
 void WriteFile(const std::string& path, const std::string& contents);
 std::string ReadFile(const std::string& path);
@@ -29,14 +34,7 @@ bool Exists(const std::string& path);  // lstat: a dangling link exists
 void MakeDirs(const std::string& path);
 // Removes path and everything below it without following links.
 void RemoveTree(const std::string& path);
-
-// Runs body in a forked child that has switched to an unprivileged user
-// (nobody), so permission checks apply even when the tests run as root.
-// Returns the child's exit status: 0 when body returned normally and every
-// gtest assertion inside it held.
-int RunUnprivileged(const std::function<void()>& body);
-// The uid and gid RunUnprivileged switches to.
-unsigned UnprivilegedUid();
-unsigned UnprivilegedGid();
+// Copies the tree below src into dst (created), links as links.
+void CopyTree(const std::string& src, const std::string& dst);
 
 }  // namespace tidyfold::test

@@ -1,6 +1,8 @@
 #include "GuiTestSupport.h"
 
-#include "fs/FileSystem.h"
+#include "engine/Yield.h"
+#include "fs/Fault.h"
+#include "ui/BrowseForFolder.h"
 
 namespace tidyfold::test {
 
@@ -19,34 +21,40 @@ QMessageBox::StandardButton ScriptedBoxes::Show(QWidget* /*parent*/, const QStri
     return buttons.testFlag(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::No;
 }
 
-GuiSandbox::GuiSandbox() : oldHome_(qgetenv("HOME")), oldConfig_(qgetenv("XDG_CONFIG_HOME"))
+std::unique_ptr<Sandbox> WindowSandbox()
 {
-    MakeDirs(Desktop());
-    MakeDirs(App());
-    MakeDirs(Root() + "/config");
-    qputenv("HOME", QByteArray::fromStdString(Root() + "/home"));
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Root() + "/config"));
-    WriteFile(App() + "/compressed.lst", "zip,rar,.7z,");
-    fs::SetApplicationFolderForTesting(App());
+    auto sandbox = std::make_unique<Sandbox>();
+    sandbox->WriteArchiveList("zip,rar,.7z,");
+    return sandbox;
 }
 
-GuiSandbox::~GuiSandbox()
+void WindowFixture::Start()
 {
-    // Qt cannot remove names that are not UTF-8; the tests' own helper can.
-    RemoveTree(Root() + "/home");
-    fs::SetApplicationFolderForTesting({});
-    qputenv("HOME", oldHome_);
-    qputenv("XDG_CONFIG_HOME", oldConfig_);
+    sandbox = WindowSandbox();
+    boxes = std::make_unique<ScriptedBoxes>();
 }
 
-std::string GuiSandbox::Root() const { return dir_.path().toStdString(); }
-
-void GuiSandbox::WriteSettings(int copyAction, int delUCFolders, const std::string& timeLimit,
-                               const std::string& trash) const
+void WindowFixture::Stop()
 {
-    WriteFile(SettingsFile(), "[TYFL]\nTimelimit=" + timeLimit + "\nCopyAction=" + std::to_string(copyAction) +
-                                  "\nTrashPath=" + (trash.empty() ? Trash() : trash) +
-                                  "\nDelUCFolders=" + std::to_string(delUCFolders) + "\nDelNullFiles=0\n");
+    SetYieldHook({});
+    fs::fault::Reset();
+    SetFolderDialogForTesting({});
+    boxes.reset();
+    sandbox.reset();
+}
+
+cOptions WindowOptions(const Sandbox& sandbox, TransferMode mode, std::int16_t delUCFolders)
+{
+    cOptions options = sandbox.Options(mode);
+    options.TimeLimit(0.0f);
+    options.DelUCFolders(delUCFolders);
+    return options;
+}
+
+Clock MinuteAhead()
+{
+    const std::int64_t now = SystemClock()() + 60;
+    return [now] { return now; };
 }
 
 }  // namespace tidyfold::test

@@ -1,16 +1,20 @@
 #pragma once
 
-// Helpers for the window tests: a throw-away home, Desktop and application
-// folder, and message boxes that answer themselves.
+// Helpers for the window tests: the test sandbox as they use it, a clock
+// they set, and message boxes that answer themselves.
 
 #include <QList>
 #include <QMessageBox>
 #include <QString>
-#include <QTemporaryDir>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "engine/Clock.h"
+#include "settings/cOptions.h"
+#include "tests/support/Sandbox.h"
 #include "tests/support/TempDir.h"  // WriteFile, ReadFile, Exists, MakeDirs
 #include "ui/MessageBoxes.h"
 
@@ -39,30 +43,32 @@ public:
     std::function<void(const Shown&)> whileShown;
 };
 
-// A home folder with a Desktop, an application folder with a settings file
-// and an offload folder, all under one temporary folder. HOME and
-// XDG_CONFIG_HOME point into it while the object lives.
-class GuiSandbox {
-public:
-    GuiSandbox();
-    ~GuiSandbox();
+// The sandbox of the window tests: the common one, with the archive list
+// "zip,rar,.7z,".
+std::unique_ptr<Sandbox> WindowSandbox();
 
-    std::string Root() const;
-    std::string Desktop() const { return Root() + "/home/Desktop"; }
-    std::string App() const { return Root() + "/app"; }
-    std::string Trash() const { return Root() + "/trash"; }
-    std::string SettingsFile() const { return App() + "/settings.ini"; }
+// What every window test has: a fresh window sandbox and boxes that answer
+// themselves. A Qt Test class derives from it (after QObject) and calls
+// Start() in init() and Stop() in cleanup().
+class WindowFixture {
+protected:
+    void Start();
+    // Also takes out what a test may have put in: a yield hook, an armed
+    // fault, a scripted folder dialog.
+    void Stop();
 
-    // Writes the five settings (TimeLimit 0, so every file older than a
-    // second counts as old).
-    void WriteSettings(int copyAction = 0, int delUCFolders = 0, const std::string& timeLimit = "0",
-                       const std::string& trash = {}) const;
-
-private:
-    QTemporaryDir dir_;
-    QByteArray oldHome_;
-    QByteArray oldConfig_;
+    std::unique_ptr<Sandbox> sandbox;
+    std::unique_ptr<ScriptedBoxes> boxes;
 };
+
+// The window tests' settings: the sandbox's Options(mode) with a time limit
+// of 0 days, so every file last used before "now" counts as old, and the
+// unpacked-folder option as given.
+cOptions WindowOptions(const Sandbox& sandbox, TransferMode mode, std::int16_t delUCFolders = 0);
+
+// A fixed "now" a minute after the call: every file a test has made by then
+// is older than a limit of 0 days, and none older than a day.
+Clock MinuteAhead();
 
 // The widget named name inside window; a missing one ends the test run, since
 // every later step would only fail more obscurely.

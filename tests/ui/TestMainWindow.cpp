@@ -11,10 +11,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <chrono>
 #include <fstream>
 #include <memory>
-#include <thread>
 
 #include "GuiTestSupport.h"
 #include "engine/Yield.h"
@@ -24,27 +22,34 @@
 
 using tidyfold::test::Exists;
 using tidyfold::test::Get;
-using tidyfold::test::GuiSandbox;
+using tidyfold::test::MinuteAhead;
 using tidyfold::test::ReadFile;
 using tidyfold::test::ScriptedBoxes;
+using tidyfold::test::WindowOptions;
 using tidyfold::test::WriteFile;
+using tidyfold::TransferMode;
 using tidyfold::ui::ElidedLabel;
 using tidyfold::ui::frmMain;
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public QObject, private tidyfold::test::WindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<GuiSandbox> sandbox;
-    std::unique_ptr<ScriptedBoxes> boxes;
 
 
     static QPushButton* Button(frmMain& window, const char* name) { return Get<QPushButton>(window, name); }
 
     static QString StatusLine(frmMain& window) { return Get<ElidedLabel>(window, "lblPath")->text(); }
 
-    // Files on the Desktop that are old by a time limit of 0 days: their last
-    // use must lie in an earlier second than the pass's "now".
+    // Settings with a time limit of 0 days: every file last used before the
+    // pass's "now" is old.
+    void WriteSettings(TransferMode mode, std::int16_t delUCFolders = 0)
+    {
+        sandbox->WriteSettings(WindowOptions(*sandbox, mode, delUCFolders));
+    }
+
+    // Files on the Desktop that are old by a time limit of 0 days once the
+    // window's clock is a minute ahead (MinuteAhead).
     void MakeOldDesktop()
     {
         WriteFile(sandbox->Desktop() + "/a.txt", "alpha");
@@ -52,7 +57,6 @@ private:
         tidyfold::test::MakeDirs(sandbox->Desktop() + "/sub/empty");
         WriteFile(sandbox->Desktop() + "/pack.zip", "zip");
         WriteFile(sandbox->Desktop() + "/pack/inner.txt", "unpacked");
-        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     }
 
     static void ShowWindow(frmMain& window)
@@ -65,18 +69,8 @@ private:
 private slots:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
-    void init()
-    {
-        sandbox = std::make_unique<GuiSandbox>();
-        boxes = std::make_unique<ScriptedBoxes>();
-    }
-
-    void cleanup()
-    {
-        tidyfold::SetYieldHook({});
-        boxes.reset();
-        sandbox.reset();
-    }
+    void init() { Start(); }
+    void cleanup() { Stop(); }
 
     void first_show_captions_and_idle_state()
     {
@@ -141,9 +135,10 @@ private slots:
 
     void clean_desktop_offloads_old_files_and_reports()
     {
-        sandbox->WriteSettings(/*copyAction=*/0, /*delUCFolders=*/1);
+        WriteSettings(TransferMode::CopyThenDelete, /*delUCFolders=*/1);
         MakeOldDesktop();
         frmMain window;
+        window.SetClock(MinuteAhead());
         ShowWindow(window);
         bool operationButtonsDisabled = false;
         bool stopEnabled = false;
@@ -175,16 +170,18 @@ private slots:
         QCOMPARE(Get<QProgressBar>(window, "pbBar")->value(), 3);
         QCOMPARE(Get<QProgressBar>(window, "pbFile")->value(), 100);
 
-        QCOMPARE(ReadFile(sandbox->Trash() + "/a.txt"), std::string("alpha"));
-        QCOMPARE(ReadFile(sandbox->Trash() + "/sub/b.txt"), std::string("beta"));
-        QCOMPARE(ReadFile(sandbox->Trash() + "/pack.zip"), std::string("zip"));
+        QCOMPARE(ReadFile(sandbox->Offload() + "/a.txt"), std::string("alpha"));
+        QCOMPARE(ReadFile(sandbox->Offload() + "/sub/b.txt"), std::string("beta"));
+        QCOMPARE(ReadFile(sandbox->Offload() + "/pack.zip"), std::string("zip"));
         for (const char* gone : {"/a.txt", "/pack.zip", "/pack", "/sub"})
             QVERIFY2(!Exists(sandbox->Desktop() + gone), gone);
     }
 
     void nothing_old_gives_two_lines_and_keeps_the_progress_area_hidden()
     {
-        sandbox->WriteSettings(/*copyAction=*/0, /*delUCFolders=*/2, /*timeLimit=*/"7");
+        tidyfold::cOptions options = sandbox->Options();  // a limit of 7 days
+        options.DelUCFolders(2);
+        sandbox->WriteSettings(options);
         WriteFile(sandbox->Desktop() + "/new.txt", "fresh");
         frmMain window;
         ShowWindow(window);
@@ -197,9 +194,10 @@ private slots:
 
     void stop_during_a_pass_leaves_the_files()
     {
-        sandbox->WriteSettings(0, 0);
+        WriteSettings(TransferMode::CopyThenDelete);
         MakeOldDesktop();
         frmMain window;
+        window.SetClock(MinuteAhead());
         ShowWindow(window);
         int yields = 0;
         tidyfold::SetYieldHook([&] {
@@ -212,12 +210,12 @@ private slots:
         QCOMPARE(boxes->shown[0].text, QString("Desktop Cleaning Complete!\r\n0 files processed."));
         for (const char* kept : {"/a.txt", "/sub/b.txt", "/pack.zip", "/pack/inner.txt"})
             QVERIFY2(Exists(sandbox->Desktop() + kept), kept);
-        QVERIFY(!Exists(sandbox->Trash() + "/a.txt"));
+        QVERIFY(!Exists(sandbox->Offload() + "/a.txt"));
     }
 
     void status_line_shows_each_scanned_file_decoded_leniently()
     {
-        sandbox->WriteSettings(0, 0, "7");
+        sandbox->WriteSettings(sandbox->Options());  // a limit of 7 days
         // A name that is not UTF-8 is still a name; it shows with a
         // replacement character.
         std::ofstream(sandbox->Desktop() + "/caf\xE9.txt") << "x";
@@ -232,9 +230,10 @@ private slots:
 
     void a_stop_while_idle_does_not_cancel_the_next_pass()
     {
-        sandbox->WriteSettings(2, 0);  // delete mode
+        WriteSettings(TransferMode::Delete);
         MakeOldDesktop();
         frmMain window;
+        window.SetClock(MinuteAhead());
         Button(window, "cmdStop")->click();
         Button(window, "cmdClean")->click();
         QCOMPARE(boxes->shown.size(), 1);
@@ -245,9 +244,10 @@ private slots:
 
     void no_second_operation_inside_a_pass()
     {
-        sandbox->WriteSettings(0, 0);
+        WriteSettings(TransferMode::CopyThenDelete);
         MakeOldDesktop();
         frmMain window;
+        window.SetClock(MinuteAhead());
         ShowWindow(window);
         tidyfold::cTidyfold* engineOfPass = nullptr;
         int nested = 0;
@@ -270,9 +270,10 @@ private slots:
 
     void exit_during_a_pass_stops_it_and_then_closes()
     {
-        sandbox->WriteSettings(0, 0);
+        WriteSettings(TransferMode::CopyThenDelete);
         MakeOldDesktop();
         frmMain window;
+        window.SetClock(MinuteAhead());
         ShowWindow(window);
         bool exited = false;
         tidyfold::SetYieldHook([&] {
@@ -295,11 +296,11 @@ private slots:
 
     void exit_during_a_copy_abandons_it_and_keeps_the_desktop_file()
     {
-        sandbox->WriteSettings(/*copyAction=*/0, 0);
+        WriteSettings(TransferMode::CopyThenDelete);
         const std::string big(8 << 20, 'b');
         WriteFile(sandbox->Desktop() + "/big.bin", big);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
         frmMain window;
+        window.SetClock(MinuteAhead());
         ShowWindow(window);
         bool exited = false;
         tidyfold::SetYieldHook([&] {
@@ -316,18 +317,18 @@ private slots:
         QVERIFY(Exists(sandbox->Desktop() + "/big.bin"));
         QCOMPARE(ReadFile(sandbox->Desktop() + "/big.bin").size(), big.size());
         // Neither a copy nor a temporary file is left in the offload folder.
-        QCOMPARE(QDir(QString::fromStdString(sandbox->Trash())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
+        QCOMPARE(QDir(QString::fromStdString(sandbox->Offload())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
                                                                             QDir::Hidden | QDir::System),
                  QStringList());
     }
 
     void failed_transfers_are_reported_and_the_log_can_be_read()
     {
-        sandbox->WriteSettings(/*copyAction=*/1, 0);
+        WriteSettings(TransferMode::Move);
         WriteFile(sandbox->Desktop() + "/a.txt", "new");
-        WriteFile(sandbox->Trash() + "/a.txt", "already there");  // a move never replaces
-        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        WriteFile(sandbox->Offload() + "/a.txt", "already there");  // a move never replaces
         frmMain window;
+        window.SetClock(MinuteAhead());
         ShowWindow(window);
 
         window.findChild<QAction*>("mnuFileShowLog")->trigger();
@@ -339,7 +340,7 @@ private slots:
         QCOMPARE(boxes->shown[1].text, QString("Desktop Cleaning Complete!\r\n1 files processed.\r\n"
                                                "1 files could not be copied or moved; see File > Show Log."));
         QCOMPARE(ReadFile(sandbox->Desktop() + "/a.txt"), std::string("new"));
-        QCOMPARE(ReadFile(sandbox->Trash() + "/a.txt"), std::string("already there"));
+        QCOMPARE(ReadFile(sandbox->Offload() + "/a.txt"), std::string("already there"));
 
         window.findChild<QAction*>("mnuFileShowLog")->trigger();
         auto* log = window.findChild<QDialog*>("frmLog");
@@ -392,7 +393,7 @@ private slots:
 
     void clean_uncompressed_folders_ignores_the_option()
     {
-        sandbox->WriteSettings(0, /*delUCFolders=*/0);
+        WriteSettings(TransferMode::CopyThenDelete);
         WriteFile(sandbox->Desktop() + "/pack.zip", "zip");
         WriteFile(sandbox->Desktop() + "/pack/inner.txt", "x");
         WriteFile(sandbox->Desktop() + "/other/keep.txt", "y");

@@ -22,17 +22,14 @@
 #include "ui/frmOptions.h"
 
 using tidyfold::test::Get;
-using tidyfold::test::GuiSandbox;
 using tidyfold::test::ScriptedBoxes;
 using tidyfold::ui::ElidedLabel;
 using tidyfold::ui::frmOptions;
 
-class TestOptionsDialog : public QObject {
+class TestOptionsDialog : public QObject, private tidyfold::test::WindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<GuiSandbox> sandbox;
-    std::unique_ptr<ScriptedBoxes> boxes;
 
 
     // Shows the dialog as a user would see it, so focus moves for real.
@@ -64,17 +61,10 @@ private slots:
     void init()
     {
         QLocale::setDefault(QLocale::c());
-        sandbox = std::make_unique<GuiSandbox>();
-        boxes = std::make_unique<ScriptedBoxes>();
+        Start();
     }
 
-    void cleanup()
-    {
-        tidyfold::fs::fault::Reset();
-        tidyfold::SetFolderDialogForTesting({});
-        boxes.reset();
-        sandbox.reset();
-    }
+    void cleanup() { Stop(); }
 
     void captions_are_the_programs_own_words()
     {
@@ -406,7 +396,7 @@ private slots:
 
     void the_agreement_is_shown_formatted()
     {
-        tidyfold::test::WriteFile(sandbox->App() + "/license.rtf",
+        tidyfold::test::WriteFile(sandbox->AppFolder() + "/license.rtf",
                                   "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\b Heading\\b0\\par}caf\\'e9 text\\par}");
         frmOptions dialog;
         auto* text = Get<QTextEdit>(dialog, "rtfLicense");
@@ -423,7 +413,7 @@ private slots:
     void an_unreadable_agreement_leaves_the_box_empty()
     {
         // A folder in its place cannot be read, even by root.
-        tidyfold::test::MakeDirs(sandbox->App() + "/license.rtf");
+        tidyfold::test::MakeDirs(sandbox->AppFolder() + "/license.rtf");
         {
             frmOptions dialog;
             QVERIFY(Get<QTextEdit>(dialog, "rtfLicense")->toPlainText().isEmpty());

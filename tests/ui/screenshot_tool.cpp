@@ -12,9 +12,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
 #include "GuiTestSupport.h"
 #include "ui/BrowseForFolder.h"
@@ -56,18 +54,18 @@ private:
     int count_ = 0;
 };
 
-void PrepareDesktop(const tidyfold::test::GuiSandbox& sandbox)
+void PrepareDesktop(const tidyfold::test::Sandbox& sandbox)
 {
     using tidyfold::test::WriteFile;
-    sandbox.WriteSettings(/*copyAction=*/0, /*delUCFolders=*/1);
+    sandbox.WriteSettings(
+        tidyfold::test::WindowOptions(sandbox, tidyfold::TransferMode::CopyThenDelete, /*delUCFolders=*/1));
     WriteFile(sandbox.Desktop() + "/notes.txt", std::string(200000, 'n'));
     WriteFile(sandbox.Desktop() + "/Projects/old report with a rather long name.odt", std::string(300000, 'r'));
     WriteFile(sandbox.Desktop() + "/photos.zip", "zip");
     WriteFile(sandbox.Desktop() + "/photos/one.jpg", "jpg");
     // The program's own agreement text, as it lies beside the program.
     QFile::copy(QCoreApplication::applicationDirPath() + "/license.rtf",
-                QString::fromStdString(sandbox.App() + "/license.rtf"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // old by a limit of 0 days
+                QString::fromStdString(sandbox.AppFolder() + "/license.rtf"));
 }
 
 }  // namespace
@@ -83,14 +81,15 @@ int main(int argc, char** argv)
     QDir().mkpath(gOutput);
     QApplication::setQuitOnLastWindowClosed(false);
 
-    tidyfold::test::GuiSandbox sandbox;
-    PrepareDesktop(sandbox);
+    const auto sandbox = tidyfold::test::WindowSandbox();
+    PrepareDesktop(*sandbox);
     PhotographedBoxes boxes;
     tidyfold::ui::SetMessageBoxes(&boxes);
     tidyfold::ui::InstallQtYieldHook();
 
     {
         tidyfold::ui::frmMain window;
+        window.SetClock(tidyfold::test::MinuteAhead());  // the files just made are old
         window.show();
         (void)QTest::qWaitForWindowExposed(&window);
         Save(window, "main_before");

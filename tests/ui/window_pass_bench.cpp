@@ -27,7 +27,7 @@ double Seconds(Clock::time_point since)
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-void MakeDesktop(const tidyfold::test::GuiSandbox& sandbox, int files)
+void MakeDesktop(const tidyfold::test::Sandbox& sandbox, int files)
 {
     const int perFolder = 100;
     for (int i = 0; i < files; ++i) {
@@ -64,10 +64,10 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const int files = argc > 1 ? std::atoi(argv[1]) : 100000;
-    tidyfold::test::GuiSandbox sandbox;
+    tidyfold::test::Sandbox sandbox;
     // Nothing is old by a week: the pass examines every file, raises its
     // events and yields, and transfers nothing, so it can run again.
-    sandbox.WriteSettings(0, 0, "7");
+    sandbox.WriteSettings(sandbox.Options());
     MakeDesktop(sandbox, files);
     tidyfold::test::ScriptedBoxes boxes;
     tidyfold::ui::frmMain window;

@@ -1,17 +1,16 @@
 #pragma once
 
 // What a folder tree holds, read without following links and without opening
-// anything but regular files, and the checks the suites make on it.
+// anything but regular files: the one snapshot every suite compares trees
+// with.
 
 #include <sys/types.h>
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <string>
-#include <vector>
 
-namespace tidyfold::reliability {
+namespace tidyfold::test {
 
 enum class Kind { File, Link, Folder, Fifo, Socket, Other };
 
@@ -39,35 +38,23 @@ bool SameData(const Entry& a, const Entry& b);
 // touched it (access times are left out, reading sets them).
 bool Untouched(const Entry& a, const Entry& b);
 
+// An entry as one line that compares and prints well in an assertion: "D" and
+// the permission bits for a folder, "F:" with size, hash and permission bits
+// for a file, "L:" and the target for a link, "O" for anything else. No times.
+std::string Brief(const Entry& entry);
+// ScanIfPresent(root), each entry as Brief() gives it.
+std::map<std::string, std::string> BriefTree(const std::string& root);
+
 std::uint64_t HashBytes(const void* data, std::size_t size, std::uint64_t seed = 0);
 
 // The copy routine writes to ".<name>.tidyfold-tmp-XXXXXX" beside the target.
 bool IsTempName(const std::string& name);
 std::string BaseName(const std::string& relative);
 
-// Copies the tree below src into dst (created), links as links.
-void CopyTree(const std::string& src, const std::string& dst);
-
 // The files and links of a snapshot.
 Snapshot DataEntries(const Snapshot& snapshot);
-
-struct LossCheck {
-    const Snapshot* originals = nullptr;            // files and links before the run
-    const Snapshot* desktop = nullptr;              // the Desktop after the run
-    std::vector<const Snapshot*> offloads;          // every place files may have gone
-    // An original that may legitimately be gone from everywhere (deleted by
-    // design); nullptr: none may.
-    std::function<bool(const std::string&)> mayVanish;
-};
-
-// The nothing-lost invariant. Every original's data is intact at its Desktop
-// path or at its path in one of the offload trees (unless it may vanish);
-// every file or link under a final name in those trees has the data of the
-// original of the same path; a temporary name appears only in an offload
-// tree. Returns one line per violation.
-std::vector<std::string> CheckNothingLost(const LossCheck& check);
 
 // Quoted for messages: bytes that are not printable ASCII as \xHH.
 std::string Printable(const std::string& path);
 
-}  // namespace tidyfold::reliability
+}  // namespace tidyfold::test

@@ -1,4 +1,4 @@
-#include "tests/reliability/Snapshot.h"
+#include "tests/support/Snapshot.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace tidyfold::reliability {
+namespace tidyfold::test {
 
 namespace {
 
@@ -83,72 +83,6 @@ void ScanAt(int dirfd, const std::string& prefix, Snapshot& out) {
     closedir(dir);
 }
 
-void CopyFileData(int srcDir, int dstDir, const char* name, mode_t mode) {
-    int in = openat(srcDir, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    int out = openat(dstDir, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (in < 0 || out < 0)
-        throw std::runtime_error(std::string("CopyTree: open ") + name + ": " + std::strerror(errno));
-    bool byRange = true;
-    static thread_local std::vector<char> buffer;
-    for (;;) {
-        ssize_t n;
-        if (byRange) {
-            n = copy_file_range(in, nullptr, out, nullptr, 1 << 24, 0);
-            if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
-                byRange = false;  // not between these file systems
-                continue;
-            }
-        } else {
-            buffer.resize(1 << 20);
-            n = read(in, buffer.data(), buffer.size());
-            if (n > 0 && write(out, buffer.data(), static_cast<std::size_t>(n)) != n)
-                n = -1;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw std::runtime_error(std::string("CopyTree: copy ") + name + ": " + std::strerror(errno));
-        if (n == 0)
-            break;
-    }
-    close(in);
-    close(out);
-}
-
-void CopyTreeAt(int srcDir, int dstDir) {
-    DIR* dir = fdopendir(dup(srcDir));
-    if (dir == nullptr)
-        throw std::runtime_error("CopyTree: fdopendir");
-    while (dirent* item = readdir(dir)) {
-        const char* name = item->d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
-            continue;
-        struct stat st;
-        if (fstatat(srcDir, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        if (S_ISREG(st.st_mode)) {
-            CopyFileData(srcDir, dstDir, name, st.st_mode & 07777);
-        } else if (S_ISLNK(st.st_mode)) {
-            std::vector<char> target(static_cast<std::size_t>(st.st_size) + 2);
-            ssize_t n = readlinkat(srcDir, name, target.data(), target.size());
-            if (n < 0)
-                continue;
-            target[static_cast<std::size_t>(n)] = '\0';
-            symlinkat(target.data(), dstDir, name);
-        } else if (S_ISDIR(st.st_mode)) {
-            if (mkdirat(dstDir, name, 0755) != 0 && errno != EEXIST)
-                throw std::runtime_error(std::string("CopyTree: mkdir ") + name);
-            int subSrc = openat(srcDir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            int subDst = openat(dstDir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (subSrc >= 0 && subDst >= 0)
-                CopyTreeAt(subSrc, subDst);
-            if (subSrc >= 0) close(subSrc);
-            if (subDst >= 0) close(subDst);
-        }
-    }
-    closedir(dir);
-}
-
 }  // namespace
 
 std::uint64_t HashBytes(const void* data, std::size_t size, std::uint64_t seed) {
@@ -209,17 +143,6 @@ bool IsTempName(const std::string& name) {
     return at != std::string::npos && at >= 1 && name.size() - (at + marker.size()) == 6;
 }
 
-void CopyTree(const std::string& src, const std::string& dst) {
-    mkdir(dst.c_str(), 0755);
-    int in = open(src.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    int out = open(dst.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (in < 0 || out < 0)
-        throw std::runtime_error("CopyTree: cannot open " + src + " or " + dst);
-    CopyTreeAt(in, out);
-    close(in);
-    close(out);
-}
-
 Snapshot DataEntries(const Snapshot& snapshot) {
     Snapshot out;
     for (const auto& [path, entry] : snapshot)
@@ -243,48 +166,25 @@ std::string Printable(const std::string& path) {
     return out + "\"";
 }
 
-namespace {
-
-bool FoundIntact(const std::string& path, const Entry& original, const Snapshot& where) {
-    auto it = where.find(path);
-    return it != where.end() && SameData(it->second, original);
-}
-
-void CheckTree(const Snapshot& tree, const Snapshot& originals, bool tempAllowed, const char* label,
-               std::vector<std::string>& problems) {
-    for (const auto& [path, entry] : tree) {
-        if (entry.kind != Kind::File && entry.kind != Kind::Link)
-            continue;
-        if (IsTempName(BaseName(path))) {
-            if (!tempAllowed)
-                problems.push_back(std::string("temporary file in the ") + label + ": " + Printable(path));
-            continue;
-        }
-        auto original = originals.find(path);
-        if (original == originals.end())
-            problems.push_back(std::string("unexpected entry in the ") + label + ": " + Printable(path));
-        else if (!SameData(entry, original->second))
-            problems.push_back(std::string("differs from the original in the ") + label + ": " + Printable(path) +
-                               " (size " + std::to_string(entry.size) + " instead of " +
-                               std::to_string(original->second.size) + ")");
+std::string Brief(const Entry& entry) {
+    const std::string mode = " " + std::to_string(entry.mode);
+    switch (entry.kind) {
+    case Kind::Folder:
+        return "D" + mode;
+    case Kind::Link:
+        return "L:" + entry.target;
+    case Kind::File:
+        return "F:" + std::to_string(entry.size) + ":" + std::to_string(entry.hash) + mode;
+    default:
+        return "O" + mode;
     }
 }
 
-}  // namespace
-
-std::vector<std::string> CheckNothingLost(const LossCheck& check) {
-    std::vector<std::string> problems;
-    for (const auto& [path, original] : *check.originals) {
-        bool found = FoundIntact(path, original, *check.desktop);
-        for (const Snapshot* offload : check.offloads)
-            found = found || FoundIntact(path, original, *offload);
-        if (!found && !(check.mayVanish && check.mayVanish(path)))
-            problems.push_back("lost: " + Printable(path));
-    }
-    CheckTree(*check.desktop, *check.originals, false, "Desktop", problems);
-    for (const Snapshot* offload : check.offloads)
-        CheckTree(*offload, *check.originals, true, "offload folder", problems);
-    return problems;
+std::map<std::string, std::string> BriefTree(const std::string& root) {
+    std::map<std::string, std::string> out;
+    for (const auto& [path, entry] : ScanIfPresent(root))
+        out.emplace(path, Brief(entry));
+    return out;
 }
 
-}  // namespace tidyfold::reliability
+}  // namespace tidyfold::test

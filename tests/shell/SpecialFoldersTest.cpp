@@ -6,7 +6,7 @@
 
 #include "shell/UserDirs.h"
 #include "shell/cSpecialFolders.h"
-#include "tests/settings/EnvGuard.h"
+#include "tests/support/EnvGuard.h"
 #include "tests/support/TempDir.h"
 
 namespace tidyfold {
