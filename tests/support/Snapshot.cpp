@@ -167,17 +167,23 @@ std::string Printable(const std::string& path) {
 }
 
 std::string Brief(const Entry& entry) {
-    const std::string mode = " " + std::to_string(entry.mode);
+    // Appended piece by piece: GCC 12 warns wrongly about "x" + std::string
+    // temporaries at -O3.
+    std::string text;
     switch (entry.kind) {
-    case Kind::Folder:
-        return "D" + mode;
     case Kind::Link:
-        return "L:" + entry.target;
+        return text.append("L:").append(entry.target);
+    case Kind::Folder:
+        text = "D";
+        break;
     case Kind::File:
-        return "F:" + std::to_string(entry.size) + ":" + std::to_string(entry.hash) + mode;
+        text.append("F:").append(std::to_string(entry.size)).append(":").append(std::to_string(entry.hash));
+        break;
     default:
-        return "O" + mode;
+        text = "O";
+        break;
     }
+    return text.append(" ").append(std::to_string(entry.mode));
 }
 
 std::map<std::string, std::string> BriefTree(const std::string& root) {
