@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "tests/support/TestArchive.h"
 #include "engine/UnpackedFolderCheck.h"
 #include "engine/cTidyfold.h"
 #include "fs/OpenFolder.h"
@@ -107,14 +108,7 @@ struct Unpacked {
 };
 
 // Bytes that do not compress, as photos and most large files do not.
-std::string Noise(std::size_t size, std::uint32_t seed) {
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) {
-        seed = seed * 1103515245u + 12345u;
-        byte = static_cast<char>(seed >> 24);
-    }
-    return bytes;
-}
+using test::Noise;
 
 // The folder Photos on the Desktop and the archive made of it by bsdtar
 // (entries under the top folder Photos/, as most archivers make them);
