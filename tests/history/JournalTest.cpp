@@ -10,7 +10,7 @@
 #include "history/Owner.h"
 #include "history/Sqlite.h"
 #include "tests/history/HistoryFixture.h"
-#include "tests/settings/EnvGuard.h"
+#include "tests/support/EnvGuard.h"
 
 namespace tidyfold::test {
 namespace {

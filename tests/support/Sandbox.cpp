@@ -45,6 +45,7 @@ Sandbox::Sandbox(const std::string& base, const std::string& offloadBase) : Temp
     }
     env_.Set("HOME", Home());
     env_.Set("XDG_CONFIG_HOME", Home() + "/.config");
+    env_.Set("XDG_STATE_HOME", Home() + "/.local/state");
     fs::SetApplicationFolderForTesting(AppFolder());
     outer_ = gActive;
     gActive = this;
@@ -89,7 +90,8 @@ void Sandbox::Reset() const {
 }
 
 std::vector<std::string> Sandbox::Environment() const {
-    return {"HOME=" + Home(), "XDG_CONFIG_HOME=" + Home() + "/.config"};
+    return {"HOME=" + Home(), "XDG_CONFIG_HOME=" + Home() + "/.config",
+            "XDG_STATE_HOME=" + Home() + "/.local/state"};
 }
 
 }  // namespace tidyfold::test

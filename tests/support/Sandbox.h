@@ -3,9 +3,9 @@
 // A throw-away home for one test or benchmark: a home folder with its Desktop
 // and the user-dirs.dirs most desktops have, an application folder for
 // settings.ini and compressed.lst, and an offload folder that may sit on
-// another file system. While the object lives, HOME, XDG_CONFIG_HOME and the
-// program's application folder point into it; when it goes, it puts back what
-// was there and removes every file it holds.
+// another file system. While the object lives, HOME, XDG_CONFIG_HOME,
+// XDG_STATE_HOME and the program's application folder point into it; when it
+// goes, it puts back what was there and removes every file it holds.
 
 #include <cstdint>
 #include <memory>
@@ -58,7 +58,7 @@ public:
     // Empties the Desktop and removes the offload folder.
     void Reset() const;
 
-    // HOME and XDG_CONFIG_HOME for a child process ("NAME=value" entries).
+    // The sandbox's variables for a child process ("NAME=value" entries).
     std::vector<std::string> Environment() const;
     // Changes one more variable for the sandbox's lifetime.
     void SetEnv(const std::string& name, const std::string& value) { env_.Set(name, value); }
