@@ -13,9 +13,16 @@ packages=(
     clang libclang-rt-dev
     fonts-dejavu-core
 )
-if [[ "${1:-}" == "--screenshots" ]]; then
-    packages+=(xvfb xauth x11-apps imagemagick)
-fi
+for group in "$@"; do
+    case "$group" in
+        --screenshots) packages+=(xvfb xauth x11-apps imagemagick) ;;
+        # Building the .deb, installing it and checking it (scripts/package-check.sh).
+        --package) packages+=(dpkg-dev file desktop-file-utils appstream lintian xvfb xauth xdotool) ;;
+        # Rendering the SVG pictures into PNG files (scripts/render-art.sh).
+        --art) packages+=(librsvg2-bin) ;;
+        *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
+    esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
