@@ -5,13 +5,18 @@
 #include "engine/ArchiveList.h"
 #include "engine/FolderPath.h"
 #include "engine/cTidyfold.h"
+#include "shell/AppFiles.h"
 
 namespace tidyfold {
 
 namespace {
 
 ArchiveList ReadArchiveList() {
-    return ArchiveList::Parse(fs::ReadOrCreateFile(fs::ApplicationFolder() + "/compressed.lst"));
+    const AppFileLocation list = LocateAppFile(AppFile::ArchiveList);
+    if (list.whenMissing == WhenMissing::CreateEmpty)
+        return ArchiveList::Parse(fs::ReadOrCreateFile(list.path));
+    // The user's own list may be a link into a dotfile collection.
+    return ArchiveList::Parse(fs::ReadLinkedConfigFile(list.path));
 }
 
 }  // namespace

@@ -131,4 +131,13 @@ std::string ResolveIfLink(const std::string& path);
 // The parent of path ("/a/b" gives "/a", "/a" gives "/"); empty for a bare name.
 std::string ParentPath(const std::string& path);
 
+// True when path names an entry of any kind, a link included (not followed).
+bool EntryExists(const std::string& path);
+// Creates the folder at the absolute path with mode, and every missing folder
+// above it with the same mode, as the XDG rules ask for a user's
+// configuration folders (0700). Folders already there, links to folders
+// included, are kept as they are. Throws for the first folder that cannot be
+// opened or made.
+void CreateFolderPath(const std::string& path, unsigned mode);
+
 }  // namespace tidyfold::fs

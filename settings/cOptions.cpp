@@ -5,6 +5,7 @@
 #include "base/Error.h"
 #include "fs/FileSystem.h"
 #include "settings/SettingsText.h"
+#include "shell/AppFiles.h"
 
 namespace tidyfold {
 
@@ -43,7 +44,7 @@ void cOptions::SetDefaults() {
     OffloadPath(DefaultOffloadPath());
 }
 
-std::string cOptions::SettingsFilePath() { return fs::ApplicationFolder() + "/settings.ini"; }
+std::string cOptions::SettingsFilePath() { return LocateAppFile(AppFile::Settings).path; }
 
 std::string cOptions::ReadIniValue(const std::string& section, const std::string& key,
                                    const std::string& filePath, const std::string& defaultText) {
@@ -65,7 +66,10 @@ std::int16_t cOptions::LoadOptions() {
 }
 
 std::int16_t cOptions::SaveOptions() {
-    const std::string filePath = SettingsFilePath();
+    const AppFileLocation where = LocateAppFile(AppFile::Settings);
+    const std::string& filePath = where.path;
+    if (where.whenMissing == WhenMissing::CreateFolder)
+        fs::CreateFolderPath(fs::ParentPath(filePath), 0700);
     // Other sections and comments of the file are kept, so it is read first;
     // the whole new text then replaces it in one step.
     const std::string text = ComposeSettingsText(SettingsTextOrEmpty(filePath), *this);

@@ -25,7 +25,8 @@ public:
     virtual void TrashPathSet(std::string sPath) = 0;
 };
 
-// The five user settings and settings.ini in the application folder. Each
+// The five user settings and settings.ini (beside the program, or in
+// ~/.config/tidyfold when installed: shell/AppFiles.h). Each
 // owner (main window, engine, Options dialog) has its own instance; they share
 // only the file.
 class cOptions {
@@ -78,7 +79,7 @@ public:
     // read throws. For passes that must keep their hands off that folder.
     static std::string StoredOffloadPath();
 
-    // The settings file: the application folder and "/settings.ini".
+    // The settings file (shell/AppFiles.h).
     static std::string SettingsFilePath();
 
 private:

@@ -21,6 +21,7 @@
 #include "fs/FileSystem.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsText.h"
+#include "shell/AppFiles.h"
 #include "ui/BrowseForFolder.h"
 #include "ui/ElidedLabel.h"
 #include "ui/MessageBoxes.h"
@@ -243,7 +244,7 @@ void frmOptions::LoadLicense()
     // empty and the dialog opens all the same.
     std::string rtf;
     try {
-        rtf = fs::ReadWholeFile(fs::ApplicationFolder() + "/license.rtf");
+        rtf = fs::ReadWholeFile(LocateAppFile(AppFile::License).path);
     } catch (const Error&) {
         rtf.clear();
     }
