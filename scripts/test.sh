@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Tidyfold and runs the whole test suite:
 # once in an ordinary build, once under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the fuzzers for a bounded time.
+# UndefinedBehaviorSanitizer; then the Debian package is built, installed,
+# checked and removed; and last the fuzzers run for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -23,6 +24,9 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTIDYFOLD_SANITIZE=ON -DTIDYF
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs" | tee -a "$summary"
+
+echo "== package"
+scripts/package-check.sh
 
 if [[ -x scripts/fuzz.sh ]]; then
     echo "== fuzzers"
