@@ -1,15 +1,48 @@
 #include "ui/ElidedLabel.h"
 
+#include <QAccessibleWidget>
 #include <QHelpEvent>
 #include <QPainter>
+#include <QTimerEvent>
 #include <QToolTip>
 
 #include "ui/Text.h"
 
 namespace tidyfold::ui {
 
+namespace {
+
+constexpr int kNameChangeMs = 100;
+
+// What a screen reader sees of the label: its role and its whole text.
+class ElidedLabelAccessible final : public QAccessibleWidget {
+public:
+    explicit ElidedLabelAccessible(ElidedLabel* label) : QAccessibleWidget(label) {}
+
+    QAccessible::Role role() const override { return static_cast<const ElidedLabel*>(widget())->accessibleRole(); }
+
+    QString text(QAccessible::Text t) const override
+    {
+        const auto* label = static_cast<const ElidedLabel*>(widget());
+        if ((t == QAccessible::Name || t == QAccessible::Value) && label->accessibleName().isEmpty())
+            return label->text();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* ElidedLabelFactory(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(ElidedLabel::staticMetaObject.className()) && object->isWidgetType())
+        return new ElidedLabelAccessible(static_cast<ElidedLabel*>(object));
+    return nullptr;
+}
+
+}  // namespace
+
 ElidedLabel::ElidedLabel(const QString& text, QWidget* parent) : QWidget(parent), text_(text)
 {
+    static const bool factoryInstalled = (QAccessible::installFactory(ElidedLabelFactory), true);
+    (void)factoryInstalled;
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
@@ -26,7 +59,7 @@ void ElidedLabel::setText(const QString& text)
 {
     text_ = text;
     decodePending_ = false;
-    update();  // a repaint only; the size hint does not depend on the text
+    TextChanged();
 }
 
 void ElidedLabel::setPath(const QString& prefix, std::string path)
@@ -34,7 +67,29 @@ void ElidedLabel::setPath(const QString& prefix, std::string path)
     prefix_ = prefix;
     path_ = std::move(path);
     decodePending_ = true;
-    update();
+    TextChanged();
+}
+
+void ElidedLabel::TextChanged()
+{
+    update();  // a repaint only; the size hint does not depend on the text
+    // A screen reader asks for the name when told it changed; telling it of
+    // every scanned file would flood it and slow the pass. One notice at the
+    // end of each tenth of a second carries the latest text.
+    if (!nameChange_.isActive())
+        nameChange_.start(kNameChangeMs, this);
+}
+
+void ElidedLabel::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != nameChange_.timerId()) {
+        QWidget::timerEvent(event);
+        return;
+    }
+    nameChange_.stop();
+    QAccessibleEvent changed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+    emit accessibleNameChanged();
 }
 
 QSize ElidedLabel::sizeHint() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QAccessible>
+#include <QBasicTimer>
 #include <QString>
 #include <QWidget>
 #include <string>
@@ -10,6 +12,10 @@ namespace tidyfold::ui {
 // window for a new layout: the width is the layout's to give, and a path too
 // long for it is shortened in the middle ("/home/…/file"). The main window
 // changes its status line for every scanned file, so this matters.
+//
+// Screen readers read the whole text as the label's accessible name. They
+// are told of a change at most ten times a second, always of the latest
+// text.
 class ElidedLabel : public QWidget {
     Q_OBJECT
 public:
@@ -22,18 +28,32 @@ public:
     // of a pass costs next to nothing between two repaints.
     void setPath(const QString& prefix, std::string path);
 
+    // What the label is to a screen reader: static text unless told
+    // otherwise (the main window's status line is a status bar).
+    QAccessible::Role accessibleRole() const { return role_; }
+    void setAccessibleRole(QAccessible::Role role) { role_ = role; }
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+
+signals:
+    // Screen readers have just been told that the name changed.
+    void accessibleNameChanged();
 
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 
 private:
+    void TextChanged();
+
     mutable QString text_;
     QString prefix_;
     std::string path_;
     mutable bool decodePending_ = false;
+    QAccessible::Role role_ = QAccessible::StaticText;
+    QBasicTimer nameChange_;
 };
 
 }  // namespace tidyfold::ui

@@ -17,18 +17,12 @@
 
 #include "engine/CopyProgress.h"
 #include "shell/cSpecialFolders.h"
+#include "ui/AppIcon.h"
 #include "ui/ElidedLabel.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Named.h"
 #include "ui/Text.h"
 #include "ui/frmOptions.h"
-
-// The banner and the icon live in a static library: nothing would pull their
-// resource object into the program unless it is named somewhere.
-static void InitTidyfoldResources()
-{
-    Q_INIT_RESOURCE(tidyfold);
-}
 
 namespace tidyfold::ui {
 
@@ -101,10 +95,9 @@ private:
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
 {
-    InitTidyfoldResources();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(tr("Tidyfold - Beta"));
-    setWindowIcon(QIcon(QStringLiteral(":/tidyfold.png")));
+    setWindowIcon(AppIcon());
     scanningPrefix_ = tr("Scanning: ");
     movingPrefix_ = tr("Moving: ");
 
@@ -114,6 +107,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     layout->addLayout(BuildProgressArea());
     layout->addLayout(BuildButtonRow());
     lblPath = Named(new ElidedLabel(tr("Idle.")), "lblPath");
+    // Screen readers find the window's status where they look for it.
+    lblPath->setAccessibleRole(QAccessible::StatusBar);
     layout->addWidget(lblPath);
     setCentralWidget(central);
     BuildMenu();
@@ -137,8 +132,9 @@ frmMain::~frmMain()
 QWidget* frmMain::BuildBanner()
 {
     Picture1 = Named(new QLabel, "Picture1");
-    Picture1->setPixmap(QPixmap(QStringLiteral(":/banner.png")));
+    Picture1->setPixmap(BannerPixmap(devicePixelRatioF()));
     Picture1->setFixedSize(300, 169);
+    Picture1->setAccessibleName(tr("Tidyfold banner"));
     Label2 = BannerLabel(tr("Tidyfold"), "Label2", Picture1, 62);
     lblVersion = BannerLabel(QStringLiteral("v"), "lblVersion", Picture1, 92);
     return Picture1;
@@ -153,6 +149,11 @@ QLayout* frmMain::BuildProgressArea()
     lblTotal = HiddenKeepingRoom(Named(new QLabel(tr("Total Progress")), "lblTotal"));
     pbBar = HiddenKeepingRoom(Named(new QProgressBar, "pbBar"));
     pbBar->reset();
+    // Each bar is read out under its heading's caption.
+    pbFile->setAccessibleName(lblProgress->text());
+    pbBar->setAccessibleName(lblTotal->text());
+    lblProgress->setBuddy(pbFile);
+    lblTotal->setBuddy(pbBar);
 
     auto* area = new QVBoxLayout;
     area->addWidget(lblProgress);
@@ -186,6 +187,8 @@ QLayout* frmMain::BuildButtonRow()
 void frmMain::BuildMenu()
 {
     mnuFile = Named(menuBar()->addMenu(tr("&File")), "mnuFile");
+    // The open menu is read out under its title, without the "&".
+    mnuFile->setAccessibleName(tr("File"));
     mnuFileOptions = Named(mnuFile->addAction(tr("Options")), "mnuFileOptions");
     mnuFileOptions->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     mnuFileShowLog = Named(mnuFile->addAction(tr("Show Log")), "mnuFileShowLog");

@@ -112,15 +112,25 @@ frmOptions::~frmOptions()
 QWidget* frmOptions::BuildGeneralPage()
 {
     auto* page = Named(new QWidget, "picOptions_0");
+    page->setAccessibleName(tr("General"));
     Label5 = Named(new QLabel(tr("Please make sure you have read the license agreeement!")), "Label5");
     rtfLicense = Named(new QTextEdit, "rtfLicense");
     rtfLicense->setReadOnly(true);
     rtfLicense->setFixedHeight(180);
+    // Read-only, it still takes the keyboard focus, so a screen reader can
+    // be moved into it and read the agreement line by line.
+    rtfLicense->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    rtfLicense->setAccessibleName(tr("License agreement"));
+    rtfLicense->setAccessibleDescription(Label5->text());
 
     Label4_0 = Named(new QLabel(tr("Clean files if they are more than ")), "Label4_0");
     txtTimeLimit = Named(new QLineEdit, "txtTimeLimit");
     txtTimeLimit->setFixedWidth(txtTimeLimit->fontMetrics().averageCharWidth() * 8);
     Label4_1 = Named(new QLabel(tr("days old.")), "Label4_1");
+    // The box is read out as the sentence it stands in.
+    Label4_0->setBuddy(txtTimeLimit);
+    txtTimeLimit->setAccessibleName(Label4_0->text().trimmed());
+    txtTimeLimit->setAccessibleDescription(Label4_1->text());
     auto* limitRow = new QHBoxLayout;
     limitRow->addWidget(Label4_0);
     limitRow->addWidget(txtTimeLimit);
@@ -142,6 +152,7 @@ QWidget* frmOptions::BuildGeneralPage()
 QWidget* frmOptions::BuildFileOpsPage()
 {
     auto* page = Named(new QWidget, "picOptions_1");
+    page->setAccessibleName(tr("File Operations"));
     Label1_0 = BoldLabel(tr("When Cleaning the desktop, how do you want to handle old files?"), "Label1_0");
     optCopyorMove[0] =
         Named(new QRadioButton(tr("Copy the file to the new location, then delete the desktop copy.")), "optCopyorMove_0");

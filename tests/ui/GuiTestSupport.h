@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -69,6 +70,14 @@ cOptions WindowOptions(const Sandbox& sandbox, TransferMode mode, std::int16_t d
 // A fixed "now" a minute after the call: every file a test has made by then
 // is older than a limit of 0 days, and none older than a day.
 Clock MinuteAhead();
+
+// What a screen reader would miss in window, one "who: what" line per
+// fault; empty when there is none. Every control the window names (its
+// object name; plain container widgets aside) needs a role of its own and a
+// name, and so does every menu item and every other widget of the window
+// that takes the keyboard focus. For any window, so that each new window's
+// test can ask it.
+QStringList AccessibilityProblems(QWidget& window);
 
 // The widget named name inside window; a missing one ends the test run, since
 // every later step would only fail more obscurely.

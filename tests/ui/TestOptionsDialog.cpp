@@ -16,6 +16,7 @@
 
 #include "GuiTestSupport.h"
 #include "fs/Fault.h"
+#include "fs/FileSystem.h"
 #include "settings/SettingsText.h"
 #include "ui/BrowseForFolder.h"
 #include "ui/ElidedLabel.h"
@@ -408,6 +409,18 @@ private slots:
         cursor.movePosition(QTextCursor::NextBlock);
         cursor.movePosition(QTextCursor::NextCharacter);
         QCOMPARE(cursor.charFormat().fontWeight(), int(QFont::Normal));
+    }
+
+    void an_installed_program_reads_the_agreement_from_its_data_folder()
+    {
+        // usr/bin beside usr/share/tidyfold: the layout of an installation.
+        const std::string prefix = sandbox->Path() + "/usr";
+        tidyfold::test::WriteFile(prefix + "/share/tidyfold/license.rtf", "{\\rtf1 installed agreement\\par}");
+        tidyfold::test::WriteFile(sandbox->AppFolder() + "/license.rtf", "{\\rtf1 portable agreement\\par}");
+        tidyfold::test::MakeDirs(prefix + "/bin");
+        tidyfold::fs::SetApplicationFolderForTesting(prefix + "/bin");
+        frmOptions dialog;
+        QCOMPARE(Get<QTextEdit>(dialog, "rtfLicense")->toPlainText(), QString("installed agreement"));
     }
 
     void an_unreadable_agreement_leaves_the_box_empty()
