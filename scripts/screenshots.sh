@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Saves pictures of the windows to screenshots/: the main window before and
 # after a pass on a throw-away Desktop, the pass's result box, and both pages
-# of the Options dialog. Runs the real windows on a virtual X server.
+# of the Options dialog; again at twice the pixel density (screenshots/scale2)
+# and in a dark palette (screenshots/dark). Runs the real windows on a
+# virtual X server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh --screenshots
@@ -14,5 +16,11 @@ cmake --build "$build" --target screenshot_tool tidyfold -j"$(nproc)"
 
 rm -rf screenshots
 mkdir -p screenshots
-xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb \
-    "$build/bin/screenshot_tool" screenshots
+shoot() {
+    xvfb-run -a -s "-screen 0 2560x2048x24" env QT_QPA_PLATFORM=xcb "$@"
+}
+shoot "$build/bin/screenshot_tool" screenshots
+# As on a screen of twice the pixel density: the icon and the banner must stay sharp.
+shoot env QT_SCALE_FACTOR=2 "$build/bin/screenshot_tool" screenshots/scale2
+# In a dark palette: every text must stay readable.
+shoot "$build/bin/screenshot_tool" screenshots/dark --dark

@@ -1,14 +1,19 @@
 // Shows the real windows on a throw-away Desktop and saves pictures of them,
 // so their layout can be checked by eye: the main window before and after a
-// pass, the pass's result box, and both pages of the Options dialog.
+// pass, the pass's result box, both pages of the Options dialog, and the
+// window icon at the sizes the desktop draws it.
 //
-// Usage: screenshot_tool OUTPUT_FOLDER (run under an X server; see
-// scripts/screenshots.sh).
+// Usage: screenshot_tool OUTPUT_FOLDER [--dark] (run under an X server; see
+// scripts/screenshots.sh). --dark shows the windows in a dark palette, as a
+// desktop with a dark theme gives them; QT_SCALE_FACTOR=2 in the
+// environment shows them as on a screen of twice the pixel density.
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPalette>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -16,6 +21,7 @@
 
 #include "GuiTestSupport.h"
 #include "ui/BrowseForFolder.h"
+#include "ui/AppIcon.h"
 #include "ui/QtYield.h"
 #include "ui/frmMain.h"
 #include "ui/frmOptions.h"
@@ -68,16 +74,62 @@ void PrepareDesktop(const tidyfold::test::Sandbox& sandbox)
                 QString::fromStdString(sandbox.AppFolder() + "/license.rtf"));
 }
 
+// The window icon as the desktop draws it, at 16, 24, 32, 48 and 64 points
+// in the screen's pixel density, side by side.
+void SaveIcons()
+{
+    const qreal ratio = qApp->devicePixelRatio();
+    const QList<int> sizes = {16, 24, 32, 48, 64};
+    QPixmap strip(QSize(16 + 16 + 24 + 32 + 48 + 64 + 6 * 8, 64 + 16) * ratio);
+    strip.setDevicePixelRatio(ratio);
+    strip.fill(qApp->palette().color(QPalette::Window));
+    QPainter painter(&strip);
+    int x = 8;
+    for (const int size : sizes) {
+        painter.drawPixmap(x, 8, tidyfold::ui::AppIcon().pixmap(QSize(size, size), ratio));
+        x += size + 8;
+    }
+    painter.end();
+    const QString file = gOutput + "/icon.png";
+    if (strip.save(file))
+        std::printf("%s\n", qPrintable(file));
+}
+
+// A dark palette of the kind dark desktop themes give Qt programs.
+void UseDarkPalette()
+{
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QPalette dark;
+    const QColor window(45, 45, 48), base(30, 30, 32), text(230, 230, 230), disabled(128, 128, 128);
+    dark.setColor(QPalette::Window, window);
+    dark.setColor(QPalette::WindowText, text);
+    dark.setColor(QPalette::Base, base);
+    dark.setColor(QPalette::AlternateBase, window);
+    dark.setColor(QPalette::Text, text);
+    dark.setColor(QPalette::Button, window);
+    dark.setColor(QPalette::ButtonText, text);
+    dark.setColor(QPalette::ToolTipBase, base);
+    dark.setColor(QPalette::ToolTipText, text);
+    dark.setColor(QPalette::Highlight, QColor(61, 122, 196));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::Link, QColor(110, 170, 240));
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        dark.setColor(QPalette::Disabled, role, disabled);
+    QApplication::setPalette(dark);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
+    if (argc < 2 || (argc == 3 && QByteArray(argv[2]) != "--dark") || argc > 3) {
+        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER [--dark]\n", argv[0]);
         return 2;
     }
     gOutput = QString::fromLocal8Bit(argv[1]);
+    if (argc == 3)
+        UseDarkPalette();
     QDir().mkpath(gOutput);
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -113,5 +165,6 @@ int main(int argc, char** argv)
         Save(dialog, "options_fileops_long_path");
     }
     tidyfold::ui::SetMessageBoxes(nullptr);
+    SaveIcons();
     return 0;
 }
