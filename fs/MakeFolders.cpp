@@ -25,16 +25,16 @@ UniqueFd OpenOrMakeFolder(const UniqueFd& parent, const std::string& name, unsig
     if (folder.Valid())
         return folder;
     if (errno != ENOENT)
-        ThrowErrno(path);
+        ThrowErrno("cannot open folder", path);
     // EEXIST: made by someone else meanwhile, which is as good.
     if (sys::MkdirAt(parent.Get(), name.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST)
-        ThrowErrno(path);
+        ThrowErrno("cannot create folder", path);
     // The new entry must outlive a power loss with the file saved in it.
     if (sys::Fsync(parent.Get()) != 0)
-        ThrowErrno(path);
+        ThrowErrno("cannot create folder", path);
     folder = OpenFolderFollowing(parent.Get(), name);
     if (!folder.Valid())
-        ThrowErrno(path);
+        ThrowErrno("cannot open folder", path);
     return folder;
 }
 
@@ -47,12 +47,12 @@ bool EntryExists(const std::string& path) {
 
 void CreateFolderPath(const std::string& path, unsigned mode) {
     if (path.empty() || path.front() != '/')
-        ThrowErrno(EINVAL, path);
+        ThrowErrno(EINVAL, "cannot create folder", path);
     // Walked down from the root one open folder at a time, so a folder
     // renamed meanwhile cannot send the next step somewhere else.
     UniqueFd folder = OpenFolderFollowing(AT_FDCWD, "/");
     if (!folder.Valid())
-        ThrowErrno("/");
+        ThrowErrno("cannot open folder", "/");
     std::size_t begin = 1;
     while (begin < path.size()) {
         std::size_t end = path.find('/', begin);
