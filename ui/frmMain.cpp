@@ -325,6 +325,7 @@ void frmMain::mnuFileShowLog_Click()
                        "txtLog");
     text->setReadOnly(true);
     text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text->setAccessibleName(tr("Log"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     connect(buttons, &QDialogButtonBox::rejected, viewer, &QDialog::close);
     auto* layout = new QVBoxLayout(viewer);

@@ -2,6 +2,9 @@
 // the desktop's accessibility bridge asks it.
 
 #include <QAccessible>
+#include <QAction>
+#include <QDialog>
+#include <QPlainTextEdit>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -191,6 +194,13 @@ private slots:
         // Screen readers are told, after the pass too.
         const int toldDuringPass = static_cast<int>(told.count());
         QTRY_COMPARE(told.count(), toldDuringPass + 1);
+
+        // The log of the pass, in a window of its own, is as readable.
+        window.findChild<QAction*>("mnuFileShowLog")->trigger();
+        auto* log = Get<QDialog>(window, "frmLog");
+        QVERIFY(!Get<QPlainTextEdit>(*log, "txtLog")->toPlainText().isEmpty());
+        const QStringList problems = tidyfold::test::AccessibilityProblems(*log);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join("\n")));
     }
 
     void a_stream_of_changes_is_announced_once_with_the_last_text()
