@@ -16,6 +16,7 @@ include(GNUInstallDirs)
 
 set(TIDYFOLD_MAINTAINER "Tidyfold developers <developers@tidyfold.org>"
     CACHE STRING "Maintainer named in the Debian package and its changelog")
+# The day of this version: the changelog, the man page and the metadata carry it.
 set(TIDYFOLD_RELEASE_DATE "2026-12-07")
 
 file(RELATIVE_PATH data_from_bin ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/tidyfold)
@@ -28,10 +29,12 @@ set(data ${CMAKE_SOURCE_DIR}/data)
 set(generated ${CMAKE_BINARY_DIR}/data)
 set(TIDYFOLD_FULL_DATADIR ${CMAKE_INSTALL_FULL_DATADIR}/tidyfold)
 configure_file(${data}/org.tidyfold.Tidyfold.metainfo.xml.in ${generated}/org.tidyfold.Tidyfold.metainfo.xml @ONLY)
-configure_file(${data}/tidyfold.1.in ${generated}/tidyfold.1 @ONLY)
 execute_process(COMMAND date -u -R -d ${TIDYFOLD_RELEASE_DATE}
                 OUTPUT_VARIABLE TIDYFOLD_CHANGELOG_DATE OUTPUT_STRIP_TRAILING_WHITESPACE)
+execute_process(COMMAND env LC_ALL=C date -u "+%B %Y" -d ${TIDYFOLD_RELEASE_DATE}
+                OUTPUT_VARIABLE TIDYFOLD_RELEASE_MONTH OUTPUT_STRIP_TRAILING_WHITESPACE)
 configure_file(${data}/debian/changelog.in ${generated}/changelog @ONLY)
+configure_file(${data}/tidyfold.1.in ${generated}/tidyfold.1 @ONLY)
 
 # Debian wants manual pages and changelogs compressed at the highest level,
 # without a time stamp in the header (gzip -n), so the package is reproducible.

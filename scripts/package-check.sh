@@ -11,13 +11,16 @@ cd "$(dirname "$0")/.."
 # Run by this script under Xvfb: starts the installed program, opens
 # File > Options by its shortcut and clicks Apply, which saves at once.
 drive_options_apply() {
-    /usr/bin/tidyfold &
+    # On the X server, whatever platform the caller's tests use.
+    QT_QPA_PLATFORM=xcb /usr/bin/tidyfold &
     local pid=$! main dialog WIDTH HEIGHT
-    main=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tidyfold - Beta$' | head -n 1)
+    main=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tidyfold - Beta$' | head -n 1) ||
+        { echo "no main window within 20 seconds" >&2; kill "$pid"; return 1; }
     # Without a window manager, focus is given directly.
     xdotool windowfocus --sync "$main"
     xdotool key ctrl+o
-    dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Options$' | head -n 1)
+    dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Options$' | head -n 1) ||
+        { echo "no Options dialog within 20 seconds of Ctrl+O" >&2; kill "$pid"; return 1; }
     eval "$(xdotool getwindowgeometry --shell "$dialog")"
     # Apply is the last button of the row at the dialog's bottom right; any
     # style's margins and button sizes put this point inside it.

@@ -160,33 +160,6 @@ TEST_F(AppFilesTest, InstalledSettingsAreSavedInAPrivateFolderMadeOnTheFirstSave
     EXPECT_EQ(again.TimeLimit(), 12.0f);
 }
 
-TEST_F(AppFilesTest, AnExistingConfigurationFolderKeepsItsModeAndMayBeALink) {
-    Install();
-    MakeDirs(root / "dotfiles/tidyfold");
-    ASSERT_EQ(chmod((root / "dotfiles/tidyfold").c_str(), 0755), 0);
-    MakeDirs(Home());
-    ASSERT_EQ(symlink((root / "dotfiles").c_str(), (Home() + "/.config").c_str()), 0);
-    cOptions options;
-    options.LoadOptions();
-    options.SaveOptions();
-    EXPECT_TRUE(Exists(root / "dotfiles/tidyfold/settings.ini"));
-    EXPECT_EQ(Mode(root / "dotfiles/tidyfold"), 0755u);
-}
-
-TEST_F(AppFilesTest, AFileInThePathOfTheConfigurationFolderFailsTheSaveAndSaysWhere) {
-    Install();
-    WriteFile(Home() + "/.config", "a file");
-    cOptions options;
-    try {
-        options.SaveOptions();
-        ADD_FAILURE() << "saved";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.Number(), ENOTDIR);
-        EXPECT_EQ(error.Path(), Home() + "/.config");
-    }
-    EXPECT_EQ(options.Saved(), 0);
-}
-
 TEST_F(AppFilesTest, InstalledArchiveListIsTheUsersOwnElseTheDefaultAndNeverCreated) {
     Install();
     const std::string desktop = root / "desk";
