@@ -18,17 +18,19 @@ namespace {
 // Case-insensitive names, one value per key, no "<<<" multi-line values (a
 // value that happens to start with "<<<" must not swallow the lines below it),
 // and "key=value" without blanks, as the profile functions write it.
-void Configure(CSimpleIniA& ini) {
+enum class MultiKey { No, Yes };
+
+void Configure(CSimpleIniA& ini, MultiKey multiKey) {
     ini.SetUnicode(false);
-    ini.SetMultiKey(false);
+    ini.SetMultiKey(multiKey == MultiKey::Yes);
     ini.SetMultiLine(false);
     ini.SetSpaces(false);
     ini.SetQuotes(false);
     ini.SetAllowKeyOnly(false);
 }
 
-void Load(CSimpleIniA& ini, const std::string& text) {
-    Configure(ini);
+void Load(CSimpleIniA& ini, const std::string& text, MultiKey multiKey = MultiKey::No) {
+    Configure(ini, multiKey);
     const SI_Error rc = ini.LoadData(text.data(), text.size());
     if (rc == SI_NOMEM)
         throw std::bad_alloc();
@@ -104,6 +106,25 @@ bool CanBeWritten(const std::string& value) {
     return value.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
 }
 
+// A line break inside a value would split it into a second line and change
+// what the file says; refuse it before anything is written.
+void CheckWritable(const std::vector<Entry>& entries) {
+    for (const Entry& entry : entries) {
+        if (!CanBeWritten(entry.key) || !CanBeWritten(entry.value))
+            throw Error::Refused("A setting cannot hold a line break or a NUL character.");
+    }
+}
+
+void Set(CSimpleIniA& ini, const std::string& section, const std::vector<Entry>& entries) {
+    for (const Entry& entry : entries) {
+        const SI_Error rc = ini.SetValue(section.c_str(), entry.key.c_str(), entry.value.c_str());
+        if (rc == SI_NOMEM)
+            throw std::bad_alloc();
+    }
+}
+
+std::string Composed(CSimpleIniA& ini, const std::string& text);
+
 }  // namespace
 
 std::optional<std::string> ReadValue(const std::string& text, const std::string& section,
@@ -118,19 +139,58 @@ std::optional<std::string> ReadValue(const std::string& text, const std::string&
 
 std::string WriteValues(const std::string& text, const std::string& section,
                         const std::vector<Entry>& entries) {
-    // A line break inside a value would split it into a second line and
-    // change what the file says; refuse it before anything is written.
-    for (const Entry& entry : entries) {
-        if (!CanBeWritten(entry.key) || !CanBeWritten(entry.value))
-            throw Error::Refused("A setting cannot hold a line break or a NUL character.");
-    }
+    CheckWritable(entries);
     CSimpleIniA ini;
     Load(ini, text);
-    for (const Entry& entry : entries) {
-        const SI_Error rc = ini.SetValue(section.c_str(), entry.key.c_str(), entry.value.c_str());
-        if (rc == SI_NOMEM)
-            throw std::bad_alloc();
+    Set(ini, section, entries);
+    return Composed(ini, text);
+}
+
+std::optional<std::vector<std::string>> ReadSectionValues(const std::string& text, const std::string& section) {
+    CSimpleIniA ini;
+    // Two entries under one key are two values here, not one replacing the
+    // other: a person adding a line must never see an earlier one vanish.
+    Load(ini, text, MultiKey::Yes);
+    if (ini.GetSectionSize(section.c_str()) < 0)
+        return std::nullopt;
+    CSimpleIniA::TNamesDepend keys;
+    ini.GetAllKeys(section.c_str(), keys);
+    CSimpleIniA::TNamesDepend values;
+    for (const auto& key : keys) {
+        CSimpleIniA::TNamesDepend ofKey;
+        ini.GetAllValues(section.c_str(), key.pItem, ofKey);
+        values.insert(values.end(), ofKey.begin(), ofKey.end());
     }
+    values.sort(CSimpleIniA::Entry::LoadOrder());
+    std::vector<std::string> result;
+    for (const auto& value : values)
+        result.emplace_back(value.pItem);
+    return result;
+}
+
+std::string ReplaceSection(const std::string& text, const std::string& section,
+                           const std::optional<std::vector<Entry>>& entries) {
+    if (entries)
+        CheckWritable(*entries);
+    CSimpleIniA ini;
+    Load(ini, text);
+    if (!entries) {
+        ini.Delete(section.c_str(), nullptr);
+        return Composed(ini, text);
+    }
+    CSimpleIniA::TNamesDepend keys;
+    ini.GetAllKeys(section.c_str(), keys);
+    for (const auto& key : keys)
+        ini.Delete(section.c_str(), key.pItem, false);  // the section itself stays in its place
+    if (ini.SetValue(section.c_str(), nullptr, nullptr) == SI_NOMEM)
+        throw std::bad_alloc();
+    Set(ini, section, *entries);
+    return Composed(ini, text);
+}
+
+namespace {
+
+std::string Composed(CSimpleIniA& ini, const std::string& text) {
     std::string out;
     // The signature is written back only when the file had one.
     if (ini.Save(out, true) < 0)
@@ -143,5 +203,7 @@ std::string WriteValues(const std::string& text, const std::string& section,
         (out += line) += '\n';
     return out;
 }
+
+}  // namespace
 
 }  // namespace tidyfold::ini

@@ -33,4 +33,17 @@ struct Entry {
 std::string WriteValues(const std::string& text, const std::string& section,
                         const std::vector<Entry>& entries);
 
+// Every value of section in the order of the file, duplicate keys included,
+// whatever the keys are called; nothing when the section is missing (an
+// empty section gives an empty list).
+std::optional<std::vector<std::string>> ReadSectionValues(const std::string& text, const std::string& section);
+
+// text with section holding exactly entries, in order: its old keys go, the
+// section keeps its place (or is added at the end), and an empty list leaves
+// an empty section. Without entries (nullopt) the section is removed. Other
+// sections and comments are kept as WriteValues keeps them; the same values
+// cannot be written.
+std::string ReplaceSection(const std::string& text, const std::string& section,
+                           const std::optional<std::vector<Entry>>& entries);
+
 }  // namespace tidyfold::ini

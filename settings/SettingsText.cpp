@@ -5,6 +5,7 @@
 
 #include "base/Error.h"
 #include "settings/IniFile.h"
+#include "settings/KeepListText.h"
 #include "settings/NumberText.h"
 #include "settings/cOptions.h"
 #include "shell/HomeFolder.h"
@@ -69,6 +70,7 @@ void ParseSettingsText(const std::string& text, cOptions& options) {
             return ReadSettingsValue(text, kAppTitle, key, defaultText);
         },
         options, "the settings text");
+    options.KeepPatterns(ReadKeepPatterns(text));
 }
 
 std::string ComposeSettingsText(const std::string& oldText, const cOptions& options) {
@@ -82,12 +84,13 @@ std::string ComposeSettingsText(const std::string& oldText, const cOptions& opti
                                 " characters.");
     // The age limit is written as "Timelimit" and read as "TimeLimit"; names
     // match without regard to case, so both reach one entry.
-    return ini::WriteValues(oldText, kAppTitle,
-                            {{"Timelimit", SingleToText(options.TimeLimit())},
-                             {"CopyAction", IntegerText(ModeNumber(options.CopyAction()))},
-                             {"TrashPath", options.OffloadPath()},
-                             {"DelUCFolders", std::to_string(options.DelUCFolders())},
-                             {"DelNullFiles", std::to_string(options.DelNullFiles())}});
+    const std::string text = ini::WriteValues(oldText, kAppTitle,
+                                              {{"Timelimit", SingleToText(options.TimeLimit())},
+                                               {"CopyAction", IntegerText(ModeNumber(options.CopyAction()))},
+                                               {"TrashPath", options.OffloadPath()},
+                                               {"DelUCFolders", std::to_string(options.DelUCFolders())},
+                                               {"DelNullFiles", std::to_string(options.DelNullFiles())}});
+    return WriteKeepPatterns(text, options.KeepPatterns());
 }
 
 }  // namespace tidyfold

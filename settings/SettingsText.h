@@ -31,11 +31,12 @@ using SettingsReader = std::function<std::string(const std::string& key, const s
 // staying assigned.
 void ApplySettings(const SettingsReader& read, cOptions& options, const std::string& source);
 
-// The load algorithm over a settings text instead of the file.
+// The load algorithm over a settings text instead of the file, the keep list
+// read after the five keys.
 void ParseSettingsText(const std::string& text, cOptions& options);
 
 // oldText (empty when there is no file) with the five settings of options
-// written into the settings section. Throws Error 6 for a time limit that is
+// written into the settings section and its keep list into its own. Throws Error 6 for a time limit that is
 // not finite (it could not be read back) and EINVAL for a path holding a line
 // break.
 std::string ComposeSettingsText(const std::string& oldText, const cOptions& options);

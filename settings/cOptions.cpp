@@ -4,6 +4,8 @@
 
 #include "base/Error.h"
 #include "fs/FileSystem.h"
+#include "settings/KeepList.h"
+#include "settings/KeepListText.h"
 #include "settings/SettingsText.h"
 #include "shell/AppFiles.h"
 
@@ -44,6 +46,10 @@ void cOptions::SetDefaults() {
     OffloadPath(DefaultOffloadPath());
 }
 
+std::vector<std::string> cOptions::EffectiveKeepPatterns() const {
+    return KeepPatterns_ ? *KeepPatterns_ : DefaultKeepPatterns();
+}
+
 std::string cOptions::SettingsFilePath() { return LocateAppFile(AppFile::Settings).path; }
 
 std::string cOptions::ReadIniValue(const std::string& section, const std::string& key,
@@ -62,6 +68,7 @@ std::int16_t cOptions::LoadOptions() {
             return ReadIniValue(kAppTitle, key, filePath, defaultText);
         },
         *this, filePath);
+    KeepPatterns(ReadKeepPatterns(SettingsTextOrEmpty(filePath)));
     return 0;
 }
 

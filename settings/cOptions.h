@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tidyfold {
 
@@ -12,6 +14,7 @@ enum class TransferMode : std::int16_t {
     CopyThenDelete = 0,  // copy into the offload folder, then delete the Desktop file
     Move = 1,            // move into the offload folder
     Delete = 2,          // delete in place
+    Trash = 3,           // send to the user's Trash, where a file manager can restore it
 };
 
 // The number a mode is stored as.
@@ -70,6 +73,17 @@ public:
     // its setter, so TrashPathSet is raised).
     void SetDefaults();
 
+    // --- Beyond the five settings ---
+
+    // The files to keep as settings.ini lists them (its own section, see
+    // settings/KeepListText.h); nothing when it lists none. LoadOptions reads
+    // it after the five keys, SaveOptions writes it with them.
+    const std::optional<std::vector<std::string>>& KeepPatterns() const { return KeepPatterns_; }
+    void KeepPatterns(std::optional<std::vector<std::string>> vData) { KeepPatterns_ = std::move(vData); }
+    // The list a pass applies: the stored one, or the defaults when there is
+    // none.
+    std::vector<std::string> EffectiveKeepPatterns() const;
+
     // Connects the one listener (nullptr disconnects); events raised while none
     // is connected are dropped.
     void Connect(cOptionsEvents* listener) { listener_ = listener; }
@@ -94,6 +108,7 @@ private:
     std::int16_t Saved_ = 0;
     std::int16_t DelUCFolders_ = 0;
     std::int16_t DelNullFiles_ = 0;
+    std::optional<std::vector<std::string>> KeepPatterns_;
     cOptionsEvents* listener_ = nullptr;
 };
 

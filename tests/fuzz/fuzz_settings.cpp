@@ -35,6 +35,7 @@ void CheckRoundTrip(const std::string& text, const tidyfold::cOptions& loaded) {
     FUZZ_CHECK(Close(again.TimeLimit(), loaded.TimeLimit()), "TimeLimit does not read back");
     FUZZ_CHECK(again.DelUCFolders() == loaded.DelUCFolders(), "DelUCFolders does not read back");
     FUZZ_CHECK(again.DelNullFiles() == loaded.DelNullFiles(), "DelNullFiles does not read back");
+    FUZZ_CHECK(again.KeepPatterns() == loaded.KeepPatterns(), "the keep list does not read back");
 }
 
 }  // namespace

@@ -1,0 +1,59 @@
+// The keep-list reader on any bytes: it gives a list or no list, never fails
+// on text the settings reader accepts; what the writer makes of the list reads
+// back as the same list, no list and an empty list included, and leaves the
+// settings section as it was. Any list, made from the same bytes split at line
+// feeds, survives a trip through the file too.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/Error.h"
+#include "settings/IniFile.h"
+#include "settings/KeepListText.h"
+#include "tests/fuzz/FuzzCheck.h"
+
+namespace {
+
+using Patterns = std::optional<std::vector<std::string>>;
+
+void CheckSameSettings(const std::string& before, const std::string& after) {
+    for (const char* key : {"Timelimit", "CopyAction", "TrashPath", "DelUCFolders", "DelNullFiles"})
+        FUZZ_CHECK(tidyfold::ini::ReadValue(before, "TYFL", key) == tidyfold::ini::ReadValue(after, "TYFL", key),
+                   "writing the keep list changed a setting");
+}
+
+void CheckRoundTrip(const std::string& text, const Patterns& list) {
+    const std::string written = tidyfold::WriteKeepPatterns(text, list);
+    FUZZ_CHECK(tidyfold::ReadKeepPatterns(written) == list, "the keep list does not read back");
+    FUZZ_CHECK(tidyfold::WriteKeepPatterns(written, list) == written, "writing the same list changed the text");
+    CheckSameSettings(text, written);
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    lines.push_back(text.substr(start));
+    return lines;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    Patterns loaded;
+    try {
+        loaded = tidyfold::ReadKeepPatterns(text);
+    } catch (const tidyfold::Error& error) {
+        FUZZ_CHECK(error.Number() == EILSEQ, "the reader failed with an unexpected error");
+        return 0;
+    }
+    CheckRoundTrip(text, loaded);
+    CheckRoundTrip(text, loaded ? std::nullopt : Patterns(std::vector<std::string>{}));
+    CheckRoundTrip("", SplitLines(text));
+    return 0;
+}

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "settings/Glob.h"
+#include "settings/KeepList.h"
+#include "settings/KeepListText.h"
+#include "settings/SettingsText.h"
+#include "settings/cOptions.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/TempDir.h"
+
+namespace tidyfold {
+namespace {
+
+using Patterns = std::vector<std::string>;
+constexpr KeepKind F = KeepKind::File;
+constexpr KeepKind D = KeepKind::Folder;
+
+TEST(KeepList, PatternRules) {
+    struct Case {
+        Patterns patterns;
+        std::string path;
+        KeepKind kind;
+        bool kept;
+    };
+    const std::vector<Case> cases = {
+        // No "/": a name at any depth, file or folder.
+        {{"*.desktop"}, "firefox.desktop", F, true},
+        {{"*.desktop"}, "Apps/Games/chess.desktop", F, true},
+        {{"*.desktop"}, "firefox.desktop.bak", F, false},
+        {{".*"}, ".directory", F, true},
+        {{".*"}, "Work/.git/config", F, true},  // inside a kept hidden folder
+        {{".*"}, "Work/notes.txt", F, false},
+        {{"*.kdbx"}, "Vault.kdbx", D, true},
+        // A "/" before the end: the path below the Desktop, from the top.
+        {{"Notes/*.txt"}, "Notes/a.txt", F, true},
+        {{"Notes/*.txt"}, "Old/Notes/a.txt", F, false},
+        {{"Notes/*.txt"}, "Notes/deeper/a.txt", F, false},  // "*" never crosses a "/"
+        {{"/todo.txt"}, "todo.txt", F, true},
+        {{"/todo.txt"}, "Work/todo.txt", F, false},
+        // A "/" at the end: folders only, and all they hold.
+        {{"Projects/"}, "Projects", D, true},
+        {{"Projects/"}, "Projects", F, false},
+        {{"Projects/"}, "Old/Projects/src/main.c", F, true},
+        {{"/Projects/"}, "Old/Projects/src/main.c", F, false},
+        {{"Projects"}, "Projects/readme", F, true},  // a name pattern keeps a folder's contents too
+        // "**" as a whole part.
+        {{"**/build"}, "build", D, true},
+        {{"**/build"}, "a/b/build", F, true},
+        {{"Photos/**/*.raw"}, "Photos/x.raw", F, true},
+        {{"Photos/**/*.raw"}, "Photos/2024/May/x.raw", F, true},
+        {{"Photos/**/*.raw"}, "Other/x.raw", F, false},
+        {{"Photos/**"}, "Photos", D, false},  // what is inside, not the folder itself
+        {{"Photos/**"}, "Photos/a/b", F, true},
+        {{"a**b"}, "aXb", F, true},  // not a whole part: an ordinary "*"
+        // Nothing special about "!" or "#"; an empty pattern matches nothing.
+        {{"!keep"}, "!keep", F, true},
+        {{"#x"}, "#x", F, true},
+        {{"", "/"}, "anything", F, false},
+        {{}, "anything", F, false},
+        // Several patterns: any one keeps.
+        {{"*.desktop", ".*"}, ".config", D, true},
+        {{"*.desktop", ".*"}, "report.pdf", F, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.patterns) + " against " + c.path);
+        EXPECT_EQ(KeepList(c.patterns).Keeps(c.path, c.kind), c.kept);
+    }
+}
+
+TEST(KeepList, MatchesLooksAtTheEntryAloneKeepsAtTheFoldersAboveToo) {
+    for (const Patterns& patterns : {Patterns{"Projects/"}, Patterns{"Projects/", "/x/y"}}) {
+        SCOPED_TRACE(::testing::PrintToString(patterns));
+        const KeepList list(patterns);
+        EXPECT_TRUE(list.Matches("Old/Projects", D));
+        EXPECT_FALSE(list.Matches("Old/Projects/a.txt", F));
+        EXPECT_TRUE(list.Keeps("Old/Projects/a.txt", F));
+    }
+}
+
+TEST(Glob, WildcardsWithinAName) {
+    struct Case {
+        std::string pattern;
+        std::string name;
+        bool match;
+    };
+    const std::vector<Case> cases = {
+        {"*", ".hidden", true},  // a leading dot is an ordinary byte
+        {"?", "\xC3\xA9", false},  // bytes, not characters
+        {"??", "\xC3\xA9", true},
+        {"[a-c]x", "bx", true},
+        {"[!a-c]x", "bx", false},
+        {"[^a-c]x", "dx", true},
+        {"[]]", "]", true},
+        {"[a-]", "-", true},
+        {"[[:digit:]]*", "7up", true},
+        {"[[:nosuch:]]", "a", false},
+        {"[abc", "[abc", true},  // never closed: an ordinary "["
+        {"\\*", "*", true},
+        {"\\*", "x", false},
+        {"a\\", "a\\", true},
+        {"*a*b*c", "xaybzc", true},
+        {"*a*b*c", "xaybzcd", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pattern + " against " + c.name);
+        EXPECT_EQ(GlobMatch(c.pattern, c.name), c.match);
+    }
+}
+
+TEST(KeepListText, RoundTripsAnyPatternAndTellsNoListFromAnEmptyOne) {
+    const std::vector<std::optional<Patterns>> lists = {
+        std::nullopt,
+        Patterns{},
+        Patterns{"*.desktop", ".*"},
+        Patterns{" lead", "trail ", "50%", "%41", "tab\there", std::string("nul\0byte", 8), "line\nbreak", ""},
+        Patterns{"[TYFL]", "; not a comment", "a=b", "<<<END", "\xFF\xFE"},
+    };
+    const std::string other = "; mine\n[TYFL]\nCopyAction=1\n\n[Other]\nA=1\n";
+    for (const auto& list : lists) {
+        SCOPED_TRACE(list ? ::testing::PrintToString(*list) : "no list");
+        const std::string text = WriteKeepPatterns(other, list);
+        EXPECT_EQ(ReadKeepPatterns(text), list);
+        EXPECT_EQ(text.rfind("; mine\n", 0), 0u) << text;
+        EXPECT_NE(text.find("[TYFL]\nCopyAction=1\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("[Other]\nA=1\n"), std::string::npos) << text;
+        // Writing the same list again changes nothing.
+        EXPECT_EQ(WriteKeepPatterns(text, list), text);
+    }
+}
+
+TEST(KeepListText, ReadsWhatAPersonWrites) {
+    struct Case {
+        std::string text;
+        std::optional<Patterns> list;
+    };
+    const std::vector<Case> cases = {
+        {"[TYFL]\nCopyAction=1\n", std::nullopt},
+        {"[Keep]\n", Patterns{}},
+        {"[keep]\nPattern=a\npattern=b\nOther=c\nPattern=d\n", Patterns{"a", "b", "c", "d"}},
+        {"[Keep]\r\nPattern1 = *.kdbx \r\n", Patterns{"*.kdbx"}},
+        {"[Keep]\nP=100%\nQ=%zz%4\nR=%2f%2F\n", Patterns{"100%", "%zz%4", "//"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(ReadKeepPatterns(c.text), c.list);
+    }
+}
+
+TEST(KeepListText, ListReplacedInPlaceAndSectionRemovedWithoutOne) {
+    const std::string before = "[Keep]\nPattern1=a\nPattern2=b\nPattern3=c\n\n[TYFL]\nCopyAction=1\n";
+    const std::string shorter = WriteKeepPatterns(before, Patterns{"z"});
+    EXPECT_EQ(shorter, "[Keep]\nPattern1=z\n\n[TYFL]\nCopyAction=1\n");
+    EXPECT_EQ(WriteKeepPatterns(before, std::nullopt), "[TYFL]\nCopyAction=1\n");
+}
+
+TEST(KeepListText, OptionsLoadAndSaveTheListBesideTheFiveKeys) {
+    test::Sandbox sandbox;
+    cOptions options = sandbox.Options();
+    options.KeepPatterns(std::nullopt);
+    options.SaveOptions();
+    // Saving the defaults with no list keeps the file the six lines it was.
+    EXPECT_EQ(test::ReadFile(sandbox.SettingsFile()).find("[Keep]"), std::string::npos);
+    cOptions loaded;
+    loaded.KeepPatterns(Patterns{"stale"});
+    loaded.LoadOptions();
+    EXPECT_EQ(loaded.KeepPatterns(), std::nullopt);
+    EXPECT_EQ(loaded.EffectiveKeepPatterns(), DefaultKeepPatterns());
+
+    options.KeepPatterns(Patterns{});
+    options.SaveOptions();
+    loaded.LoadOptions();
+    EXPECT_EQ(loaded.KeepPatterns(), Patterns{});
+    EXPECT_EQ(loaded.EffectiveKeepPatterns(), Patterns{});
+
+    cOptions parsed;
+    ParseSettingsText(ComposeSettingsText("", options), parsed);
+    EXPECT_EQ(parsed.KeepPatterns(), Patterns{});
+}
+
+}  // namespace
+}  // namespace tidyfold
