@@ -24,8 +24,10 @@
 #include "shell/AppFiles.h"
 #include "ui/BrowseForFolder.h"
 #include "ui/ElidedLabel.h"
+#include "ui/KeepPage.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Named.h"
+#include "ui/SchedulePage.h"
 #include "ui/Text.h"
 #include "ui/rtf/RtfReader.h"
 
@@ -89,10 +91,18 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent)
     tbsOptions = Named(new QTabWidget, "tbsOptions");
     tbsOptions->addTab(BuildGeneralPage(), tr("General"));
     tbsOptions->addTab(BuildFileOpsPage(), tr("File Operations"));
+    picSchedule = new SchedulePage;
+    tbsOptions->addTab(picSchedule, tr("Schedule"));
+    picKeep = new KeepPage;
+    tbsOptions->addTab(picKeep, tr("Keep"));
     tbsOptions->setTabToolTip(0, tr("General Tidyfold Options"));
     tbsOptions->setTabToolTip(1, tr("Set options on how to handle file operations"));
+    tbsOptions->setTabToolTip(2, tr("Clean the Desktop without opening Tidyfold"));
+    tbsOptions->setTabToolTip(3, tr("Files and folders Tidyfold never touches"));
     tbsOptions->tabBar()->setTabData(0, QStringLiteral("General"));
     tbsOptions->tabBar()->setTabData(1, QStringLiteral("FileOps"));
+    tbsOptions->tabBar()->setTabData(2, QStringLiteral("Schedule"));
+    tbsOptions->tabBar()->setTabData(3, QStringLiteral("Keep"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tbsOptions);
@@ -158,6 +168,7 @@ QWidget* frmOptions::BuildFileOpsPage()
         Named(new QRadioButton(tr("Copy the file to the new location, then delete the desktop copy.")), "optCopyorMove_0");
     optCopyorMove[1] = Named(new QRadioButton(tr("Move the file to a new location.")), "optCopyorMove_1");
     optCopyorMove[2] = Named(new QRadioButton(tr("Delete the file")), "optCopyorMove_2");
+    optCopyorMove[3] = Named(new QRadioButton(tr("Send the file to the Trash.")), "optCopyorMove_3");
     Label1_1 = BoldLabel(tr("Where do I store the files moved from the desktop?"), "Label1_1");
     lblTrashPath = Named(new ElidedLabel(tr("No Path Saved!!!")), "lblTrashPath");
     cmdBrowse = Named(new QPushButton(tr("Choose Directory")), "cmdBrowse");
@@ -197,7 +208,7 @@ QLayout* frmOptions::BuildButtonRow()
 void frmOptions::ConnectControls()
 {
     connect(tbsOptions, &QTabWidget::currentChanged, this, &frmOptions::tbsOptions_Click);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         connect(optCopyorMove[i], &QRadioButton::toggled, this, [this, i](bool checked) {
             if (checked)
                 OptionEngine_->CopyAction(static_cast<TransferMode>(i));
@@ -211,6 +222,7 @@ void frmOptions::ConnectControls()
         chkDelNullFiles->setTristate(state == Qt::PartiallyChecked);
         OptionEngine_->DelNullFiles(CheckValue(state));
     });
+    connect(picKeep, &KeepPage::edited, this, [this] { OptionEngine_->KeepPatterns(picKeep->Patterns()); });
     connect(cmdBrowse, &QPushButton::clicked, this, &frmOptions::cmdBrowse_Click);
     connect(cmdApply, &QPushButton::clicked, this, &frmOptions::cmdApply_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);
@@ -240,10 +252,16 @@ void frmOptions::Load()
     txtTimeLimit->setText(TimeLimitText(OptionEngine_->TimeLimit()));
     // The option buttons are indexed by the mode's number.
     const std::int16_t action = ModeNumber(OptionEngine_->CopyAction());
-    if (action >= 0 && action <= 2)
+    if (action >= 0 && action <= 3)
         optCopyorMove[action]->setChecked(true);
     ShowCheckValue(chkDelUCFolders, OptionEngine_->DelUCFolders());
     ShowCheckValue(chkDelNullFiles, OptionEngine_->DelNullFiles());
+    // The list in force: the file's own, or the defaults when it has none.
+    // It is written to the file only once the user changes it.
+    picKeep->SetPatterns(OptionEngine_->EffectiveKeepPatterns());
+    if (Schedule* schedule = TheSchedule())
+        installedSchedule_ = schedule->Current();
+    picSchedule->SetChoice(installedSchedule_);
     tbsOptions_Click(tbsOptions->currentIndex());
     CenterOnScreen();
     LoadLicense();
@@ -372,11 +390,31 @@ bool frmOptions::Save()
 {
     try {
         OptionEngine_->SaveOptions();
-        return true;
     } catch (const Error& error) {
         ShowError(ErrorText(error));
         return false;
     }
+    return ApplySchedule();
+}
+
+bool frmOptions::ApplySchedule()
+{
+    Schedule* schedule = TheSchedule();
+    const ScheduleChoice choice = picSchedule->Choice();
+    if (schedule == nullptr || choice == installedSchedule_)
+        return true;
+    std::string note;
+    try {
+        note = schedule->Apply(choice);
+    } catch (const Error& error) {
+        ShowError(ErrorText(error));
+        return false;
+    }
+    installedSchedule_ = choice;
+    if (!note.empty())
+        Boxes().Show(this, QString::fromStdString(note), QString::fromLatin1(kAppTitle), QMessageBox::Information,
+                     QMessageBox::Ok);
+    return true;
 }
 
 void frmOptions::ShowError(const QString& text)

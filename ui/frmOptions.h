@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "settings/cOptions.h"
+#include "ui/Schedule.h"
 
 class QCheckBox;
 class QLabel;
@@ -16,6 +17,8 @@ class QTextEdit;
 namespace tidyfold::ui {
 
 class ElidedLabel;
+class KeepPage;
+class SchedulePage;
 
 // The Options dialog: edits its own cOptions and writes settings.ini on Apply
 // or on a confirmed OK.
@@ -54,10 +57,14 @@ private:
     void cmdOK_Click();
     void CommitTimeLimitBeforeButton();
     bool Save();
+    bool ApplySchedule();
     void ShowError(const QString& text);
 
     std::unique_ptr<cOptions> OptionEngine_;
     bool checkingTimeLimit_ = false;
+    // What the schedule had installed when the dialog read it, or last put
+    // in place: a save installs only a change.
+    ScheduleChoice installedSchedule_ = ScheduleChoice::Never;
 
     QTabWidget* tbsOptions = nullptr;
     QLabel* Label5 = nullptr;
@@ -67,11 +74,13 @@ private:
     QLabel* Label4_1 = nullptr;
     QCheckBox* chkDelUCFolders = nullptr;
     QLabel* Label1_0 = nullptr;
-    QRadioButton* optCopyorMove[3] = {};
+    QRadioButton* optCopyorMove[4] = {};
     QLabel* Label1_1 = nullptr;
     ElidedLabel* lblTrashPath = nullptr;
     QPushButton* cmdBrowse = nullptr;
     QCheckBox* chkDelNullFiles = nullptr;
+    SchedulePage* picSchedule = nullptr;
+    KeepPage* picKeep = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
     QPushButton* cmdApply = nullptr;

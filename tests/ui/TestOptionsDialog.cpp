@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
@@ -13,13 +14,17 @@
 #include <QTextEdit>
 #include <cerrno>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "GuiTestSupport.h"
+#include "base/Error.h"
 #include "fs/Fault.h"
 #include "fs/FileSystem.h"
 #include "settings/SettingsText.h"
 #include "ui/BrowseForFolder.h"
 #include "ui/ElidedLabel.h"
+#include "ui/Schedule.h"
 #include "ui/frmOptions.h"
 
 using tidyfold::test::Get;
@@ -27,11 +32,33 @@ using tidyfold::test::ScriptedBoxes;
 using tidyfold::ui::ElidedLabel;
 using tidyfold::ui::frmOptions;
 
+using tidyfold::ui::ScheduleChoice;
+
+// A schedule that installs nothing and remembers what it was asked.
+class FakeSchedule final : public tidyfold::ui::Schedule {
+public:
+    FakeSchedule() { tidyfold::ui::SetSchedule(this); }
+    ~FakeSchedule() override { tidyfold::ui::SetSchedule(nullptr); }
+    ScheduleChoice Current() override { return installed; }
+    std::string Apply(ScheduleChoice choice) override
+    {
+        applied.push_back(choice);
+        if (failure)
+            throw *failure;
+        installed = choice;
+        return note;
+    }
+
+    ScheduleChoice installed = ScheduleChoice::Never;
+    std::vector<ScheduleChoice> applied;
+    std::string note;
+    std::optional<tidyfold::Error> failure;
+};
+
 class TestOptionsDialog : public QObject, private tidyfold::test::WindowFixture {
     Q_OBJECT
 
 private:
-
 
     // Shows the dialog as a user would see it, so focus moves for real.
     static void ShowActive(frmOptions& dialog)
@@ -72,13 +99,14 @@ private slots:
         frmOptions dialog;
         QCOMPARE(dialog.windowTitle(), QString("Options"));
         auto* tabs = Get<QTabWidget>(dialog, "tbsOptions");
-        QCOMPARE(tabs->count(), 2);
-        QCOMPARE(tabs->tabText(0), QString("General"));
-        QCOMPARE(tabs->tabText(1), QString("File Operations"));
+        QCOMPARE(tabs->count(), 4);
+        const QString texts[] = {"General", "File Operations", "Schedule", "Keep"};
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(tabs->tabText(i), texts[i]);
+            QCOMPARE(tabs->widget(i)->objectName(), QString("picOptions_%1").arg(i));
+        }
         QCOMPARE(tabs->tabToolTip(0), QString("General Tidyfold Options"));
         QCOMPARE(tabs->tabToolTip(1), QString("Set options on how to handle file operations"));
-        QCOMPARE(tabs->widget(0)->objectName(), QString("picOptions_0"));
-        QCOMPARE(tabs->widget(1)->objectName(), QString("picOptions_1"));
         QCOMPARE(Get<QLabel>(dialog, "Label5")->text(), QString("Please make sure you have read the license agreeement!"));
         QCOMPARE(Get<QLabel>(dialog, "Label4_0")->text(), QString("Clean files if they are more than "));
         QCOMPARE(Get<QLabel>(dialog, "Label4_1")->text(), QString("days old."));
@@ -91,6 +119,11 @@ private slots:
                  QString("Copy the file to the new location, then delete the desktop copy."));
         QCOMPARE(Get<QRadioButton>(dialog, "optCopyorMove_1")->text(), QString("Move the file to a new location."));
         QCOMPARE(Get<QRadioButton>(dialog, "optCopyorMove_2")->text(), QString("Delete the file"));
+        QCOMPARE(Get<QRadioButton>(dialog, "optCopyorMove_3")->text(), QString("Send the file to the Trash."));
+        QCOMPARE(Get<QLabel>(dialog, "lblSchedule")->text(), QString("Clean my Desktop automatically:"));
+        const QString schedules[] = {"Never", "At login", "Every day", "Every week"};
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(Get<QRadioButton>(dialog, QString("optSchedule_%1").arg(i).toLatin1())->text(), schedules[i]);
         QCOMPARE(Get<QLabel>(dialog, "Label1_1")->text(), QString("Where do I store the files moved from the desktop?"));
         QCOMPARE(Get<QPushButton>(dialog, "cmdBrowse")->text(), QString("Choose Directory"));
         QCOMPARE(Get<QCheckBox>(dialog, "chkDelNullFiles")->text(), QString("Delete Null Files"));
@@ -142,7 +175,7 @@ private slots:
         tidyfold::test::WriteFile(sandbox->SettingsFile(),
                                   "[TYFL]\nCopyAction=7\nDelUCFolders=-1\nDelNullFiles=5\n");
         frmOptions dialog;
-        for (const char* name : {"optCopyorMove_0", "optCopyorMove_1", "optCopyorMove_2"})
+        for (const char* name : {"optCopyorMove_0", "optCopyorMove_1", "optCopyorMove_2", "optCopyorMove_3"})
             QVERIFY2(!Get<QRadioButton>(dialog, name)->isChecked(), name);
         QCOMPARE(Get<QCheckBox>(dialog, "chkDelUCFolders")->checkState(), Qt::Unchecked);
         QCOMPARE(Get<QCheckBox>(dialog, "chkDelNullFiles")->checkState(), Qt::Unchecked);
@@ -189,13 +222,13 @@ private slots:
         QVERIFY(tabs->widget(0)->isEnabled());
         QVERIFY(!tabs->widget(1)->isEnabled());
 
-        QTest::keyClick(&dialog, Qt::Key_Tab, Qt::ControlModifier);
-        QCOMPARE(tabs->currentIndex(), 1);
-        QVERIFY(tabs->widget(1)->isEnabled());
-        QVERIFY(!tabs->widget(0)->isEnabled());
-        // From the last tab back to the first.
-        QTest::keyClick(&dialog, Qt::Key_Tab, Qt::ControlModifier);
-        QCOMPARE(tabs->currentIndex(), 0);
+        // Through every tab, from the last back to the first.
+        for (int next : {1, 2, 3, 0}) {
+            QTest::keyClick(&dialog, Qt::Key_Tab, Qt::ControlModifier);
+            QCOMPARE(tabs->currentIndex(), next);
+            for (int i = 0; i < tabs->count(); ++i)
+                QCOMPARE(tabs->widget(i)->isEnabled(), i == next);
+        }
 
         // Ctrl+Shift+Tab does nothing, however it arrives.
         QTest::keyClick(&dialog, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
@@ -365,6 +398,87 @@ private slots:
         Get<QPushButton>(dialog, "cmdOK")->click();
         QVERIFY(!dialog.isVisible());
         QVERIFY(tidyfold::test::ReadFile(sandbox->SettingsFile()).find("CopyAction=2") != std::string::npos);
+    }
+
+    void trash_mode_is_the_fourth_option()
+    {
+        tidyfold::test::WriteFile(sandbox->SettingsFile(), "[TYFL]\nCopyAction=3\n");
+        frmOptions dialog;
+        QVERIFY(Get<QRadioButton>(dialog, "optCopyorMove_3")->isChecked());
+        SelectFileOperations(dialog);
+        Get<QRadioButton>(dialog, "optCopyorMove_1")->click();
+        Get<QRadioButton>(dialog, "optCopyorMove_3")->click();
+        Get<QPushButton>(dialog, "cmdApply")->click();
+        QVERIFY(tidyfold::test::ReadFile(sandbox->SettingsFile()).find("CopyAction=3") != std::string::npos);
+    }
+
+    void keep_list_shows_the_defaults_and_is_written_once_changed()
+    {
+        auto items = [](frmOptions& dialog) {
+            QStringList texts;
+            auto* list = Get<QListWidget>(dialog, "lstKeep");
+            for (int i = 0; i < list->count(); ++i)
+                texts << list->item(i)->text();
+            return texts;
+        };
+        {
+            frmOptions dialog;  // no file: the defaults, written only once changed
+            QCOMPARE(items(dialog), QStringList({"*.desktop", ".*"}));
+            Get<QPushButton>(dialog, "cmdApply")->click();
+            QVERIFY(tidyfold::test::ReadFile(sandbox->SettingsFile()).find("[Keep]") == std::string::npos);
+
+            Get<QTabWidget>(dialog, "tbsOptions")->setCurrentIndex(3);
+            auto* pattern = Get<QLineEdit>(dialog, "txtKeepPattern");
+            QTest::keyClicks(pattern, "  *.kdbx ");
+            Get<QPushButton>(dialog, "cmdKeepAdd")->click();
+            QTest::keyClicks(pattern, "*.kdbx");  // already there
+            QTest::keyClick(pattern, Qt::Key_Return);
+            Get<QListWidget>(dialog, "lstKeep")->item(1)->setSelected(true);
+            Get<QPushButton>(dialog, "cmdKeepRemove")->click();
+            QCOMPARE(items(dialog), QStringList({"*.desktop", "*.kdbx"}));
+            Get<QPushButton>(dialog, "cmdApply")->click();
+        }
+        frmOptions again;
+        QCOMPARE(again.OptionEngine().KeepPatterns(), std::optional(std::vector<std::string>{"*.desktop", "*.kdbx"}));
+        QCOMPARE(items(again), QStringList({"*.desktop", "*.kdbx"}));
+        QVERIFY(boxes->shown.isEmpty());
+    }
+
+    void schedule_is_read_back_and_installed_on_save_only_when_changed()
+    {
+        {
+            frmOptions dialog;  // no schedule given: nothing to choose
+            QVERIFY(!Get<QRadioButton>(dialog, "optSchedule_2")->isEnabled());
+        }
+        FakeSchedule schedule;
+        schedule.installed = ScheduleChoice::Weekly;
+        schedule.note = "No systemd user manager answered.";
+        frmOptions dialog;
+        ShowActive(dialog);
+        QVERIFY(Get<QRadioButton>(dialog, "optSchedule_3")->isChecked());
+        Get<QPushButton>(dialog, "cmdApply")->click();
+        QVERIFY(schedule.applied.empty());  // unchanged: nothing installed again
+
+        Get<QTabWidget>(dialog, "tbsOptions")->setCurrentIndex(2);
+        Get<QRadioButton>(dialog, "optSchedule_1")->click();
+        QVERIFY(schedule.applied.empty());  // a choice is installed on saving only
+        Get<QPushButton>(dialog, "cmdApply")->click();
+        QCOMPARE(schedule.applied, std::vector<ScheduleChoice>{ScheduleChoice::AtLogin});
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(boxes->shown[0].text, QString("No systemd user manager answered."));
+
+        // A schedule that cannot be installed says why; the next save tries
+        // again.
+        Get<QRadioButton>(dialog, "optSchedule_0")->click();
+        schedule.failure = tidyfold::Error::System(EACCES, "cannot create", "/x/tidyfold-clean.timer");
+        Get<QPushButton>(dialog, "cmdApply")->click();
+        QCOMPARE(boxes->shown.size(), 2);
+        QVERIFY(boxes->shown[1].text.startsWith("Error 13: Permission denied"));
+        QCOMPARE(schedule.installed, ScheduleChoice::AtLogin);
+        schedule.failure.reset();
+        Get<QPushButton>(dialog, "cmdApply")->click();
+        QCOMPARE(schedule.installed, ScheduleChoice::Never);
+        QCOMPARE(schedule.applied.size(), std::size_t(3));
     }
 
     void browse_stores_the_choice_and_a_cancel_stores_nothing()
