@@ -1,0 +1,129 @@
+#include "app/HeadlessRun.h"
+
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/Notification.h"
+#include "app/TerminalProgress.h"
+#include "base/Bool.h"
+#include "engine/CopyProgress.h"
+#include "engine/Passes.h"
+#include "engine/Yield.h"
+#include "engine/cTidyfold.h"
+#include "ui/Text.h"
+
+namespace tidyfold::app {
+
+namespace {
+
+volatile std::sig_atomic_t gStopAsked = 0;
+
+void AskStop(int) { gStopAsked = 1; }
+
+// Ctrl+C or a service manager's TERM stops the pass at its next check, as
+// the Stop button does, and abandons a copy under way cleanly.
+void StopWhenAsked() {
+    if (gStopAsked == 0)
+        return;
+    if (cTidyfold* engine = CurrentEngine()) {
+        engine->Cancel(kTrue);
+        engine->AbandonCopy();
+    }
+}
+
+void PrintLines(std::FILE* stream, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines)
+        std::fprintf(stream, "%s\n", line.c_str());
+}
+
+std::vector<Operation> Operations(const Request& request) {
+    std::vector<Operation> operations;
+    if (request.cleanUnpacked)
+        operations.push_back(Operation::CleanUnpacked);
+    if (request.clean)
+        operations.push_back(Operation::CleanDesktop);
+    if (request.removeEmpty)
+        operations.push_back(Operation::RemoveEmpty);
+    return operations;
+}
+
+// Files a Desktop clean moved (copied, moved, trashed or deleted) and those
+// that could not be: what an automatic run's notification tells.
+struct Tally {
+    std::int32_t went = 0;
+    std::int32_t failed = 0;
+};
+
+void NotifyAutomaticRun(const Tally& tally) {
+    if (tally.went == 0 && tally.failed == 0)
+        return;
+    QString body = QCoreApplication::translate("tidyfold", "%n files taken off the Desktop.", nullptr, tally.went);
+    if (tally.failed > 0)
+        body += QLatin1Char(' ') +
+                QCoreApplication::translate("tidyfold", "%n could not be moved.", nullptr, tally.failed);
+    Notify(QCoreApplication::translate("tidyfold", "Tidyfold cleaned the Desktop"), body);
+}
+
+// One operation; false when it could not run.
+bool RunOne(Operation operation, const Request& request, Tally& tally, int& status) {
+    cTidyfold engine;
+    cOptions options;
+    TerminalProgress progress(stderr);
+    if (!request.quiet)
+        engine.Connect(&progress);
+    RegisterCurrentEngine(&engine);
+    try {
+        const PassResult result = RunOperation(engine, options, operation);
+        progress.Finish();
+        RegisterCurrentEngine(nullptr);
+        if (!request.quiet)
+            PrintLines(stdout, ResultLines(result));
+        PrintLines(stderr, result.failures);
+        tally.went += result.processed - result.failed > 0 ? result.processed - result.failed : 0;
+        tally.failed += result.failed;
+        if (result.failed > 0 || engine.Cancel() != 0)
+            status = kSomeFailed;
+        return engine.Cancel() == 0;
+    } catch (const Error& error) {
+        progress.Finish();
+        RegisterCurrentEngine(nullptr);
+        std::fprintf(stderr, "tidyfold: %s\n", ui::ErrorText(error).toLocal8Bit().constData());
+        status = kCouldNotRun;
+        return false;
+    }
+}
+
+}  // namespace
+
+int RunHeadless(const Request& request) {
+    if (!request.error.isEmpty()) {
+        std::fprintf(stderr, "tidyfold: %s\nTry 'tidyfold --help'.\n", request.error.toLocal8Bit().constData());
+        return kCouldNotRun;
+    }
+    if (request.help) {
+        std::fputs(HelpText().toLocal8Bit().constData(), stdout);
+        return kAllWent;
+    }
+    if (request.version) {
+        std::printf("%s\n", VersionText().toLocal8Bit().constData());
+        return kAllWent;
+    }
+    std::signal(SIGINT, AskStop);
+    std::signal(SIGTERM, AskStop);
+    SetYieldHook(StopWhenAsked);
+    Tally tally;
+    int status = kAllWent;
+    for (const Operation operation : Operations(request)) {
+        if (!RunOne(operation, request, tally, status))
+            break;
+    }
+    if (gStopAsked != 0)
+        std::fputs("tidyfold: stopped\n", stderr);
+    if (request.quiet)
+        NotifyAutomaticRun(tally);
+    return status;
+}
+
+}  // namespace tidyfold::app

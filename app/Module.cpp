@@ -1,0 +1,80 @@
+#include "app/Module.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/CommandLine.h"
+#include "app/HeadlessRun.h"
+#include "app/SystemdSchedule.h"
+#include "ui/AppIcon.h"
+#include "ui/InitControlClasses.h"
+#include "ui/QtYield.h"
+#include "ui/Schedule.h"
+#include "ui/frmMain.h"
+
+namespace tidyfold {
+
+namespace {
+
+QStringList Arguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && value[0] != '\0')
+            return true;
+    }
+    return false;
+}
+
+int RunWindow(int& argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tidyfold"));
+    // Ties the windows to the launcher, so the desktop shows its icon and
+    // name for them (the Wayland app id, and the X11 startup notice).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tidyfold.Tidyfold"));
+    QApplication::setWindowIcon(ui::AppIcon());
+    // Qt has taken its own options (-platform, -style and the like) out:
+    // anything left over is not for the window.
+    const app::Request request = app::ParseCommandLine(QCoreApplication::arguments());
+    if (!request.error.isEmpty() || request.Headless())
+        return app::RunHeadless(request.error.isEmpty() ? app::Request{.error = QStringLiteral("Options for a run "
+                                                                                               "without the window "
+                                                                                               "come first.")}
+                                                        : request);
+    // A failure here is not worth stopping for: the window shows anyway.
+    (void)InitControlClasses();
+    ui::InstallQtYieldHook();
+    app::SystemdSchedule schedule(QCoreApplication::applicationFilePath().toStdString());
+    ui::SetSchedule(&schedule);
+    ui::frmMain window;
+    window.show();
+    // Ends when the last window closes, or on File > Exit.
+    const int status = QApplication::exec();
+    ui::SetSchedule(nullptr);
+    return status;
+}
+
+}  // namespace
+
+int Main(int& argc, char** argv)
+{
+    const app::Request request = app::ParseCommandLine(Arguments(argc, argv));
+    // Options the parser does not know may be Qt's own for the window; only
+    // where there is a display to open one.
+    const bool forTheWindow = !request.Headless() && (request.error.isEmpty() || (request.unknownOnly && HasDisplay()));
+    if (forTheWindow)
+        return RunWindow(argc, argv);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tidyfold"));
+    return app::RunHeadless(request);
+}
+
+}  // namespace tidyfold

@@ -1,0 +1,71 @@
+#include "engine/Passes.h"
+
+#include "engine/cTidyfold.h"
+#include "shell/cSpecialFolders.h"
+
+namespace tidyfold {
+
+namespace {
+
+// The log's entries that are not successes. A success line of a copy is the
+// only kind the log holds besides failures; an entry may span lines (a
+// failed open gives the system's text on a line of its own).
+std::vector<std::string> FailureEntries(const std::string& log) {
+    std::vector<std::string> entries;
+    std::size_t start = 0;
+    for (std::size_t end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        const std::string line = log.substr(start, end - start);
+        const std::string success = " succeeded.";
+        const bool succeeded = line.size() >= success.size() &&
+                               line.compare(line.size() - success.size(), success.size(), success) == 0;
+        if (!succeeded)
+            entries.push_back(line);
+    }
+    return entries;
+}
+
+}  // namespace
+
+PassResult RunOperation(cTidyfold& engine, cOptions& options, Operation operation) {
+    PassResult result;
+    result.operation = operation;
+    switch (operation) {
+        case Operation::CleanDesktop:
+            options.LoadOptions();
+            if (options.DelUCFolders() == 1)
+                result.unpackedRemoved = engine.ProcessCompressed(cSpecialFolders().Desktop());
+            result.processed = engine.Clean().value_or(0);
+            break;
+        case Operation::CleanUnpacked:
+            result.unpackedRemoved = engine.ProcessCompressed(cSpecialFolders().Desktop());
+            break;
+        case Operation::RemoveEmpty:
+            engine.CleanUpFolders(cSpecialFolders().Desktop());
+            break;
+    }
+    result.failed = engine.FailedTransfers();
+    if (result.failed > 0)
+        result.failures = FailureEntries(engine.Log());
+    return result;
+}
+
+std::vector<std::string> ResultLines(const PassResult& result) {
+    switch (result.operation) {
+        case Operation::CleanDesktop: {
+            std::vector<std::string> lines{"Desktop Cleaning Complete!"};
+            if (result.unpackedRemoved)
+                lines.push_back(std::to_string(*result.unpackedRemoved) + " uncompressed folders removed");
+            lines.push_back(std::to_string(result.processed) + " files processed.");
+            if (result.failed > 0)
+                lines.push_back(std::to_string(result.failed) + " files could not be copied or moved.");
+            return lines;
+        }
+        case Operation::CleanUnpacked:
+            return {"Uncompressed folders removed! (" + std::to_string(result.unpackedRemoved.value_or(0)) + ")"};
+        case Operation::RemoveEmpty:
+            return {"Emptiy folders cleaned up!"};
+    }
+    return {};
+}
+
+}  // namespace tidyfold

@@ -1,0 +1,44 @@
+#pragma once
+
+// The three operations as a front end runs them, and what their result says:
+// the same for the main window's buttons and the command line, without Qt.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "settings/cOptions.h"
+
+namespace tidyfold {
+
+class cTidyfold;
+
+enum class Operation {
+    CleanDesktop,   // unpacked folders when the option says so, then a whole pass
+    CleanUnpacked,  // folders unpacked beside their archives, option or not
+    RemoveEmpty,    // empty folders below the Desktop
+};
+
+struct PassResult {
+    Operation operation = Operation::CleanDesktop;
+    // Folders removed beside their archives, when the operation removed any
+    // kind of them (a Desktop clean only with the option on).
+    std::optional<std::int32_t> unpackedRemoved;
+    std::int32_t processed = 0;  // files a Desktop clean collected
+    std::int32_t failed = 0;     // copies and moves that failed
+    // What the engine logged about each failure, in order.
+    std::vector<std::string> failures;
+};
+
+// Runs operation on the Desktop with engine, as the window's button does;
+// options is the front end's own, reloaded for a Desktop clean. Throws what
+// the engine throws: the pass could not run (or not to its end).
+PassResult RunOperation(cTidyfold& engine, cOptions& options, Operation operation);
+
+// What the result box says, line by line, without the window's pointer to
+// its log: "Desktop Cleaning Complete!", "2 uncompressed folders removed",
+// "15 files processed." and the like.
+std::vector<std::string> ResultLines(const PassResult& result);
+
+}  // namespace tidyfold
