@@ -32,20 +32,6 @@ std::optional<bool> ClassHas(std::string_view name, unsigned char c) {
     return std::nullopt;
 }
 
-// The outcome of a bracket expression starting at pattern[start] == '[':
-// whether c is in the set, and where the pattern goes on after it. Nothing
-// when the bracket is never closed (the "[" is then an ordinary byte), or when
-// it names a class that does not exist (nothing can match then).
-struct Bracket {
-    bool matched = false;
-    std::size_t next = 0;
-    bool valid = true;
-};
-
-// Longest class name the system accepts; a longer one makes the pattern
-// ill-formed.
-constexpr std::size_t kMaxClassName = 2048;
-
 // At "[:" inside a bracket: the class name up to ":]" and where the bracket
 // goes on after it. Nothing when what follows cannot be a class name: the
 // "[" is then an ordinary member. Names are made of the letters "a" to "y",
@@ -55,6 +41,8 @@ struct ClassName {
     std::size_t next = 0;
 };
 std::optional<ClassName> ReadClassName(std::string_view pattern, std::size_t i) {
+    if (i + 1 >= pattern.size() || pattern[i] != '[' || pattern[i + 1] != ':')
+        return std::nullopt;
     for (std::size_t j = i + 2; j < pattern.size(); ++j) {
         if (pattern[j] == ':' && j + 1 < pattern.size() && pattern[j + 1] == ']')
             return ClassName{pattern.substr(i + 2, j - (i + 2)), j + 2};
@@ -64,50 +52,78 @@ std::optional<ClassName> ReadClassName(std::string_view pattern, std::size_t i) 
     return std::nullopt;
 }
 
-std::optional<Bracket> MatchBracket(std::string_view pattern, std::size_t start, unsigned char c) {
+// Longest class name the system accepts; a longer one makes the pattern
+// ill-formed.
+constexpr std::size_t kMaxClassName = 2048;
+
+enum class Bracket {
+    In,        // c is in the set
+    Out,       // c is not
+    Fails,     // nothing can match here: an unknown class, a lone "\" at the end
+    Unclosed,  // never closed: the "[" is an ordinary byte
+};
+
+// One member of a bracket at pattern[i]: whether c is in it. Moves i past
+// it; false (with fails set) when the member makes the pattern ill-formed.
+bool MemberHas(std::string_view pattern, std::size_t& i, unsigned char c, bool& fails) {
+    if (const auto named = ReadClassName(pattern, i)) {
+        const std::optional<bool> has = ClassHas(named->name, c);
+        fails = !has || named->name.size() > kMaxClassName;
+        i = named->next;
+        return !fails && *has;
+    }
+    unsigned char low = At(pattern, i);
+    if (low == '\\') {
+        if (i + 1 >= pattern.size())
+            return !(fails = true);
+        low = At(pattern, ++i);
+    }
+    ++i;
+    unsigned char high = low;
+    // A "-" between two members makes a range; first or last it is itself.
+    if (i + 1 < pattern.size() && pattern[i] == '-' && pattern[i + 1] != ']') {
+        std::size_t h = i + 1;
+        if (pattern[h] == '\\' && ++h >= pattern.size())
+            return !(fails = true);
+        high = At(pattern, h);
+        i = h + 1;
+    }
+    return low <= c && c <= high;
+}
+
+// Past one member at pattern[i] without judging it, once the set has already
+// matched; false when the pattern ends in a lone "\".
+bool SkipMember(std::string_view pattern, std::size_t& i) {
+    if (const auto named = ReadClassName(pattern, i)) {
+        i = named->next;
+        return true;
+    }
+    if (pattern[i] == '\\' && ++i >= pattern.size())
+        return false;
+    ++i;
+    return true;
+}
+
+// The bracket expression at pattern[start] == '[' against c. Members are
+// judged in order until one holds c, the rest only passed over, as fnmatch
+// does; next is where the pattern goes on.
+Bracket MatchBracket(std::string_view pattern, std::size_t start, unsigned char c, std::size_t& next) {
     std::size_t i = start + 1;
     const bool negate = i < pattern.size() && (pattern[i] == '!' || pattern[i] == '^');
     if (negate)
         ++i;
-    Bracket result;
-    bool first = true;
-    while (i < pattern.size()) {
+    bool hit = false;
+    for (bool first = true; i < pattern.size(); first = false) {
         if (pattern[i] == ']' && !first) {
-            result.matched = result.matched != negate;
-            result.next = i + 1;
-            return result;
+            next = i + 1;
+            return hit != negate ? Bracket::In : Bracket::Out;
         }
-        first = false;
-        if (pattern[i] == '[' && i + 1 < pattern.size() && pattern[i + 1] == ':') {
-            if (const auto named = ReadClassName(pattern, i)) {
-                // An unknown or overlong name makes the whole pattern match
-                // nothing.
-                const std::optional<bool> has = ClassHas(named->name, c);
-                if (!has || named->name.size() > kMaxClassName)
-                    result.valid = false;
-                else if (*has)
-                    result.matched = true;
-                i = named->next;
-                continue;
-            }
-        }
-        unsigned char low = At(pattern, i);
-        if (low == '\\' && i + 1 < pattern.size())
-            low = At(pattern, ++i);
-        ++i;
-        unsigned char high = low;
-        // A "-" between two members makes a range; first or last it is itself.
-        if (i + 1 < pattern.size() && pattern[i] == '-' && pattern[i + 1] != ']') {
-            std::size_t h = i + 1;
-            if (pattern[h] == '\\' && h + 1 < pattern.size())
-                ++h;
-            high = At(pattern, h);
-            i = h + 1;
-        }
-        if (low <= c && c <= high)
-            result.matched = true;
+        bool fails = false;
+        if (hit ? !SkipMember(pattern, i) : (hit = MemberHas(pattern, i, c, fails), fails))
+            return Bracket::Fails;
     }
-    return std::nullopt;
+    // Never closed: an ordinary "[", whatever its members would have said.
+    return Bracket::Unclosed;
 }
 
 }  // namespace
@@ -132,23 +148,22 @@ bool GlobMatch(std::string_view pattern, std::string_view name) {
                 continue;
             }
             if (pc == '[') {
-                if (const auto bracket = MatchBracket(pattern, p, At(name, n))) {
-                    if (!bracket->valid)
-                        return false;
-                    if (bracket->matched) {
-                        p = bracket->next;
-                        ++n;
-                        continue;
-                    }
-                } else if (name[n] == '[') {
+                std::size_t next = 0;
+                const Bracket bracket = MatchBracket(pattern, p, At(name, n), next);
+                if (bracket == Bracket::In) {
+                    p = next;
+                    ++n;
+                    continue;
+                }
+                if (bracket == Bracket::Unclosed && name[n] == '[') {
                     ++p;
                     ++n;
                     continue;
                 }
             } else {
                 std::size_t q = p;
-                if (pc == '\\' && q + 1 < pattern.size())
-                    ++q;
+                if (pc == '\\' && ++q == pattern.size())
+                    return false;  // a "\" with nothing after it matches nothing
                 if (pattern[q] == name[n]) {
                     p = q + 1;
                     ++n;

@@ -13,7 +13,7 @@ namespace tidyfold {
 //  - "[...]" one byte of a set: ranges ("a-z"), "!" or "^" first for the
 //    complement, "]" first as a member, and the classes "[:alpha:]" and the
 //    like of the "C" locale; a "[" that is never closed is an ordinary byte;
-//  - "\" takes the next byte as it is (a "\" at the end is itself).
+//  - "\" takes the next byte as it is; one at the very end matches nothing.
 // As fnmatch(3) with no flags in the "C" locale, which the fuzzer checks.
 bool GlobMatch(std::string_view pattern, std::string_view name);
 

@@ -101,7 +101,9 @@ TEST(Glob, WildcardsWithinAName) {
         {"[abc", "[abc", true},  // never closed: an ordinary "["
         {"\\*", "*", true},
         {"\\*", "x", false},
-        {"a\\", "a\\", true},
+        {"a\\", "a\\", false},  // a "\" with nothing to take
+        {"[a-z][[:digit:]x", "b[", false},  // never closed: "[[:digit:]x" is taken as it is
+        {"[a-z][[:digit:]x", "b[:x", true},  // "[" itself, then the set ":digt"
         {"*a*b*c", "xaybzc", true},
         {"*a*b*c", "xaybzcd", false},
     };
