@@ -22,13 +22,16 @@ void CheckProgram(const std::string& program) {
             throw Error::Refused("The program's path holds a control character and cannot be scheduled.", program);
 }
 
-// The executable of ExecStart= in double quotes: "\" and the quote escaped,
-// "%" doubled so no specifier is read into it.
+// The executable of ExecStart= in double quotes, "%" doubled so no
+// specifier is read into it. systemd runs no program whose name holds a
+// quote or a backslash, however escaped.
 std::string UnitQuoted(const std::string& program) {
+    if (program.find_first_of("\"'\\") != std::string::npos)
+        throw Error::Refused("A timer cannot run a program whose path holds a quote or a backslash; "
+                             "choose \"At login\" instead.",
+                             program);
     std::string out = "\"";
     for (const char c : program) {
-        if (c == '\\' || c == '"')
-            out += '\\';
         out += c;
         if (c == '%')
             out += '%';

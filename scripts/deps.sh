@@ -10,6 +10,7 @@ packages=(
     libarchive-dev libarchive-tools unzip
     libsqlite3-dev
     libgtest-dev libgmock-dev
+    systemd desktop-file-utils
     clang libclang-rt-dev
     fonts-dejavu-core
 )

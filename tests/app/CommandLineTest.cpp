@@ -1,0 +1,182 @@
+// The command line as a real process on a temporary Desktop, with no display
+// and no session bus: exit statuses, what it prints, what it does on disk.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "tests/app/ProgramRun.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/TestArchive.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
+
+namespace tidyfold::test {
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A sandbox Desktop and a copy of the program in the sandbox's application
+// folder (a hard link: the program finds settings.ini beside itself).
+class CommandLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        program_ = sandbox.AppFolder() + "/tidyfold";
+        ASSERT_EQ(link(TIDYFOLD_PROGRAM, program_.c_str()), 0) << TIDYFOLD_PROGRAM;
+        cOptions options = sandbox.Options(TransferMode::Move);
+        options.TimeLimit(0.0f);  // every file older than "now" is old
+        sandbox.WriteSettings(options);
+        sandbox.WriteArchiveList("zip,");
+    }
+
+    Ran Run(const std::vector<std::string>& arguments, RunOptions options = {}) const {
+        options.environment = sandbox.Environment();
+        options.environment.push_back("PATH=/usr/bin:/bin");
+        return RunProgram(program_, arguments, options);
+    }
+
+    // Files are only old once the clock has passed the second they were
+    // made in: the program ages them on its own clock, in whole seconds.
+    static void WaitUntilOld() {
+        const std::time_t made = std::time(nullptr);
+        while (std::time(nullptr) <= made)
+            usleep(20'000);
+    }
+
+    Sandbox sandbox;
+    std::string program_;
+};
+
+TEST_F(CommandLine, help_version_and_usage_errors) {
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string out;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {{"--version"}, 0, "tidyfold " + std::string(TIDYFOLD_VERSION_TEXT) + "\n", ""},
+        {{"--help"}, 0, "Usage: tidyfold [options]", ""},
+        {{"-h"}, 0, "--clean-unpacked", ""},
+        {{"--bogus"}, 2, "", "tidyfold: Unknown option 'bogus'."},
+        {{"--clean", "extra"}, 2, "", "Unexpected argument 'extra'."},
+        {{"--quiet"}, 2, "", "--quiet goes with"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.front());
+        const Ran ran = Run(c.arguments);
+        EXPECT_EQ(ran.status, c.status) << ran.err;
+        EXPECT_TRUE(Contains(ran.out, c.out)) << ran.out;
+        EXPECT_TRUE(Contains(ran.err, c.err)) << ran.err;
+        if (c.err.empty()) {
+            EXPECT_EQ(ran.err, "");
+        }
+    }
+    EXPECT_FALSE(Exists(sandbox.Offload()));
+}
+
+TEST_F(CommandLine, clean_without_a_display_prints_the_result_and_moves_the_files) {
+    WriteFile(sandbox.Desktop() + "/report.txt", "r");
+    WriteFile(sandbox.Desktop() + "/Old/notes.txt", "n");
+    WaitUntilOld();
+    const Ran ran = Run({"--clean"});
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(ran.out, "Desktop Cleaning Complete!\n2 files processed.\n");
+    EXPECT_EQ(ran.err, "");  // no progress when standard error is no terminal
+    EXPECT_EQ(ReadFile(sandbox.Offload() + "/report.txt"), "r");
+    EXPECT_EQ(ReadFile(sandbox.Offload() + "/Old/notes.txt"), "n");
+    EXPECT_FALSE(Exists(sandbox.Desktop() + "/Old"));  // emptied, then removed
+
+    // Quiet: nothing printed, and nothing left to do.
+    const Ran quiet = Run({"--clean", "--quiet"});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out + quiet.err, "");
+}
+
+TEST_F(CommandLine, progress_on_a_terminal_is_one_line_redrawn_and_cleared) {
+    for (int i = 0; i < 3; ++i)
+        WriteFile(sandbox.Desktop() + "/file" + std::to_string(i) + ".txt", "x");
+    WaitUntilOld();
+    RunOptions terminal;
+    terminal.stderrTerminal = true;
+    const Ran ran = Run({"--clean"}, terminal);
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(ran.out, "Desktop Cleaning Complete!\n3 files processed.\n");
+    EXPECT_TRUE(Contains(ran.err, "\r\033[K")) << ran.err;
+    EXPECT_TRUE(Contains(ran.err, "3 of 3  file")) << ran.err;
+    EXPECT_FALSE(Contains(ran.err, "\n")) << ran.err;
+    EXPECT_TRUE(ran.err.size() >= 4 && ran.err.substr(ran.err.size() - 4) == "\r\033[K") << ran.err;
+}
+
+TEST_F(CommandLine, failed_moves_are_listed_and_exit_with_one) {
+    // As the unprivileged owner of the tree, with a folder it may not change:
+    // its file cannot be moved out, the others can.
+    WriteFile(sandbox.Desktop() + "/free.txt", "f");
+    WriteFile(sandbox.Desktop() + "/Locked/stuck.txt", "s");
+    for (const std::string& path : {sandbox.Path(), sandbox.Home(), sandbox.Desktop(), sandbox.Desktop() + "/free.txt",
+                                    sandbox.Desktop() + "/Locked", sandbox.Desktop() + "/Locked/stuck.txt",
+                                    sandbox.AppFolder(), sandbox.SettingsFile(), sandbox.AppFolder() + "/compressed.lst"})
+        ASSERT_EQ(lchown(path.c_str(), UnprivilegedUid(), UnprivilegedGid()), 0) << path;
+    ASSERT_EQ(chmod((sandbox.Desktop() + "/Locked").c_str(), 0555), 0);
+    WaitUntilOld();
+    RunOptions nobody;
+    nobody.asNobody = true;
+    const Ran ran = Run({"--clean"}, nobody);
+    EXPECT_EQ(ran.status, 1) << ran.err;
+    EXPECT_EQ(ran.out, "Desktop Cleaning Complete!\n2 files processed.\n1 files could not be copied or moved.\n");
+    EXPECT_EQ(ran.err, "Move of " + sandbox.Desktop() + "/Locked/stuck.txt FAILED.\n");
+    EXPECT_EQ(ReadFile(sandbox.Desktop() + "/Locked/stuck.txt"), "s");
+    EXPECT_EQ(ReadFile(sandbox.Offload() + "/free.txt"), "f");
+}
+
+TEST_F(CommandLine, a_pass_that_cannot_run_exits_with_two_and_says_why) {
+    struct Case {
+        const char* what;
+        std::string settings;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {"unreadable setting", "[TYFL]\nCopyAction=move\n",
+         "tidyfold: Error 13: Type mismatch\nCannot read the setting \"CopyAction\" in " + sandbox.SettingsFile() + "\n"},
+        {"no offload folder", "[TYFL]\nTrashPath=relative/path\nTimelimit=0\n",
+         "The offload folder must be a full path"},
+    };
+    WriteFile(sandbox.Desktop() + "/stays.txt", "s");
+    WaitUntilOld();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFile(sandbox.SettingsFile(), c.settings);
+        const Ran ran = Run({"--clean"});
+        EXPECT_EQ(ran.status, 2);
+        EXPECT_EQ(ran.out, "");
+        EXPECT_TRUE(Contains(ran.err, c.err)) << ran.err;
+        EXPECT_EQ(ReadFile(sandbox.Desktop() + "/stays.txt"), "s");
+    }
+    RemoveTree(sandbox.Desktop());
+    const Ran missing = Run({"--remove-empty"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_TRUE(Contains(missing.err, "tidyfold: Error 2: No such file or directory")) << missing.err;
+}
+
+TEST_F(CommandLine, unpacked_and_empty_folders_as_the_buttons_remove_them) {
+    WriteArchive(sandbox.Desktop() + "/Photos.zip", ArchiveFormat::Zip, {{"Photos/a.jpg", "jpeg"}});
+    WriteFile(sandbox.Desktop() + "/Photos/a.jpg", "jpeg");
+    MakeDirs(sandbox.Desktop() + "/Empty/Deeper");
+    const Ran unpacked = Run({"--clean-unpacked"});
+    EXPECT_EQ(unpacked.status, 0) << unpacked.err;
+    EXPECT_EQ(unpacked.out, "Uncompressed folders removed! (1)\n");
+    EXPECT_FALSE(Exists(sandbox.Desktop() + "/Photos"));
+    EXPECT_TRUE(Exists(sandbox.Desktop() + "/Photos.zip"));
+
+    const Ran empty = Run({"--remove-empty"});
+    EXPECT_EQ(empty.status, 0) << empty.err;
+    EXPECT_EQ(empty.out, "Emptiy folders cleaned up!\n");
+    EXPECT_FALSE(Exists(sandbox.Desktop() + "/Empty"));
+}
+
+}  // namespace
+}  // namespace tidyfold::test

@@ -1,0 +1,29 @@
+#pragma once
+
+// The real program run as a separate process, the way a person, a script or
+// the service manager runs it.
+
+#include <string>
+#include <vector>
+
+namespace tidyfold::test {
+
+struct Ran {
+    int status = -1;  // the exit status; 128 + the signal when killed
+    std::string out;
+    std::string err;
+};
+
+struct RunOptions {
+    // "NAME=value" entries: the whole environment of the run, nothing else
+    // (no display, no session bus unless given).
+    std::vector<std::string> environment;
+    bool asNobody = false;        // as the unprivileged user the tests drop to
+    bool stderrTerminal = false;  // standard error on a pseudo-terminal
+};
+
+// Runs program with arguments and returns what it printed. Ends it after a
+// minute, counted as a failure.
+Ran RunProgram(const std::string& program, const std::vector<std::string>& arguments, const RunOptions& options);
+
+}  // namespace tidyfold::test
