@@ -15,6 +15,7 @@ namespace tidyfold::ui {
 KeepPage::KeepPage(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("picOptions_3"));
+    setAccessibleName(tr("Keep"));
     lblKeep = Named(new QLabel(tr("Never touch these files and folders (one pattern a line):")), "lblKeep");
     lblKeep->setWordWrap(true);
     lstKeep = Named(new QListWidget, "lstKeep");

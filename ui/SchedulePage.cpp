@@ -11,6 +11,7 @@ namespace tidyfold::ui {
 SchedulePage::SchedulePage(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("picOptions_2"));
+    setAccessibleName(tr("Schedule"));
     lblSchedule = Named(new QLabel(tr("Clean my Desktop automatically:")), "lblSchedule");
     QFont bold = lblSchedule->font();
     bold.setBold(true);

@@ -117,11 +117,21 @@ private slots:
                                    "Copy the file to the new location, then delete the desktop copy."},
                                   {"optCopyorMove_1", QAccessible::RadioButton, "Move the file to a new location."},
                                   {"optCopyorMove_2", QAccessible::RadioButton, "Delete the file"},
+                                  {"optCopyorMove_3", QAccessible::RadioButton, "Send the file to the Trash."},
                                   {"Label1_1", QAccessible::StaticText,
                                    "Where do I store the files moved from the desktop?"},
                                   {"lblTrashPath", QAccessible::StaticText, "/srv/offload"},
                                   {"cmdBrowse", QAccessible::Button, "Choose Directory"},
                                   {"chkDelNullFiles", QAccessible::CheckBox, "Delete Null Files"},
+                                  {"lblSchedule", QAccessible::StaticText, "Clean my Desktop automatically:"},
+                                  {"optSchedule_0", QAccessible::RadioButton, "Never"},
+                                  {"optSchedule_1", QAccessible::RadioButton, "At login"},
+                                  {"optSchedule_2", QAccessible::RadioButton, "Every day"},
+                                  {"optSchedule_3", QAccessible::RadioButton, "Every week"},
+                                  {"lstKeep", QAccessible::List, "Patterns of files and folders to keep"},
+                                  {"txtKeepPattern", QAccessible::EditableText, "New pattern"},
+                                  {"cmdKeepAdd", QAccessible::Button, "Add"},
+                                  {"cmdKeepRemove", QAccessible::Button, "Remove"},
                                   {"cmdOK", QAccessible::Button, "OK"},
                                   {"cmdCancel", QAccessible::Button, "Cancel"},
                                   {"cmdApply", QAccessible::Button, "Apply"},
@@ -133,6 +143,8 @@ private slots:
         QCOMPARE(tabs->child(0)->role(), QAccessible::PageTab);
         QCOMPARE(tabs->child(0)->text(QAccessible::Name), QString("General"));
         QCOMPARE(tabs->child(1)->text(QAccessible::Name), QString("File Operations"));
+        QCOMPARE(tabs->child(2)->text(QAccessible::Name), QString("Schedule"));
+        QCOMPARE(tabs->child(3)->text(QAccessible::Name), QString("Keep"));
     }
 
     void the_time_limit_box_is_labelled_by_its_label()
