@@ -10,7 +10,7 @@ packages=(
     libarchive-dev libarchive-tools unzip
     libsqlite3-dev
     libgtest-dev libgmock-dev
-    systemd desktop-file-utils
+    systemd desktop-file-utils dbus-daemon
     clang libclang-rt-dev
     fonts-dejavu-core
 )

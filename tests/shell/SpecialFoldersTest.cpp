@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
+#include "shell/TrashFolder.h"
 #include "shell/UserDirs.h"
 #include "shell/cSpecialFolders.h"
 #include "tests/support/EnvGuard.h"
@@ -139,6 +141,36 @@ TEST_F(SpecialFoldersTest, OtherFoldersMapToTheirNearestCounterparts) {
     for (const std::string& empty : {folders.Recent(), folders.Favorites(), folders.COMMON_FAVORITES(),
                                      folders.Windows()})
         EXPECT_EQ(empty, "");
+}
+
+}  // namespace
+}  // namespace tidyfold
+
+namespace tidyfold {
+namespace {
+
+TEST(TrashFolder, HomeTrashFollowsXdgDataHomeWhenAbsolute) {
+    struct Case {
+        const char* data;  // nullptr: unset
+        const char* home;
+        std::string trash;
+    };
+    const std::vector<Case> cases = {
+        {"/srv/data/", "/home/ann", "/srv/data/Trash"},
+        {"relative/data", "/home/ann", "/home/ann/.local/share/Trash"},
+        {nullptr, "/home/ann", "/home/ann/.local/share/Trash"},
+        {"/", "/home/ann", "/Trash"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.data == nullptr ? "unset" : c.data);
+        test::EnvGuard env;
+        if (c.data != nullptr)
+            env.Set("XDG_DATA_HOME", c.data);
+        else
+            env.Unset("XDG_DATA_HOME");
+        env.Set("HOME", c.home);
+        EXPECT_EQ(HomeTrashFolder(), c.trash);
+    }
 }
 
 }  // namespace
