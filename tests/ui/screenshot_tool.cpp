@@ -163,6 +163,10 @@ int main(int argc, char** argv)
         dialog.findChild<QPushButton*>("cmdBrowse")->click();
         tidyfold::SetFolderDialogForTesting({});
         Save(dialog, "options_fileops_long_path");
+        dialog.findChild<QTabWidget*>("tbsOptions")->setCurrentIndex(2);
+        Save(dialog, "options_schedule");
+        dialog.findChild<QTabWidget*>("tbsOptions")->setCurrentIndex(3);
+        Save(dialog, "options_keep");
     }
     tidyfold::ui::SetMessageBoxes(nullptr);
     SaveIcons();
