@@ -50,6 +50,10 @@ std::vector<std::string> cOptions::EffectiveKeepPatterns() const {
     return KeepPatterns_ ? *KeepPatterns_ : DefaultKeepPatterns();
 }
 
+std::vector<std::string> cOptions::StoredKeepPatterns() {
+    return ReadKeepPatterns(SettingsTextOrEmpty(SettingsFilePath())).value_or(DefaultKeepPatterns());
+}
+
 std::string cOptions::SettingsFilePath() { return LocateAppFile(AppFile::Settings).path; }
 
 std::string cOptions::ReadIniValue(const std::string& section, const std::string& key,

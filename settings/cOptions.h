@@ -83,6 +83,10 @@ public:
     // The list a pass applies: the stored one, or the defaults when there is
     // none.
     std::vector<std::string> EffectiveKeepPatterns() const;
+    // The list the settings file holds (the defaults when it holds none),
+    // read without converting any other key; a file that cannot be read
+    // throws: a pass must never fall back to keeping less than the user said.
+    static std::vector<std::string> StoredKeepPatterns();
 
     // Connects the one listener (nullptr disconnects); events raised while none
     // is connected are dropped.

@@ -181,6 +181,13 @@ TEST(KeepListText, OptionsLoadAndSaveTheListBesideTheFiveKeys) {
     cOptions parsed;
     ParseSettingsText(ComposeSettingsText("", options), parsed);
     EXPECT_EQ(parsed.KeepPatterns(), Patterns{});
+
+    // The list alone, for operations that load no other setting: read even
+    // when another key would not convert.
+    test::WriteFile(sandbox.SettingsFile(), "[TYFL]\nCopyAction=abc\n[Keep]\nPattern1=*.kdbx\n");
+    EXPECT_EQ(cOptions::StoredKeepPatterns(), Patterns{"*.kdbx"});
+    test::WriteFile(sandbox.SettingsFile(), "[TYFL]\nCopyAction=abc\n");
+    EXPECT_EQ(cOptions::StoredKeepPatterns(), DefaultKeepPatterns());
 }
 
 }  // namespace
