@@ -25,6 +25,9 @@ void Report(const CopyProgress& progress, std::uint64_t total, std::uint64_t don
         progress(total, done);
 }
 
+Outcome Failed(int error) { return Outcome{error}; }
+Outcome Changed() { return Outcome{0, true}; }
+
 // Writes all of buffer; returns 0 or an errno.
 int WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -64,12 +67,13 @@ bool RangeUnsupported(int error) {
     return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP;
 }
 
-int CopyData(int in, int out, std::uint64_t total, const CopyProgress& progress,
-             const volatile int* cancel) {
+// Copies to the end of in; done receives the bytes copied. 0 or an errno.
+int CopyData(int in, int out, std::uint64_t total, const CopyProgress& progress, const volatile int* cancel,
+             std::uint64_t& done) {
     Report(progress, total, 0);
     if (Cancelled(cancel))
         return ECANCELED;
-    std::uint64_t done = 0;
+    done = 0;
     bool byRange = true;
     std::vector<char> buffer;
     for (;;) {
@@ -99,8 +103,8 @@ int CopyData(int in, int out, std::uint64_t total, const CopyProgress& progress,
     }
 }
 
-// Fails when dst names src itself (the same path, or a hard link of it);
-// replacing it would destroy the only copy of the data.
+// Fails when finalName already is the source (the same name, or a hard link
+// of it); replacing it would destroy the only copy of the data.
 int CheckNotSame(const struct stat& source, int dirfd, const std::string& finalName) {
     struct stat target;
     if (sys::LstatAt(dirfd, finalName.c_str(), &target) != 0)
@@ -112,84 +116,159 @@ int CheckNotSame(const struct stat& source, int dirfd, const std::string& finalN
     return 0;
 }
 
-int CopyRegular(const std::string& src, const struct stat& seen, const std::string& finalName,
-                TempEntry& temp, const CopyProgress& progress, const volatile int* cancel) {
+bool SameState(const struct stat& now, const struct stat& then) {
+    return IdentityOf(now) == IdentityOf(then) && now.st_size == then.st_size &&
+           now.st_ctim.tv_sec == then.st_ctim.tv_sec && now.st_ctim.tv_nsec == then.st_ctim.tv_nsec;
+}
+
+Outcome CopyRegular(int fromfd, const Entry& seen, const std::string& finalName, TempEntry& temp,
+                    const CopyProgress& progress, const volatile int* cancel, Entry* read) {
     // O_NONBLOCK: should a FIFO take the file's place, the open must not hang.
-    UniqueFd in(sys::OpenAt(AT_FDCWD, src.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    UniqueFd in(sys::OpenAt(fromfd, seen.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!in.Valid())
-        return errno;
+        return errno == ELOOP ? Changed() : Failed(errno);
     struct stat st;
     if (sys::Fstat(in.Get(), &st) != 0)
-        return errno;
-    if (!S_ISREG(st.st_mode) || st.st_dev != seen.st_dev || st.st_ino != seen.st_ino)
-        return EINVAL;
+        return Failed(errno);
+    if (!S_ISREG(st.st_mode) || IdentityOf(st) != seen.id)
+        return Changed();
     UniqueFd out = temp.CreateFile(finalName, 0600);
     if (!out.Valid())
-        return errno;
-    if (int error = CopyData(in.Get(), out.Get(), static_cast<std::uint64_t>(st.st_size), progress,
-                             cancel))
-        return error;
+        return Failed(errno);
+    std::uint64_t done = 0;
+    if (int error = CopyData(in.Get(), out.Get(), static_cast<std::uint64_t>(st.st_size), progress, cancel, done))
+        return Failed(error);
+    // A read that ended early (a file system answering 0 too soon) or late is
+    // no copy of the file that was opened.
+    if (done != static_cast<std::uint64_t>(st.st_size))
+        return Failed(EIO);
     const timespec times[2] = {st.st_atim, st.st_mtim};
     if (sys::Fchmod(out.Get(), st.st_mode & 0777) != 0 || sys::Futimens(out.Get(), times) != 0 ||
         sys::Fsync(out.Get()) != 0)
-        return errno;
-    return out.CloseChecked();
+        return Failed(errno);
+    // Written to while it was read: the copy may hold half of each version.
+    struct stat after;
+    if (sys::Fstat(in.Get(), &after) != 0)
+        return Failed(errno);
+    if (!SameState(after, st))
+        return Changed();
+    if (read != nullptr)
+        *read = EntryOf(seen.name, st);
+    return Failed(out.CloseChecked());
 }
 
-int CopyLink(const std::string& src, const struct stat& st, int dirfd, TempEntry& temp,
-             const std::string& finalName, const CopyProgress& progress) {
+Outcome CopyLink(int fromfd, const Entry& seen, const struct stat& st, int todir, TempEntry& temp,
+                 const std::string& finalName, const CopyProgress& progress, Entry* read) {
     std::string target;
-    if (int error =
-            ReadLinkTarget(AT_FDCWD, src.c_str(), static_cast<std::size_t>(st.st_size), target))
-        return error;
+    if (int error = ReadLinkTarget(fromfd, seen.name.c_str(), static_cast<std::size_t>(st.st_size), target))
+        return error == EINVAL ? Changed() : Failed(error);  // EINVAL: no longer a link
+    // Replaced between the stat and the reading of its text.
+    struct stat after;
+    if (sys::LstatAt(fromfd, seen.name.c_str(), &after) != 0)
+        return Failed(errno);
+    if (!SameState(after, st))
+        return Changed();
     Report(progress, 0, 0);
     if (int error = temp.CreateLink(target, finalName))
-        return error;
+        return Failed(error);
     const timespec times[2] = {st.st_atim, st.st_mtim};
-    if (sys::UtimensNoFollowAt(dirfd, temp.Name().c_str(), times) != 0)
-        return errno;
-    return 0;
+    if (sys::UtimensNoFollowAt(todir, temp.Name().c_str(), times) != 0)
+        return Failed(errno);
+    if (read != nullptr)
+        *read = EntryOf(seen.name, st);
+    return Outcome{};
+}
+
+// temp put in place under name in todir, and the folder flushed.
+Outcome PutInPlace(int todir, TempEntry& temp, const std::string& name) {
+    if (sys::RenameAt(todir, temp.Name().c_str(), todir, name.c_str()) != 0)
+        return Failed(errno);
+    temp.Release();
+    // Until the folder is flushed the new name may not survive a crash;
+    // report that, so the caller keeps the source.
+    if (sys::Fsync(todir) != 0)
+        return Failed(errno);
+    return Outcome{};
 }
 
 }  // namespace
 
-int CopyToTemp(const std::string& src, int dirfd, const std::string& finalName, TempEntry& temp,
-               const CopyProgress& progress, const volatile int* cancel) {
-    std::string source = StripTrailingSlashes(src);
+Outcome CopyToTempAt(int fromfd, const Entry& seen, int todir, const std::string& finalName, TempEntry& temp,
+                     const CopyProgress& progress, const volatile int* cancel, Entry* read) {
     struct stat st;
-    if (sys::LstatAt(AT_FDCWD, source.c_str(), &st) != 0)
-        return errno;
+    if (sys::LstatAt(fromfd, seen.name.c_str(), &st) != 0)
+        return Failed(errno);
+    if (IdentityOf(st) != seen.id)
+        return Changed();
     if (S_ISDIR(st.st_mode))
-        return EISDIR;
+        return Failed(EISDIR);
     if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
-        return EINVAL;
-    if (int error = CheckNotSame(st, dirfd, finalName))
-        return error;
+        return Failed(EINVAL);
+    if (int error = CheckNotSame(st, todir, finalName))
+        return Failed(error);
     if (S_ISLNK(st.st_mode))
-        return CopyLink(source, st, dirfd, temp, finalName, progress);
-    return CopyRegular(source, st, finalName, temp, progress, cancel);
+        return CopyLink(fromfd, seen, st, todir, temp, finalName, progress, read);
+    return CopyRegular(fromfd, seen, finalName, temp, progress, cancel, read);
+}
+
+Outcome RemoveIfUnchangedAt(int dirfd, const Entry& read) {
+    struct stat st;
+    if (sys::LstatAt(dirfd, read.name.c_str(), &st) != 0)
+        return Failed(errno);
+    const bool same = IdentityOf(st) == read.id && static_cast<std::uint64_t>(st.st_size) == read.size &&
+                      static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec ==
+                          read.times.change_ns;
+    if (!same)
+        return Changed();
+    if (sys::UnlinkAt(dirfd, read.name.c_str()) != 0)
+        return Failed(errno);
+    return Outcome{};
+}
+
+int SeeEntryAt(int dirfd, const std::string& name, Entry& seen) {
+    struct stat st;
+    if (sys::LstatAt(dirfd, name.c_str(), &st) != 0)
+        return errno;
+    seen = EntryOf(name, st);
+    return 0;
+}
+
+Outcome CopyEntry(const OpenFolder& from, const Entry& seen, const OpenFolder& to, const std::string& name,
+                  const CopyProgress& progress, const volatile int* cancel, Entry* read) {
+    return ReturningOutcome([&]() -> Outcome {
+        TempEntry temp(to.Fd());
+        Outcome copied = CopyToTempAt(from.Fd(), seen, to.Fd(), name, temp, progress, cancel, read);
+        if (!copied.Ok())
+            return copied;
+        return PutInPlace(to.Fd(), temp, name);
+    });
+}
+
+Outcome RemoveIfUnchanged(const OpenFolder& folder, const Entry& read) {
+    return ReturningOutcome([&] { return RemoveIfUnchangedAt(folder.Fd(), read); });
 }
 
 int CopyFile(const std::string& src, const std::string& dst, const CopyProgress& progress,
              const volatile int* cancel) {
     return ReturningErrno([&]() -> int {
-        SplitPath to = Split(dst);
+        const SplitPath from = Split(src);
+        const SplitPath to = Split(dst);
         if (to.name.empty() || to.name == "." || to.name == "..")
             return EISDIR;
-        ParentDir dir(to.folder);
-        if (dir.Fd() < 0)
+        ParentDir fromDir(from.folder);
+        if (fromDir.Fd() < 0)
             return errno;
-        TempEntry temp(dir.Fd());
-        if (int error = CopyToTemp(src, dir.Fd(), to.name, temp, progress, cancel))
+        ParentDir toDir(to.folder);
+        if (toDir.Fd() < 0)
+            return errno;
+        Entry seen;
+        if (int error = SeeEntryAt(fromDir.Fd(), from.name, seen))
             return error;
-        if (sys::RenameAt(dir.Fd(), temp.Name().c_str(), dir.Fd(), to.name.c_str()) != 0)
-            return errno;
-        temp.Release();
-        // Until the folder is flushed the new name may not survive a crash;
-        // report that, so the caller keeps the source.
-        if (sys::Fsync(dir.Fd()) != 0)
-            return errno;
-        return 0;
+        TempEntry temp(toDir.Fd());
+        Outcome copied = CopyToTempAt(fromDir.Fd(), seen, toDir.Fd(), to.name, temp, progress, cancel, nullptr);
+        if (copied.Ok())
+            copied = PutInPlace(toDir.Fd(), temp, to.name);
+        return copied.error != 0 ? copied.error : copied.changed ? ESTALE : 0;
     });
 }
 

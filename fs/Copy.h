@@ -1,25 +1,35 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 
 #include "fs/FileSystem.h"
 #include "fs/Temp.h"
+#include "fs/Transfer.h"
 
 namespace tidyfold::fs {
 
-// Copies src into temp, a new entry for finalName in temp's folder: a
-// regular file gets its data, permission bits and access and write times and
-// is flushed to disk; a link becomes a link with the same text and times.
-// Returns 0 or an errno (EISDIR for a folder, EINVAL for other kinds, EINVAL
-// when finalName already is src itself). temp is left for the caller to put
-// in place or drop.
-int CopyToTemp(const std::string& src, int dirfd, const std::string& finalName, TempEntry& temp,
-               const CopyProgress& progress, const volatile int* cancel);
+// Copies the entry seen of the folder fromfd into temp, a new entry for
+// finalName in the folder todir (see CopyEntry): a regular file gets its
+// data, permission bits and times and is flushed; a link becomes a link.
+// EISDIR for a folder, EINVAL for other kinds and when finalName already is
+// the source itself. temp is left for the caller to put in place or drop.
+Outcome CopyToTempAt(int fromfd, const Entry& seen, int todir, const std::string& finalName, TempEntry& temp,
+                     const CopyProgress& progress, const volatile int* cancel, Entry* read);
+
+// See RemoveIfUnchanged.
+Outcome RemoveIfUnchangedAt(int dirfd, const Entry& read);
+
+// The entry name of dirfd as seen now, for the path-based calls; 0 or an errno.
+int SeeEntryAt(int dirfd, const std::string& name, Entry& seen);
 
 // Runs a transfer call so that it never throws: the file layer's own errors
 // become their errno, anything else escaping (a progress routine) cancels.
 template <typename Body>
 int ReturningErrno(Body&& body) noexcept;
+template <typename Body>
+Outcome ReturningOutcome(Body&& body) noexcept;
 
 }  // namespace tidyfold::fs
 
@@ -37,5 +47,18 @@ int tidyfold::fs::ReturningErrno(Body&& body) noexcept {
         return ENOMEM;
     } catch (...) {
         return ECANCELED;
+    }
+}
+
+template <typename Body>
+tidyfold::fs::Outcome tidyfold::fs::ReturningOutcome(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const Error& error) {
+        return Outcome{error.Number()};
+    } catch (const std::bad_alloc&) {
+        return Outcome{ENOMEM};
+    } catch (...) {
+        return Outcome{ECANCELED};
     }
 }

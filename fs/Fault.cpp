@@ -22,9 +22,29 @@ struct Slot {
 
 std::array<Slot, kCalls> slots;
 
-// Set by tests on the thread that then runs the pass; the flag keeps the
-// common case (no hook) to one load.
+// Set by tests on the thread that then runs the pass; the flags keep the
+// common case (no hook, no action) to one load.
 std::atomic<bool> descentHookSet{false};
+std::atomic<bool> actionSet{false};
+struct Action {
+    Call call = Call::Count_;
+    long use = 0;
+    std::function<void()> run;
+};
+Action& TheAction() {
+    static Action action;
+    return action;
+}
+
+void RunActionAt(Call call, long use) {
+    Action& action = TheAction();
+    if (action.call != call || action.use != use)
+        return;
+    actionSet.store(false, std::memory_order_relaxed);
+    const std::function<void()> run = std::move(action.run);
+    action = Action{};
+    run();
+}
 DescentHook& TheDescentHook() {
     static DescentHook hook;
     return hook;
@@ -56,6 +76,8 @@ void Inject(Call call, int errnum, int nth) {
 
 void Reset() {
     SetDescentHook(nullptr);
+    actionSet.store(false, std::memory_order_relaxed);
+    TheAction() = Action{};
     for (Slot& slot : slots) {
         slot.trigger.store(0, std::memory_order_relaxed);
         slot.errnum.store(0, std::memory_order_relaxed);
@@ -68,6 +90,8 @@ long Uses(Call call) { return SlotOf(call).uses.load(std::memory_order_relaxed);
 int Check(Call call) {
     Slot& slot = SlotOf(call);
     long use = slot.uses.fetch_add(1, std::memory_order_relaxed) + 1;
+    if (actionSet.load(std::memory_order_acquire))
+        RunActionAt(call, use);
     long trigger = slot.trigger.load(std::memory_order_acquire);
     if (trigger == 0 || trigger != use)
         return 0;
@@ -80,6 +104,12 @@ int Check(Call call) {
 }  // namespace tidyfold::fs::fault
 
 namespace tidyfold::fs::fault {
+
+void InjectAction(Call call, int nth, std::function<void()> action) {
+    actionSet.store(false, std::memory_order_relaxed);
+    TheAction() = Action{call, Uses(call) + (nth < 1 ? 1 : nth), std::move(action)};
+    actionSet.store(static_cast<bool>(TheAction().run), std::memory_order_release);
+}
 
 void SetDescentHook(DescentHook hook) {
     descentHookSet.store(false, std::memory_order_relaxed);

@@ -37,6 +37,11 @@ enum class Call {
 
 std::string_view Name(Call call);
 
+// Injected as the errnum of Read or CopyFileRange, makes that use report the
+// end of the data (0 bytes) instead of failing: a file system that answers
+// "nothing more" before the end of the file.
+inline constexpr int kEndOfData = -1;
+
 // The nth use of call from now on (1 = the next one) fails with errnum.
 // Arming a call replaces an earlier arm of the same call.
 void Inject(Call call, int errnum, int nth = 1);
@@ -47,6 +52,12 @@ long Uses(Call call);
 
 // Used by the file layer: counts a use and returns the errno to fail with, or 0.
 int Check(Call call);
+
+// Runs action just before the nth use of call from now on (1 = the next
+// one), which then goes on as usual: a test changes a file at an exact step
+// of a transfer (after its copy is flushed, before its source is removed).
+// One action at a time; arming another replaces it, and Reset removes it.
+void InjectAction(Call call, int nth, std::function<void()> action);
 
 // Runs between a listing and the descent into a folder it listed, with that
 // folder's path, just before the folder is opened: a test swaps the folder

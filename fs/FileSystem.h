@@ -123,9 +123,9 @@ std::string ApplicationFolder();
 void SetApplicationFolderForTesting(std::string folder);
 
 // When path itself is a symbolic link, the real path of what it names;
-// otherwise path unchanged (also when the link cannot be resolved). Only for a
-// root the user chose, such as the Desktop folder: nothing below a root is
-// ever reached through a link.
+// otherwise path unchanged (also when the link cannot be resolved). For
+// looking up the program's own data folder; the passes never decide anything
+// by a resolved path (they open their folders and compare identities).
 std::string ResolveIfLink(const std::string& path);
 
 // The parent of path ("/a/b" gives "/a", "/a" gives "/"); empty for a bare name.

@@ -28,43 +28,69 @@ int PlaceNoReplace(int oldDir, const char* oldName, int newDir, const char* newN
 }
 
 // Across file systems: a durable copy under a temporary name, put in place
-// without replacing, and only then the source goes. Any failure leaves the
-// source where it was and no copy behind.
-int MoveAcross(const std::string& src, const std::string& dst) {
-    SplitPath to = Split(dst);
-    ParentDir dir(to.folder);
-    if (dir.Fd() < 0)
-        return errno;
+// without replacing, and only then the source goes, if it is still what was
+// copied. Any failure leaves the source where it was and no copy behind.
+Outcome MoveAcross(int fromfd, const Entry& seen, int todir, const std::string& name, const CopyProgress& progress,
+                   const volatile int* cancel, const std::function<bool()>& keepSource) {
     struct stat st;
     // Fail before copying anything when the answer is already known.
-    if (sys::LstatAt(dir.Fd(), to.name.c_str(), &st) == 0)
-        return EEXIST;
+    if (sys::LstatAt(todir, name.c_str(), &st) == 0)
+        return Outcome{EEXIST};
     if (errno != ENOENT)
-        return errno;
-    TempEntry temp(dir.Fd());
-    if (int error = CopyToTemp(src, dir.Fd(), to.name, temp, CopyProgress(), nullptr))
-        return error;
-    if (int error = PlaceNoReplace(dir.Fd(), temp.Name().c_str(), dir.Fd(), to.name.c_str()))
-        return error;
+        return Outcome{errno};
+    TempEntry temp(todir);
+    Entry read;
+    Outcome copied = CopyToTempAt(fromfd, seen, todir, name, temp, progress, cancel, &read);
+    if (!copied.Ok())
+        return copied;
+    if (int error = PlaceNoReplace(todir, temp.Name().c_str(), todir, name.c_str()))
+        return Outcome{error};
     temp.Release();
-    int error = 0;
-    if (sys::Fsync(dir.Fd()) != 0 || sys::UnlinkAt(AT_FDCWD, src.c_str()) != 0)
-        error = errno;
-    if (error != 0)
-        sys::UnlinkAt(dir.Fd(), to.name.c_str());
-    return error;
+    Outcome removed{sys::Fsync(todir) != 0 ? errno : 0};
+    if (removed.error == 0 && keepSource && keepSource())
+        removed.changed = true;
+    else if (removed.error == 0)
+        removed = RemoveIfUnchangedAt(fromfd, read);
+    // Changed since it was read: the copy holds the version that was read,
+    // the Desktop the newer one; neither is lost.
+    if (removed.changed && removed.error == 0)
+        return Outcome{0, true, true};
+    if (removed.error != 0)
+        sys::UnlinkAt(todir, name.c_str());
+    return removed;
+}
+
+Outcome MoveEntryAt(int fromfd, const Entry& seen, int todir, const std::string& name, const CopyProgress& progress,
+                    const volatile int* cancel, const std::function<bool()>& keepSource) {
+    int error = PlaceNoReplace(fromfd, seen.name.c_str(), todir, name.c_str());
+    if (error != EXDEV)
+        return Outcome{error};
+    return MoveAcross(fromfd, seen, todir, name, progress, cancel, keepSource);
 }
 
 }  // namespace
 
+Outcome MoveEntry(const OpenFolder& from, const Entry& seen, const OpenFolder& to, const std::string& name,
+                  const CopyProgress& progress, const volatile int* cancel, const std::function<bool()>& keepSource) {
+    return ReturningOutcome(
+        [&] { return MoveEntryAt(from.Fd(), seen, to.Fd(), name, progress, cancel, keepSource); });
+}
+
 int MoveFile(const std::string& src, const std::string& dst) {
     return ReturningErrno([&]() -> int {
-        std::string from = StripTrailingSlashes(src);
-        std::string to = StripTrailingSlashes(dst);
-        int error = PlaceNoReplace(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str());
-        if (error != EXDEV)
+        const SplitPath from = Split(src);
+        const SplitPath to = Split(dst);
+        ParentDir fromDir(from.folder);
+        if (fromDir.Fd() < 0)
+            return errno;
+        ParentDir toDir(to.folder);
+        if (toDir.Fd() < 0)
+            return errno;
+        Entry seen;
+        if (int error = SeeEntryAt(fromDir.Fd(), from.name, seen))
             return error;
-        return MoveAcross(from, to);
+        const Outcome moved = MoveEntryAt(fromDir.Fd(), seen, toDir.Fd(), to.name, CopyProgress(), nullptr, nullptr);
+        return moved.error != 0 ? moved.error : moved.changed ? ESTALE : 0;
     });
 }
 

@@ -138,8 +138,11 @@ OpenFolder OpenFolder::OpenNoFollow(const std::string& path) {
 std::vector<Entry> OpenFolder::List() const {
     std::vector<Entry> entries;
     alignas(dirent64) char buffer[32 * 1024];
-    for (bool first = true;; first = false) {
-        ssize_t got = sys::ReadDirChunk(fd_.Get(), buffer, sizeof buffer, first);
+    // A folder just opened reads from its first entry already; only a
+    // second listing rewinds.
+    for (bool rewind = listed_;; rewind = false) {
+        listed_ = true;
+        ssize_t got = sys::ReadDirChunk(fd_.Get(), buffer, sizeof buffer, rewind);
         if (got < 0)
             ThrowErrno("cannot list folder", path_);
         if (got == 0)
@@ -185,6 +188,16 @@ OpenFolder OpenFolder::OpenSub(const std::string& name) const {
     if (!fd.Valid())
         ThrowErrno("cannot open folder", path);
     return FromFd(std::move(fd), path);
+}
+
+std::optional<OpenFolder> OpenFolder::OpenSubIfFolder(const std::string& name) const {
+    UniqueFd fd(sys::OpenAt(fd_.Get(), name.c_str(), kSubFolderFlags));
+    if (!fd.Valid()) {
+        if (errno == ENOENT || errno == ELOOP || errno == ENOTDIR)
+            return std::nullopt;
+        ThrowErrno("cannot open folder", JoinPath(path_, name));
+    }
+    return FromFd(std::move(fd), JoinPath(path_, name));
 }
 
 OpenFolder OpenFolder::Parent() const {

@@ -65,6 +65,13 @@ private:
     std::string path_;
 };
 
+// Whether a new folder's entry is flushed to disk before anything goes on:
+// needed where files put into it lead to their originals being deleted.
+enum class Flush {
+    No,   // the file system's journal keeps it in order with what follows
+    Yes,  // fsync of the parent once the folder is made
+};
+
 class OpenFolder {
 public:
     // Opens the folder at path, following links on the way: a root that the
@@ -97,6 +104,10 @@ public:
     // The sub-folder name, without following a link. Throws (ENOTDIR or
     // ELOOP when name is not a real folder).
     OpenFolder OpenSub(const std::string& name) const;
+    // The sub-folder name, without following a link; nothing when name is
+    // gone or is not a real folder (a link to one included). Throws on any
+    // other failure.
+    std::optional<OpenFolder> OpenSubIfFolder(const std::string& name) const;
     // The folder above, through "..", which is never a link; "/" for "/".
     OpenFolder Parent() const;
     // This folder's identity, then its parent's, and so on up to "/".
@@ -106,6 +117,31 @@ public:
     // and without waiting on a FIFO. Throws (ELOOP for a link, EINVAL for
     // anything but a regular file).
     InputFile OpenForReading(const std::string& name) const;
+
+    // --- Changes, each relative to this folder and never through a link ---
+
+    // The sub-folder name, made first when it is missing. Nothing when name
+    // is a symbolic link: a link is never a way into a folder. Throws on any
+    // other failure ("cannot create folder"; ENOTDIR when a file has the
+    // name).
+    std::optional<OpenFolder> MakeSub(const std::string& name, Flush flush) const;
+    // Gives the owner write permission to the file now (an entry as just
+    // stat'ed) unless it has it; never to a link (chmod would change its
+    // target). False when it is gone. Throws.
+    bool MakeWritable(const Entry& now) const;
+    // Removes the file or link that a listing gave as listed, if its name
+    // still leads to it, unchanged (same size and change time). Force::No
+    // refuses a file whose owner-write bit is clear (EACCES). False when it
+    // is gone, is something else now, or changed.
+    bool RemoveListedFile(const Entry& listed, Force force) const;
+    // Removes the sub-folder listed if its name still leads to it and it is
+    // empty. A write-protected folder is refused (EACCES), as without force.
+    // False when it is gone, is something else now, or is no longer empty.
+    bool RemoveEmptyFolder(const Entry& listed) const;
+    // Removes the sub-folder listed with everything in it (write-protected
+    // entries too, links unlinked and never followed, never into another
+    // file system), if its name still leads to it. False otherwise.
+    bool RemoveListedTree(const Entry& listed) const;
 
     // The descriptor, for the file layer's own calls.
     int Fd() const noexcept { return fd_.Get(); }
@@ -117,6 +153,7 @@ private:
     UniqueFd fd_;
     Identity id_;
     std::string path_;
+    mutable bool listed_ = false;  // the descriptor's position has moved
 };
 
 // The identity in a stat result.

@@ -110,15 +110,22 @@ void RemoveDirectoryAt(int parentfd, const char* name, const std::string& path, 
 
 }  // namespace
 
-void RemoveTreeAt(int parentfd, const std::string& name, const std::string& path) {
+bool RemoveTreeAt(int parentfd, const std::string& name, const std::string& path, const Identity* expected) {
     struct stat st;
-    if (sys::LstatAt(parentfd, name.c_str(), &st) != 0)
+    if (sys::LstatAt(parentfd, name.c_str(), &st) != 0) {
+        if (expected != nullptr && errno == ENOENT)
+            return false;
         ThrowErrno("cannot remove folder", path);
+    }
+    // Not the folder the caller looked at: it is not the one to remove.
+    if (expected != nullptr && (!S_ISDIR(st.st_mode) || IdentityOf(st) != *expected))
+        return false;
     // The folder object may have been replaced by a link since it was opened;
     // a link is never a way into a tree to empty.
     if (!S_ISDIR(st.st_mode))
         ThrowErrno(ENOTDIR, "cannot remove folder", path);
     RemoveDirectoryAt(parentfd, name.c_str(), path, st.st_dev);
+    return true;
 }
 
 }  // namespace tidyfold::fs

@@ -33,12 +33,27 @@ int OpenAt(int dirfd, const char* path, int flags, mode_t mode) {
 
 int Close(int fd) { return Faulted(Call::Close) ? -1 : ::close(fd); }
 
+// Read and CopyFileRange can also be told to end early (kEndOfData).
 ssize_t Read(int fd, void* buffer, std::size_t size) {
-    return Faulted(Call::Read) ? -1 : ::read(fd, buffer, size);
+    const int errnum = fault::Check(Call::Read);
+    if (errnum == fault::kEndOfData)
+        return 0;
+    if (errnum != 0) {
+        errno = errnum;
+        return -1;
+    }
+    return ::read(fd, buffer, size);
 }
 
 ssize_t ReadAt(int fd, void* buffer, std::size_t size, off_t offset) {
-    return Faulted(Call::Read) ? -1 : ::pread(fd, buffer, size, offset);
+    const int errnum = fault::Check(Call::Read);
+    if (errnum == fault::kEndOfData)
+        return 0;
+    if (errnum != 0) {
+        errno = errnum;
+        return -1;
+    }
+    return ::pread(fd, buffer, size, offset);
 }
 
 ssize_t Write(int fd, const void* buffer, std::size_t size) {
@@ -46,8 +61,13 @@ ssize_t Write(int fd, const void* buffer, std::size_t size) {
 }
 
 ssize_t CopyFileRange(int in, int out, std::size_t size) {
-    if (Faulted(Call::CopyFileRange))
+    const int errnum = fault::Check(Call::CopyFileRange);
+    if (errnum == fault::kEndOfData)
+        return 0;
+    if (errnum != 0) {
+        errno = errnum;
         return -1;
+    }
     return ::copy_file_range(in, nullptr, out, nullptr, size, 0);
 }
 

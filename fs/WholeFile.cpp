@@ -31,9 +31,16 @@ std::string ReadAll(int fd, const std::string& path) {
         if (got < 0)
             ThrowErrno("cannot read", path);
         if (got == 0)
-            return text;
+            break;
         text.append(buffer, static_cast<std::size_t>(got));
     }
+    // A read that ends before the end of the file (a file system answering
+    // "no more" too early) would hand back a settings text cut in the middle
+    // of a value: an offload folder path cut short names another folder.
+    // Files of /proc give no size (0) and are read to their end.
+    if (st.st_size > 0 && text.size() != static_cast<std::size_t>(st.st_size))
+        ThrowErrno(EIO, "cannot read", path);
+    return text;
 }
 
 void WriteAll(int fd, const std::string& contents, const std::string& path) {

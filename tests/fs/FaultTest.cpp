@@ -70,6 +70,22 @@ TEST_F(FaultSeam, reaches_the_real_calls_with_their_errno) {
     EXPECT_TRUE(fs::FolderExists(dir / "y"));
 }
 
+TEST_F(FaultSeam, an_action_runs_once_just_before_the_nth_use_and_reset_drops_it) {
+    int runs = 0;
+    fault::Check(Call::Mkdir);  // a use before arming must not shift the count
+    fault::InjectAction(Call::Mkdir, 2, [&] { ++runs; });
+    fault::Check(Call::Mkdir);
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(fault::Check(Call::Mkdir), 0);  // the use itself goes on as usual
+    EXPECT_EQ(runs, 1);
+    fault::Check(Call::Mkdir);
+    EXPECT_EQ(runs, 1);
+    fault::InjectAction(Call::Open, 1, [&] { ++runs; });
+    fault::Reset();
+    fault::Check(Call::Open);
+    EXPECT_EQ(runs, 1);
+}
+
 TEST_F(FaultSeam, one_armed_use_fails_once_across_threads) {
     fault::Inject(Call::Fstat, EIO, 5000);
     std::atomic<int> failures{0};

@@ -79,10 +79,11 @@ TEST_F(MoveFile, across_file_systems_never_replaces_either) {
     WriteFile(dir / "dst", "old");
     fs::fault::Inject(Call::Rename, EXDEV);
     EXPECT_EQ(fs::MoveFile(dir / "src", dir / "dst"), EEXIST);
-    EXPECT_EQ(fs::fault::Uses(Call::Open), 1);  // refused before any copy
-    // Even when the destination appears only after the check.
+    EXPECT_EQ(fs::fault::Uses(Call::Open), 2);  // the two folders: refused before any copy
+    // Even when the destination appears only after the check (the first
+    // stat looks at the source, the second at the destination).
     fs::fault::Inject(Call::Rename, EXDEV);
-    fs::fault::Inject(Call::Lstat, ENOENT);
+    fs::fault::Inject(Call::Lstat, ENOENT, 2);
     EXPECT_EQ(fs::MoveFile(dir / "src", dir / "dst"), EEXIST);
     EXPECT_EQ(ReadFile(dir / "src"), "new");
     EXPECT_EQ(ReadFile(dir / "dst"), "old");

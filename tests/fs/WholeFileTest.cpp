@@ -87,6 +87,11 @@ TEST_F(WholeFile, read_refuses_what_is_not_a_plain_file) {
     EXPECT_EQ(ThrownErrno([&] { fs::ReadWholeFile(dir / "fifo"); }), EINVAL);
     fs::fault::Inject(Call::Read, EIO);
     EXPECT_EQ(ThrownErrno([&] { fs::ReadWholeFile(dir / "target"); }), EIO);
+    // Cut short by the file system: a settings text cut in a value is no
+    // text to load.
+    WriteFile(dir / "settings", "[TYFL]\nTrashPath=/home/ann/Trash\n" + std::string(70000, '#'));
+    fs::fault::Inject(Call::Read, fs::fault::kEndOfData, 2);
+    EXPECT_EQ(ThrownErrno([&] { fs::ReadWholeFile(dir / "settings"); }), EIO);
 }
 
 TEST_F(WholeFile, read_or_create_makes_a_missing_file_empty) {

@@ -1,0 +1,56 @@
+#pragma once
+
+// Transfers between open folders: what a pass does with one file. Sources
+// and destinations are names relative to open folders, so no path is ever
+// resolved again and no link is ever followed; a source is only acted on
+// while it still is the file the caller saw.
+
+#include <functional>
+#include <string>
+
+#include "fs/FileSystem.h"
+#include "fs/OpenFolder.h"
+
+namespace tidyfold::fs {
+
+// What one transfer step did.
+struct Outcome {
+    int error = 0;         // 0, or the errno of the step that failed
+    bool changed = false;  // the source was not what the step was given, or changed while it was read
+    bool copied = false;   // a move's copy stayed in place although its source could not be removed
+    bool Ok() const noexcept { return error == 0 && !changed; }
+};
+
+// Copies the file or link seen (an entry of from) into to under name,
+// replacing a file of that name there. The data goes to a new temporary file
+// in to (created exclusively, never through a link), is flushed, then renamed
+// inside to and the folder flushed; a link is copied as a link. Permission
+// bits and access and write times are kept. When *cancel becomes non-zero the
+// copy is abandoned (ECANCELED).
+//
+// The copy is of seen only: when the name leads to another file, or the file
+// changes while it is read (its size or change time moves), nothing is
+// placed and changed is set; a read that ends at another length than the
+// file had when it was opened fails (EIO). read receives the source as the
+// copy found it, for RemoveIfUnchanged. On any failure the temporary file is
+// gone and the earlier file under name is as it was.
+Outcome CopyEntry(const OpenFolder& from, const Entry& seen, const OpenFolder& to, const std::string& name,
+                  const CopyProgress& progress, const volatile int* cancel, Entry* read);
+
+// Moves seen from from into to under name, never replacing (EEXIST). The
+// caller has checked that the name still leads to seen. Within a file system
+// it is one rename. Across file systems it is a CopyEntry (with progress and
+// cancel) put in place without replacing, then RemoveIfUnchanged of the
+// source: when the source changed after it was read, or keepSource (asked
+// just before, when given) says so, the copy stays (copied) and so does the
+// source (changed); any other failure leaves the source only.
+Outcome MoveEntry(const OpenFolder& from, const Entry& seen, const OpenFolder& to, const std::string& name,
+                  const CopyProgress& progress, const volatile int* cancel,
+                  const std::function<bool()>& keepSource = nullptr);
+
+// Removes read.name from folder only if the name still leads to the same
+// file with the same size and change time (changed otherwise): a file saved
+// over by rename, or written to, since it was read is kept.
+Outcome RemoveIfUnchanged(const OpenFolder& folder, const Entry& read);
+
+}  // namespace tidyfold::fs
