@@ -146,11 +146,13 @@ void SmallFilesFigure(const Sandbox& box, const std::string& where) {
     PrintSamples("engine Clean, mode 1", engine.wall);
     PrintSamples("floor: mkdir + rename(2) + rmdir loop", floor.wall);
     PrintSamples("floor with the walk (readdir + lstat)", walkFloor.wall);
-    PrintRatio("Clean / rename loop, wall (medians)", engine.wall.Median(), floor.wall.Median(), 2.0);
-    PrintRatio("Clean / rename loop with walk, wall", engine.wall.Median(), walkFloor.wall.Median(), 2.0);
+    PrintRatio("Clean / rename loop with walk, wall (medians)", engine.wall.Median(), walkFloor.wall.Median(), 1.3);
     PrintTime("engine Clean, processor time", engine.cpu.Median(), "(median)");
-    PrintTime("rename loop, processor time", floor.cpu.Median(), "(median)");
-    PrintRatio("Clean / rename loop, processor time", engine.cpu.Median(), floor.cpu.Median(), 2.0);
+    PrintTime("rename loop with walk, processor time", walkFloor.cpu.Median(), "(median)");
+    PrintRatio("Clean / rename loop with walk, processor", engine.cpu.Median(), walkFloor.cpu.Median(), 1.3);
+    // Without the walk no real program could know the files; shown for scale.
+    std::printf("   %-44s %10.2f x wall, %.2f x processor\n", "Clean / rename loop alone",
+                engine.wall.Median() / floor.wall.Median(), engine.cpu.Median() / floor.cpu.Median());
 }
 
 void WriteBigFile(const std::string& path) {

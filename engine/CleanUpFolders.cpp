@@ -1,23 +1,29 @@
 // Removal of empty folders below a folder, deepest first.
 
+#include "engine/PassFolders.h"
 #include "engine/cTidyfold.h"
 
 namespace tidyfold {
 
-void cTidyfold::CleanUpFolders(const std::string& sPath) { CleanUpBelow(fs::Folder::Get(sPath)); }
+void cTidyfold::CleanUpFolders(const std::string& sPath) {
+    const PassFolders folders(sPath, cOptions::StoredOffloadPath());
+    desktopPath_ = folders.Desktop().Path();
+    CleanUpBelow(folders.Desktop(), folders);
+}
 
-void cTidyfold::CleanUpBelow(const fs::Folder& folder) {
-    for (const fs::Folder& sub : folder.SubFolders()) {
-        // Any entry counts, hidden files, FIFOs and links included: a folder is
-        // removed only when there is truly nothing in it.
-        if (sub.EntryCount() == 0) {
-            sub.Delete(fs::Force::No);
+bool cTidyfold::CleanUpBelow(const fs::OpenFolder& folder, const PassFolders& folders) {
+    // Any entry counts, hidden files, FIFOs and links included: a folder is
+    // removed only when there is truly nothing in it.
+    const std::vector<fs::Entry> entries = folder.List();
+    std::size_t removed = 0;
+    for (const fs::Entry& entry : entries) {
+        if (entry.kind != fs::EntryKind::Folder)
             continue;
-        }
-        CleanUpBelow(sub);
-        if (sub.EntryCount() == 0)
-            sub.Delete(fs::Force::No);
+        const std::optional<fs::OpenFolder> sub = EnterListed(folder, entry, folders);
+        if (sub && CleanUpBelow(*sub, folders) && folder.RemoveEmptyFolder(entry))
+            ++removed;
     }
+    return removed == entries.size();
 }
 
 }  // namespace tidyfold

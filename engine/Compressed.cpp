@@ -3,7 +3,7 @@
 #include <unordered_map>
 
 #include "engine/ArchiveList.h"
-#include "engine/FolderPath.h"
+#include "engine/PassFolders.h"
 #include "engine/cTidyfold.h"
 #include "shell/AppFiles.h"
 
@@ -22,29 +22,38 @@ ArchiveList ReadArchiveList() {
 }  // namespace
 
 std::int32_t cTidyfold::ProcessCompressed(const std::string& sPath) {
-    const fs::Folder folder = fs::Folder::Get(sPath);
-    // The list is read once and the sub-folders indexed once, so a Desktop
-    // with many files costs one pass over them.
+    const PassFolders folders(sPath, cOptions::StoredOffloadPath());
+    const fs::OpenFolder& folder = folders.Desktop();
+    desktopPath_ = folder.Path();
+    // The list is read once and the folder listed once, so a Desktop with
+    // many files costs one pass over them.
     const ArchiveList list = ReadArchiveList();
-    const std::string offload = cOptions::StoredOffloadPath();
-    std::unordered_map<std::string, fs::Folder> subFolders;
-    for (const fs::Folder& sub : folder.SubFolders())
-        subFolders.emplace(sub.Name(), sub);
-
-    for (const fs::File& file : folder.Files()) {
-        const std::string name = file.Name();
-        const std::optional<std::string_view> base = list.BaseName(name);
+    const std::vector<fs::Entry> entries = folder.List();
+    std::unordered_map<std::string, const fs::Entry*> subFolders;
+    for (const fs::Entry& entry : entries) {
+        if (entry.kind == fs::EntryKind::Folder)
+            subFolders.emplace(entry.name, &entry);
+    }
+    for (const fs::Entry& file : entries) {
+        if (file.kind != fs::EntryKind::File && file.kind != fs::EntryKind::Link)
+            continue;
+        const std::optional<std::string_view> base = list.BaseName(file.name);
         if (!base)
             continue;
         const auto match = subFolders.find(std::string(*base));
         if (match == subFolders.end())
             continue;
-        // "Trash.zip" beside an offload folder kept on the Desktop must not
-        // take the offloaded files with it.
-        if (HoldsFolder(match->second.Path(), offload))
-            continue;
-        match->second.Delete(fs::Force::Yes);
+        const fs::Entry& sub = *match->second;
         subFolders.erase(match);  // a second archive of the same name finds it gone
+        // "Trash.zip" beside an offload folder kept on the Desktop must not
+        // take the offloaded files with it, however the folder is reached.
+        if (sub.error == 0 && folders.MustKeep(sub.id))
+            continue;
+        if (!folder.RemoveListedTree(sub)) {
+            LogError("Skipped folder " + fs::JoinPath(folder.Path(), sub.name) +
+                     ": it changed after it was listed (it may be a link now), so it was not removed.");
+            continue;
+        }
         ++RemovedFolders_;
     }
     return RemovedFolders_;

@@ -3,15 +3,15 @@
 
 #include <cerrno>
 
-#include "engine/cTidyfold.h"
 #include "base/Error.h"
+#include "engine/FolderChain.h"
+#include "engine/cTidyfold.h"
 #include "shell/cSpecialFolders.h"
 
 namespace tidyfold {
 
 std::string cTidyfold::RetainDirStructure(const fs::File& tmpFile) {
-    // Inside a transfer loop the pass's own Desktop; otherwise a fresh look.
-    const std::string desktop = transferDesktop_.empty() ? cSpecialFolders().Desktop() : transferDesktop_;
+    const std::string desktop = cSpecialFolders().Desktop();
     const std::string& path = tmpFile.Path();
     // Only the leading Desktop path is cut: a folder deeper down that happens
     // to repeat it is part of the relative path.
@@ -22,14 +22,19 @@ std::string cTidyfold::RetainDirStructure(const fs::File& tmpFile) {
 
     const std::string remainder = path.substr(desktop.size());  // begins with "/"
     const std::string& offload = Options_->OffloadPath();
-    const std::size_t lastSlash = remainder.rfind('/');
-    if (lastSlash == 0)
+    if (remainder.rfind('/') == 0)
         return offload + remainder;  // directly on the Desktop: nothing to create
 
-    const std::string folder = offload + remainder.substr(0, lastSlash);
-    if (!fs::FolderExists(folder))
-        CreateFolderPath(folder);
-    return folder + "/" + tmpFile.Name();
+    // The offload folder itself (and what is missing above it) by its path,
+    // which the user chose; below it one name at a time, never through a
+    // link, as the pass does.
+    CreateFolderPath(offload);
+    const fs::OpenFolder root = fs::OpenFolder::Open(offload);
+    FolderChain chain(root);
+    std::string link;
+    if (chain.Make(remainder.substr(1), fs::Flush::Yes, link) == nullptr)
+        throw Error::System(ELOOP, "cannot create folder", link);
+    return offload + remainder;
 }
 
 void cTidyfold::CreateFolderPath(const std::string& folder) {

@@ -1,12 +1,11 @@
 // The per-file examination shared by the top-level scan and Recurse, and the
 // null-file gate.
 
-#include <cerrno>
-
+#include "base/Error.h"
 #include "engine/Ageing.h"
+#include "engine/FolderChain.h"
 #include "engine/Yield.h"
 #include "engine/cTidyfold.h"
-#include "base/Error.h"
 
 namespace tidyfold {
 
@@ -27,27 +26,42 @@ std::int32_t cTidyfold::IsFileNullFile(const fs::File& tmpFile) {
     return 1;
 }
 
-void cTidyfold::ExamineFile(const fs::File& file) { ExamineFile(file, LimitFrom::Engine); }
+bool cTidyfold::RemovedAsNullFile(const fs::OpenFolder& root, const fs::OpenFolder& folder,
+                                  const std::string& relative, const fs::Entry& entry) {
+    if (Options_->DelNullFiles() != 1 || entry.error != 0 || entry.kind != fs::EntryKind::File || entry.size != 0)
+        return false;
+    // The walk yields between files, and the user may have moved the folder
+    // out of the Desktop meanwhile: nothing is deleted from it there.
+    FolderChain fromDesktop(root);
+    const fs::OpenFolder* here = relative.empty() ? &root : fromDesktop.Open(relative + "/");
+    if (here == nullptr || here->Id() != folder.Id())
+        return false;
+    // Only the empty file that was listed goes: one written to since, or
+    // put in its place, is examined as what it is.
+    return folder.RemoveListedFile(entry, fs::Force::No);
+}
 
-void cTidyfold::ExamineFile(const fs::File& file, LimitFrom limit) {
-    if (IsFileNullFile(file) == 1)
+void cTidyfold::ExamineEntry(const fs::OpenFolder& root, const fs::OpenFolder& folder, const std::string& relative,
+                             const fs::Entry& entry, LimitFrom limit) {
+    if (RemovedAsNullFile(root, folder, relative, entry))
         return;
     Yield();
-    fs::FileTimes times;
-    try {
-        times = file.Times();
-    } catch (const Error& error) {
-        // Ageing a file on times that could not be read would offload it on a
-        // guess; it is reported and left where it is.
-        LogError("Could not open file: " + file.Path() + "\r\n" + error.Description());
-        RaiseScanningFile(file.Path());
+    const std::string inFolder = relative.empty() ? entry.name : relative + "/" + entry.name;
+    if (entry.error != 0) {
+        // Ageing a file on times that could not be read would offload it on
+        // a guess; it is reported and left where it is.
+        LogError("Could not open file: " + PathOf(inFolder) + "\r\n" + SystemErrorText(entry.error));
+        RaiseScanningFile(PathOf(inFolder));
         return;
     }
+    // The times come from the folder's listing, one stat per entry; the
+    // transfer looks at the file again before it acts on it.
     const float days = limit == LimitFrom::Engine ? TimeLimit_ : Options_->TimeLimit();
-    const double age = ageing::AgeInDays(clock_(), ageing::LastUseNs(times));
+    const double age = ageing::AgeInDays(clock_(), ageing::LastUseNs(entry.times));
     if (ageing::IsOlderThan(age, days))
-        colFiles_.push_back(file);
-    RaiseScanningFile(file.Path());
+        colFiles_.push_back(CollectedFile{inFolder, folder.Id(), entry});
+    if (listener_ != nullptr)
+        RaiseScanningFile(PathOf(inFolder));
 }
 
 }  // namespace tidyfold

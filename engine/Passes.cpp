@@ -32,6 +32,8 @@ PassResult RunOperation(cTidyfold& engine, cOptions& options, Operation operatio
     switch (operation) {
         case Operation::CleanDesktop:
             options.LoadOptions();
+            // Unsafe settings stop the pass before unpacked folders are removed.
+            engine.CheckSettings();
             if (options.DelUCFolders() == 1)
                 result.unpackedRemoved = engine.ProcessCompressed(cSpecialFolders().Desktop());
             result.processed = engine.Clean().value_or(0);

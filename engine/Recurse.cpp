@@ -1,30 +1,76 @@
-// The walk below a folder: every file of every sub-folder, depth first,
-// a folder's own files before anything beneath it.
+// The walk: every folder listed once, every file of it examined, then each
+// sub-folder entered relative to its parent, depth first, a folder's own
+// files before anything beneath it. No link is ever followed, and a folder
+// is entered only while its name still leads to the folder listed.
 
-#include "engine/FolderPath.h"
+#include "engine/PassFolders.h"
 #include "engine/cTidyfold.h"
 
 namespace tidyfold {
 
+namespace {
+
+bool IsFile(const fs::Entry& entry) {
+    return entry.kind == fs::EntryKind::File || entry.kind == fs::EntryKind::Link;
+}
+
+}  // namespace
+
 void cTidyfold::Recurse(const std::string& sPath) {
     if (Cancel_ != 0)
         return;
-    RecurseInto(fs::Folder::Get(sPath), NormalisedFolder(Options_->OffloadPath()));
+    const PassFolders folders(sPath, Options_->OffloadPath());
+    desktopPath_ = folders.Desktop().Path();
+    RecurseInto(folders.Desktop(), "", folders.Desktop().List(), folders);
 }
 
-void cTidyfold::RecurseInto(const fs::Folder& folder, const std::string& skip) {
-    for (const fs::Folder& sub : folder.SubFolders()) {
-        // An offload folder inside the Desktop holds the output of earlier
-        // passes; scanning it would offload those files again. Only the folder
-        // itself is left out: an offload folder above the Desktop must not
-        // switch off the walk.
-        if (!skip.empty() && NormalisedFolder(sub.Path()) == skip)
+void cTidyfold::ScanDesktop(const PassFolders& folders) {
+    // Listed once: its files now, its sub-folders by the walk below.
+    const std::vector<fs::Entry> entries = folders.Desktop().List();
+    for (const fs::Entry& entry : entries) {
+        if (IsFile(entry))
+            ExamineEntry(folders.Desktop(), folders.Desktop(), "", entry, LimitFrom::Options);
+    }
+    // Where Recurse would be entered with the Desktop.
+    if (Cancel_ == 0)
+        RecurseInto(folders.Desktop(), "", entries, folders);
+}
+
+std::optional<fs::OpenFolder> cTidyfold::EnterListed(const fs::OpenFolder& folder, const fs::Entry& entry,
+                                                     const PassFolders& folders) {
+    // The offload folder holds the output of earlier passes (scanning it
+    // would offload those again), and a folder that holds it is never
+    // emptied or removed: neither is entered, however they are reached.
+    if (entry.error == 0 && folders.MustKeep(entry.id))
+        return std::nullopt;
+    std::optional<fs::OpenFolder> sub = folder.OpenListed(entry);
+    if (!sub) {
+        LogError("Skipped folder " + fs::JoinPath(folder.Path(), entry.name) +
+                 ": it changed after it was listed (it may be a link now), so it was not entered.");
+        return std::nullopt;
+    }
+    if (folders.MustKeep(sub->Id()))
+        return std::nullopt;
+    return sub;
+}
+
+void cTidyfold::RecurseInto(const fs::OpenFolder& folder, const std::string& relative,
+                            const std::vector<fs::Entry>& entries, const PassFolders& folders) {
+    for (const fs::Entry& entry : entries) {
+        if (entry.kind != fs::EntryKind::Folder)
             continue;
-        for (const fs::File& file : sub.Files())
-            ExamineFile(file, LimitFrom::Engine);
+        const std::optional<fs::OpenFolder> sub = EnterListed(folder, entry, folders);
+        if (!sub)
+            continue;
+        const std::string subRelative = relative.empty() ? entry.name : relative + "/" + entry.name;
+        const std::vector<fs::Entry> subEntries = sub->List();
+        for (const fs::Entry& file : subEntries) {
+            if (IsFile(file))
+                ExamineEntry(folders.Desktop(), *sub, subRelative, file, LimitFrom::Engine);
+        }
         // Cancel is honoured where the nested walk would begin.
         if (Cancel_ == 0)
-            RecurseInto(sub, skip);
+            RecurseInto(*sub, subRelative, subEntries, folders);
     }
 }
 

@@ -1,106 +1,143 @@
-// The transfer of one collected file, by the mode CopyAction names.
+// The transfer of one collected file, by the mode CopyAction names. Each is a
+// step of its own: the file's folder is entered again from the Desktop, the
+// file looked at again, and only the file the scan saw is acted on.
 
-#include <cerrno>
-
-#include "engine/Ageing.h"
-#include "engine/cTidyfold.h"
 #include "base/Error.h"
+#include "engine/Ageing.h"
 #include "engine/CopyProgress.h"
+#include "engine/TransferFolders.h"
+#include "engine/cTidyfold.h"
+#include "fs/Transfer.h"
 
 namespace tidyfold {
 
 namespace {
 
-// Clears read-only before a copy or move. False when the file has gone since
-// the scan: the user may move files while the pass yields.
-bool ClearAttributes(const fs::File& file) {
-    try {
-        file.SetAttributes(fs::kAttrNormal);
-        return true;
-    } catch (const Error& error) {
-        if (error.Number() == ENOENT)
-            return false;
-        throw;
-    }
+// Second lines of log entries that say why a file stayed on the Desktop.
+constexpr const char* kChangedWhileCopied = "It changed while it was being copied, so it stays on the Desktop.";
+constexpr const char* kChangedAfterCopied =
+    "It changed after it was copied, so it stays on the Desktop; the offload folder keeps the version that was "
+    "copied.";
+constexpr const char* kFolderMoved =
+    "Its folder was moved out of the Desktop while it was copied, so it was left where it is now; the offload "
+    "folder keeps the copy.";
+
+std::string LinkInTheWay(const std::string& link) {
+    return "A folder on its way into the offload folder is a link, which is never followed: " + link;
 }
 
 }  // namespace
-
-// The pass yields while it scans and copies, so a collected file may have
-// been used since, or replaced by a new file of the same name (an editor
-// saves that way). Either is no longer old: it stays where it is, untouched.
-// A file that is gone or unreadable goes on to its transfer, which reports it.
-bool cTidyfold::UsedSinceExamined(const fs::File& file) const {
-    fs::FileTimes times;
-    try {
-        times = file.Times();
-    } catch (const Error&) {
-        return false;
-    }
-    return !ageing::IsOlderThan(ageing::AgeInDays(clock_(), ageing::LastUseNs(times)), TimeLimit_);
-}
-
-void cTidyfold::TransferFile(const fs::File& file) {
-    if (UsedSinceExamined(file))
-        return;
-    switch (Options_->CopyAction()) {
-        case TransferMode::CopyThenDelete:
-            CopyThenDelete(file);
-            break;
-        case TransferMode::Move:
-            MoveToOffload(file);
-            break;
-        case TransferMode::Delete:
-            DeleteInPlace(file);
-            break;
-        default:
-            break;  // an unknown mode leaves the file where it is
-    }
-}
 
 void cTidyfold::LogFailedTransfer(const std::string& text) {
     LogError(text);
     ++FailedTransfers_;
 }
 
-void cTidyfold::CopyThenDelete(const fs::File& file) {
-    const std::string& path = file.Path();
-    RaiseMovingFile(path);
-    const std::string dest = RetainDirStructure(file);
-    if (!ClearAttributes(file)) {
-        LogFailedTransfer("File copy of " + path + " FAILED.");
-        return;
-    }
-    auto progress = [this](std::uint64_t total, std::uint64_t transferred) {
-        CopyProgressCallback(static_cast<std::int64_t>(total), static_cast<std::int64_t>(transferred), 0, 0, 0,
-                             0, 0, 0, this);
+// The pass yields while it scans and copies, so a collected file may have
+// been used since, or replaced by a new file of the same name (an editor
+// saves that way). Either is no longer old: it stays where it is, untouched.
+bool cTidyfold::UsedSinceExamined(const fs::Entry& now) const {
+    return !ageing::IsOlderThan(ageing::AgeInDays(clock_(), ageing::LastUseNs(now.times)), TimeLimit_);
+}
+
+fs::CopyProgress cTidyfold::ProgressRoutine() {
+    return [this](std::uint64_t total, std::uint64_t transferred) {
+        CopyProgressCallback(static_cast<std::int64_t>(total), static_cast<std::int64_t>(transferred), 0, 0, 0, 0, 0,
+                             0, this);
     };
-    // The copy is durable before it returns, so the Desktop file may go.
-    if (fs::CopyFile(path, dest, progress, CopyCancelFlag()) != 0) {
+}
+
+void cTidyfold::TransferFile(const CollectedFile& file, TransferFolders& folders) {
+    const TransferMode mode = Options_->CopyAction();
+    if (mode != TransferMode::CopyThenDelete && mode != TransferMode::Move && mode != TransferMode::Delete)
+        return;  // an unknown mode leaves the file where it is
+    const fs::OpenFolder* from = folders.Source(file);
+    const std::optional<fs::Entry> now = from != nullptr ? from->Stat(file.seen.name) : std::nullopt;
+    if (!now) {
+        // Gone since the scan (the user may move files while the pass
+        // yields): a copy or move reports it, a delete has nothing to do.
+        if (mode == TransferMode::CopyThenDelete)
+            LogFailedTransfer("File copy of " + PathOf(file.relative) + " FAILED.");
+        else if (mode == TransferMode::Move)
+            LogFailedTransfer("Move of " + PathOf(file.relative) + " FAILED.");
+        return;
+    }
+    if (now->id != file.seen.id || UsedSinceExamined(*now))
+        return;
+    if (mode == TransferMode::CopyThenDelete)
+        CopyThenDelete(file, *from, *now, folders);
+    else if (mode == TransferMode::Move)
+        MoveToOffload(file, *from, *now, folders);
+    else
+        from->RemoveListedFile(*now, fs::Force::No);  // a write-protected file ends the pass
+}
+
+void cTidyfold::CopyThenDelete(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now,
+                               TransferFolders& folders) {
+    const std::string path = PathOf(file.relative);
+    RaiseMovingFile(path);
+    std::string link;
+    const fs::OpenFolder* to = folders.Destination(file, fs::Flush::Yes, link);
+    if (to == nullptr) {
+        LogFailedTransfer("File copy of " + path + " FAILED.\r\n" + LinkInTheWay(link));
+        return;
+    }
+    if (!from.MakeWritable(now)) {
         LogFailedTransfer("File copy of " + path + " FAILED.");
         return;
     }
+    fs::Entry read;
+    const fs::Outcome copied = fs::CopyEntry(from, now, *to, now.name, ProgressRoutine(), CopyCancelFlag(), &read);
+    if (!copied.Ok()) {
+        LogFailedTransfer("File copy of " + path + " FAILED." +
+                          (copied.changed ? std::string("\r\n") + kChangedWhileCopied : std::string()));
+        return;
+    }
+    // The copy is durable before it returns, so the Desktop file may go, if
+    // it is still on the Desktop and its name still leads to the very file
+    // that was copied, unchanged.
     LogError("File copy of " + path + " succeeded.");
-    if (fs::DeleteFile(path) != 0)
+    if (!folders.SourceInPlace()) {
+        LogFailedTransfer("Could not move file: " + path + "\r\n" + kFolderMoved);
+        return;
+    }
+    const fs::Outcome removed = fs::RemoveIfUnchanged(from, read);
+    if (removed.changed)
+        LogFailedTransfer("Could not move file: " + path + "\r\n" + kChangedAfterCopied);
+    else if (removed.error != 0)
         LogFailedTransfer("Could not move file: " + path);
 }
 
-void cTidyfold::MoveToOffload(const fs::File& file) {
-    const std::string& path = file.Path();
+void cTidyfold::MoveToOffload(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now,
+                              TransferFolders& folders) {
+    const std::string path = PathOf(file.relative);
     RaiseMovingFile(path);
-    const std::string dest = RetainDirStructure(file);
-    if (!ClearAttributes(file) || fs::MoveFile(path, dest) != 0)
-        LogFailedTransfer("Move of " + path + " FAILED.");
-}
-
-void cTidyfold::DeleteInPlace(const fs::File& file) {
-    try {
-        file.Delete(fs::Force::No);
-    } catch (const Error& error) {
-        // Gone already: there is nothing left to delete.
-        if (error.Number() != ENOENT)
-            throw;
+    // A rename is ordered after the folder's creation by the file system's
+    // journal; a move across file systems deletes its source after a copy,
+    // so the folders it lands in must be on disk first.
+    const bool across = now.id.device != folders.Offload().Id().device;
+    std::string link;
+    const fs::OpenFolder* to = folders.Destination(file, across ? fs::Flush::Yes : fs::Flush::No, link);
+    if (to == nullptr) {
+        LogFailedTransfer("Move of " + path + " FAILED.\r\n" + LinkInTheWay(link));
+        return;
     }
+    if (!from.MakeWritable(now)) {
+        LogFailedTransfer("Move of " + path + " FAILED.");
+        return;
+    }
+    // A move across file systems copies and yields: its folder may be moved
+    // out of the Desktop meanwhile.
+    const auto keepSource = [&folders] { return !folders.SourceInPlace(); };
+    const fs::Outcome moved = fs::MoveEntry(from, now, *to, now.name, ProgressRoutine(), CopyCancelFlag(), keepSource);
+    if (moved.Ok())
+        return;
+    if (moved.copied)
+        LogFailedTransfer("Could not move file: " + path + "\r\n" +
+                          (folders.SourceInPlace() ? kChangedAfterCopied : kFolderMoved));
+    else
+        LogFailedTransfer("Move of " + path + " FAILED." +
+                          (moved.changed ? std::string("\r\n") + kChangedWhileCopied : std::string()));
 }
 
 }  // namespace tidyfold

@@ -10,6 +10,10 @@ YieldHook& Hook() {
     static YieldHook hook;
     return hook;
 }
+std::uint64_t& Count() {
+    static std::uint64_t count = 0;
+    return count;
+}
 }  // namespace
 
 void SetYieldHook(YieldHook hook) { Hook() = std::move(hook); }
@@ -17,8 +21,12 @@ void SetYieldHook(YieldHook hook) { Hook() = std::move(hook); }
 void Yield() {
     // Called through a copy: a hook may install another hook while it runs.
     const YieldHook hook = Hook();
-    if (hook)
+    if (hook) {
+        ++Count();
         hook();
+    }
 }
+
+std::uint64_t YieldCount() { return Count(); }
 
 }  // namespace tidyfold

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 namespace tidyfold {
@@ -12,5 +13,10 @@ using YieldHook = std::function<void()>;
 
 void SetYieldHook(YieldHook hook);
 void Yield();
+
+// How many yields have run a hook so far. Anything may have changed on disk
+// during one (the user moved a folder, say): open folders kept from before
+// are looked at again before they are trusted.
+std::uint64_t YieldCount();
 
 }  // namespace tidyfold

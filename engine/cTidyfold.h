@@ -11,11 +11,15 @@
 
 #include "base/Bool.h"
 #include "engine/Clock.h"
+#include "engine/Collected.h"
 #include "engine/Events.h"
 #include "fs/FileSystem.h"
 #include "settings/cOptions.h"
 
 namespace tidyfold {
+
+class PassFolders;
+class TransferFolders;
 
 class cTidyfold {
 public:
@@ -69,12 +73,25 @@ public:
 
     // --- Beyond the classic interface ---
 
+    // Loads the settings and refuses (Error::Refused), before anything is
+    // touched, what would make a Clean pass unsafe: a time limit that is
+    // negative or not a number; an empty or relative offload folder; a
+    // Desktop that is "/", the home folder or above it; an offload folder
+    // that is "/", the home folder, the Desktop or above it. Clean makes the
+    // same checks itself; the window calls this first, so that a Clean
+    // Desktop refused for its settings has not removed unpacked folders.
+    void CheckSettings();
+
     // The one listener of the events; nullptr disconnects.
     void Connect(cTidyfoldEvents* listener) { listener_ = listener; }
     // Tests decide what time it is; an empty clock restores the system's.
     void SetClock(Clock clock) { clock_ = clock ? std::move(clock) : SystemClock(); }
     // The files collected for transfer, in discovery order.
-    const std::vector<fs::File>& colFiles() const { return colFiles_; }
+    const std::vector<CollectedFile>& colFiles() const { return colFiles_; }
+    // True once Clean's transfer loop ran to its end and the removal of
+    // empty folders began: an error from that last step leaves the pass's
+    // count (colFiles().size()) and FailedTransfers() standing.
+    bool ReachedCleanUp() const { return ReachedCleanUp_; }
     // Copies and moves that failed in this run (they are also in the Log).
     std::int32_t FailedTransfers() const { return FailedTransfers_; }
     // Abandons a copy in progress cleanly (its temporary file removed, the
@@ -86,22 +103,34 @@ private:
     void CreateFolderPath(const std::string& folder);
     void LogError(const std::string& text);
 
-    // The examination shared by the top-level scan and Recurse.
-    void ExamineFile(const fs::File& file);
     // Which limit an examination compares with: the top-level scan reads the
     // options, Recurse the engine's own (they hold the same value in a pass).
     enum class LimitFrom { Engine, Options };
-    void ExamineFile(const fs::File& file, LimitFrom limit);
-    void ScanDesktopFiles();
-    void RecurseInto(const fs::Folder& folder, const std::string& skip);
-    void CleanUpBelow(const fs::Folder& folder);
-    void EnsureOffloadFolder();
-    void TransferFile(const fs::File& file);
-    bool UsedSinceExamined(const fs::File& file) const;
-    void CopyThenDelete(const fs::File& file);
-    void MoveToOffload(const fs::File& file);
-    void DeleteInPlace(const fs::File& file);
+    // The examination shared by the top-level scan and Recurse, of one entry
+    // of folder's listing; relative is folder's path below root, the Desktop.
+    void ExamineEntry(const fs::OpenFolder& root, const fs::OpenFolder& folder, const std::string& relative,
+                      const fs::Entry& entry, LimitFrom limit);
+    bool RemovedAsNullFile(const fs::OpenFolder& root, const fs::OpenFolder& folder, const std::string& relative,
+                           const fs::Entry& entry);
+    void ScanDesktop(const PassFolders& folders);
+    void RecurseInto(const fs::OpenFolder& folder, const std::string& relative,
+                     const std::vector<fs::Entry>& entries, const PassFolders& folders);
+    // The sub-folder listed, or nothing (and a log line) when it changed
+    // since; nothing also for a folder the pass must keep.
+    std::optional<fs::OpenFolder> EnterListed(const fs::OpenFolder& folder, const fs::Entry& entry,
+                                              const PassFolders& folders);
+    bool CleanUpBelow(const fs::OpenFolder& folder, const PassFolders& folders);
+    std::string PathOf(const std::string& relative) const;
+
+    // One collected file, by the mode CopyAction names.
+    void TransferFile(const CollectedFile& file, TransferFolders& folders);
+    bool UsedSinceExamined(const fs::Entry& now) const;
+    void CopyThenDelete(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now,
+                        TransferFolders& folders);
+    void MoveToOffload(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now,
+                       TransferFolders& folders);
     void LogFailedTransfer(const std::string& text);
+    fs::CopyProgress ProgressRoutine();
 
     void RaiseMovingFile(const std::string& path);
     void RaiseScanningFile(const std::string& path);
@@ -112,17 +141,18 @@ private:
     std::string Log_;
     std::int16_t fErrorsThrown_ = kFalse;
     volatile int lCopyCancel_ = 0;
-    std::vector<fs::File> colFiles_;
+    std::vector<CollectedFile> colFiles_;
     std::int16_t Cancel_ = kFalse;
     std::shared_ptr<cOptions> Options_;
 
     std::int32_t RemovedFolders_ = 0;  // running count of ProcessCompressed
     std::int32_t FailedTransfers_ = 0;
+    bool ReachedCleanUp_ = false;
     cTidyfoldEvents* listener_ = nullptr;
     Clock clock_;
-    // The Desktop of the transfer loop under way, looked up once for it;
-    // empty outside a transfer loop.
-    std::string transferDesktop_;
+    // The Desktop path of the operation under way, as the user spelled it:
+    // for events and log lines only, never opened again.
+    std::string desktopPath_;
 };
 
 }  // namespace tidyfold

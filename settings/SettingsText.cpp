@@ -73,15 +73,26 @@ void ParseSettingsText(const std::string& text, cOptions& options) {
     options.KeepPatterns(ReadKeepPatterns(text));
 }
 
+void RefuseUnstorableOffloadPath(const std::string& path) {
+    // A path that reads back otherwise would send the next pass into a
+    // different folder than the one chosen.
+    if (path.size() > kMaxSettingsValue)
+        throw Error::Refused("The offload folder path is longer than " + std::to_string(kMaxSettingsValue) +
+                             " characters.");
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    if (!path.empty() && (blank(path.front()) || blank(path.back())))
+        throw Error::Refused("The offload folder path cannot begin or end with a blank: the settings file would "
+                             "not keep it.",
+                             path);
+    if (path.find_first_of("\r\n") != std::string::npos || path.find('\0') != std::string::npos)
+        throw Error::Refused("The offload folder path cannot hold a line break.", {}, EINVAL);
+}
+
 std::string ComposeSettingsText(const std::string& oldText, const cOptions& options) {
     // "nan" or "inf" in the file would fail every later load; refuse to write it.
     if (!std::isfinite(options.TimeLimit()))
         throw Error::Overflow();
-    // A longer path would read back cut, and the next pass would offload into
-    // a different folder.
-    if (options.OffloadPath().size() > kMaxSettingsValue)
-        throw Error::Refused("The offload folder path is longer than " + std::to_string(kMaxSettingsValue) +
-                                " characters.");
+    RefuseUnstorableOffloadPath(options.OffloadPath());
     // The age limit is written as "Timelimit" and read as "TimeLimit"; names
     // match without regard to case, so both reach one entry.
     const std::string text = ini::WriteValues(oldText, kAppTitle,

@@ -35,6 +35,11 @@ void ApplySettings(const SettingsReader& read, cOptions& options, const std::str
 // read after the five keys.
 void ParseSettingsText(const std::string& text, cOptions& options);
 
+// Throws Error::Refused for an offload path that would not read back as it
+// is: longer than kMaxSettingsValue, or beginning or ending with a blank
+// (the reader drops those); EINVAL for a line break, which ends the value.
+void RefuseUnstorableOffloadPath(const std::string& path);
+
 // oldText (empty when there is no file) with the five settings of options
 // written into the settings section and its keep list into its own. Throws Error 6 for a time limit that is
 // not finite (it could not be read back) and EINVAL for a path holding a line

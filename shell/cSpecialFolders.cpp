@@ -1,6 +1,5 @@
 #include "shell/cSpecialFolders.h"
 
-#include "fs/FileSystem.h"
 #include "shell/HomeFolder.h"
 #include "shell/UserDirs.h"
 
@@ -38,34 +37,17 @@ enum FolderNumber : int {
 //   Favorites,
 //   COMMON_FAVORITES   empty: bookmarks are a file of the file manager
 //   Windows            empty: there is no system folder of that kind
-// True when cleaning folder would reach the home folder as a whole: the
-// home folder itself, "/" or any folder above home.
-bool HoldsHome(const std::string& folder, const std::string& home) {
-    const std::string realHome = fs::ResolveIfLink(WithoutTrailingSlash(home));
-    const std::string real = fs::ResolveIfLink(WithoutTrailingSlash(folder));
-    for (const std::string& h : {WithoutTrailingSlash(home), realHome}) {
-        for (const std::string& f : {WithoutTrailingSlash(folder), real}) {
-            if (f == "/" || f == h || (h.size() > f.size() && h.compare(0, f.size(), f) == 0 && h[f.size()] == '/'))
-                return true;
-        }
-    }
-    return false;
-}
-
 // The Desktop names the folder the passes clean. xdg-user-dirs writes "$HOME"
 // for a Desktop the user switched off; taking that literally would offload
-// the whole home folder, dot files included, so it counts as no setting. A
-// Desktop that is itself a link is taken at its target, since the walk never
-// enters a folder through a link, unless the target holds the home folder:
-// then the link is returned as it is, and every operation refuses it as "Not
-// a directory".
+// the whole home folder, dot files included, so it counts as no setting. Any
+// other value is returned as written: the passes open it (through links,
+// since the user chose it) and refuse it by identity when it is "/", the home
+// folder or a folder above it, however it is spelled (shell/SafeFolders.h).
 std::string DesktopFolder(const std::string& home) {
-    const std::string fallback = home + "/Desktop";
-    std::string desktop = WithoutTrailingSlash(LookupUserDir("XDG_DESKTOP_DIR", home).value_or(fallback));
-    if (HoldsHome(desktop, home))
-        desktop = fallback;
-    const std::string real = fs::ResolveIfLink(desktop);
-    return HoldsHome(real, home) ? desktop : real;
+    const std::optional<std::string> configured = LookupUserDir("XDG_DESKTOP_DIR", home);
+    if (!configured || *configured == WithoutTrailingSlash(home))
+        return home + "/Desktop";
+    return *configured;
 }
 
 std::string LinuxFolder(int folder) {

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "engine/CopyProgress.h"
 #include "shell/cSpecialFolders.h"
@@ -260,11 +261,24 @@ void frmMain::cmdClean_Click()
         ReplaceCleaner();
         QStringList message{tr("Desktop Cleaning Complete!")};
         oOptions->LoadOptions();
+        // Unsafe settings stop the pass before unpacked folders are removed.
+        oCleaner->CheckSettings();
         if (oOptions->DelUCFolders() == 1) {
             const std::int32_t n = oCleaner->ProcessCompressed(cSpecialFolders().Desktop());
             message << tr("%1 uncompressed folders removed").arg(n);
         }
-        const std::int32_t m = oCleaner->Clean().value_or(0);
+        std::optional<Error> closing;
+        std::int32_t m = 0;
+        try {
+            m = oCleaner->Clean().value_or(0);
+        } catch (const Error& error) {
+            // A failure of the closing removal of empty folders must not hide
+            // what the pass did: the result is shown, then the error.
+            if (!oCleaner->ReachedCleanUp())
+                throw;
+            closing = error;
+            m = static_cast<std::int32_t>(oCleaner->colFiles().size());
+        }
         message << tr("%1 files processed.").arg(m);
         // Failed copies and moves are not a success to keep quiet about.
         if (const std::int32_t failed = oCleaner->FailedTransfers(); failed > 0)
@@ -272,6 +286,10 @@ void frmMain::cmdClean_Click()
         if (closeRequested_)
             return;
         ShowBox(message.join(QStringLiteral("\r\n")), tr("Done!"), QMessageBox::Information);
+        if (closing) {
+            ShowBox(ErrorText(*closing), QString::fromLatin1(kAppTitle), QMessageBox::Warning);
+            return;
+        }
         lblPath->setText(tr("Scan Complete."));
     });
 }

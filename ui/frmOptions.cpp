@@ -22,6 +22,7 @@
 #include "settings/NumberText.h"
 #include "settings/SettingsText.h"
 #include "shell/AppFiles.h"
+#include "shell/SafeFolders.h"
 #include "ui/BrowseForFolder.h"
 #include "ui/ElidedLabel.h"
 #include "ui/KeepPage.h"
@@ -362,8 +363,21 @@ void frmOptions::CommitTimeLimitBeforeButton()
 void frmOptions::cmdBrowse_Click()
 {
     const QString folder = BrowseForFolder(this, tr("Select a Folder"), BIF_RETURNONLYFSDIRS, CSIDL_DRIVES);
-    // A cancelled browse stores the empty path too; the pass refuses it later.
-    OptionEngine_->OffloadPath(PathBytes(folder));
+    // A cancelled browse keeps the folder that was set: an empty path would
+    // read back as the default folder and silently redirect the next pass.
+    if (folder.isEmpty())
+        return;
+    const std::string path = PathBytes(folder);
+    // Typed or picked, a folder that a pass would refuse (or that would not
+    // read back as it is) is not taken: say why and keep the old one.
+    try {
+        RefuseUnstorableOffloadPath(path);
+        CheckOffloadFolder(path);
+    } catch (const Error& error) {
+        ShowError(ErrorText(error));
+        return;
+    }
+    OptionEngine_->OffloadPath(path);
 }
 
 void frmOptions::cmdApply_Click()
@@ -389,6 +403,9 @@ void frmOptions::cmdOK_Click()
 bool frmOptions::Save()
 {
     try {
+        // A hand-edited settings file may name an unsafe folder; it is not
+        // written back.
+        CheckOffloadFolder(OptionEngine_->OffloadPath());
         OptionEngine_->SaveOptions();
     } catch (const Error& error) {
         ShowError(ErrorText(error));

@@ -297,12 +297,12 @@ TEST_F(EngineTest, offload_folder_inside_the_desktop_is_not_scanned_again) {
     }
 }
 
-TEST_F(EngineTest, offload_folder_above_the_desktop_leaves_the_walk_whole) {
+TEST_F(EngineTest, offload_folder_beside_the_desktop_leaves_the_walk_whole) {
     const std::string x = Put("a/x.txt");
-    Settings(1, "7", 0, home_);
+    Settings(1, "7", 0, home_ + "/Trash");
     ASSERT_EQ(engine_.Clean(), 1);
     EXPECT_EQ(events_.scanning, std::vector<std::string>{x});
-    EXPECT_TRUE(Exists(home_ + "/a/x.txt"));
+    EXPECT_TRUE(Exists(home_ + "/Trash/a/x.txt"));
     EXPECT_FALSE(Exists(x));
 }
 

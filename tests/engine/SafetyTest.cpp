@@ -134,11 +134,32 @@ TEST_F(EngineTest, file_replaced_by_a_new_one_after_the_scan_stays_untouched) {
     }
 }
 
-TEST_F(EngineTest, file_gone_during_its_examination_is_logged_and_never_collected) {
+TEST_F(EngineTest, file_whose_listing_stat_fails_is_logged_and_never_collected) {
+    // Folders are listed with one stat per entry. A pass over a Desktop whose
+    // one file is too young ends right after listing it: its stat is that
+    // pass's last one.
+    const std::string path = PutYoung("unreadable.txt");
+    fs::fault::Reset();
+    EXPECT_EQ(engine_.Clean(), std::nullopt);
+    const long listingStat = fs::fault::Uses(fs::fault::Call::Lstat);
+    cTidyfold engine;
+    Recorder events;
+    engine.Connect(&events);
+    engine.SetClock([&] { return base_ + 30 * kDay; });  // now it would be old
+    fs::fault::Reset();
+    fs::fault::Inject(fs::fault::Call::Lstat, EIO, static_cast<int>(listingStat));
+    EXPECT_EQ(engine.Clean(), std::nullopt);
+    EXPECT_EQ(engine.Log(), "Could not open file: " + path + "\r\nInput/output error\r\n");
+    EXPECT_EQ(events.scanning, std::vector<std::string>{path});
+    EXPECT_TRUE(Exists(path));
+}
+
+TEST_F(EngineTest, file_gone_during_its_examination_is_reported_by_its_transfer) {
+    // Aged on the times its folder's listing gave; its transfer looks again.
     const std::string path = Put("a/vanishing.txt");
     SetYieldHook([&] { RemoveTree(path); });
-    EXPECT_EQ(engine_.Clean(), std::nullopt);
-    EXPECT_EQ(engine_.Log(), "Could not open file: " + path + "\r\nNo such file or directory\r\n");
+    EXPECT_EQ(engine_.Clean(), 1);
+    EXPECT_EQ(engine_.Log(), "File copy of " + path + " FAILED.\r\n");
     EXPECT_EQ(events_.scanning, std::vector<std::string>{path});
 }
 
@@ -247,9 +268,11 @@ TEST_F(EngineTest, desktop_two_hundred_levels_deep) {
 }
 
 TEST_F(EngineTest, copy_onto_the_file_itself_fails_and_keeps_it) {
-    // The offload folder is the Desktop: every file would land on itself.
+    // Its destination is a hard link of the Desktop file: the copy would
+    // land on the file itself.
     const std::string path = Put("x.txt", "x");
-    Settings(0, "7", 0, desktop_);
+    MakeDirs(offload_);
+    ASSERT_EQ(link(path.c_str(), (offload_ + "/x.txt").c_str()), 0);
     ASSERT_EQ(engine_.Clean(), 1);
     EXPECT_EQ(engine_.Log(), "File copy of " + path + " FAILED.\r\n");
     EXPECT_EQ(ReadFile(path), "x");

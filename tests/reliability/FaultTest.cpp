@@ -1,6 +1,7 @@
 // Fault injection: every kind of system call of the file layer fails in turn,
 // at each of its uses in a pass (sampled when there are many) and with each
-// of ENOSPC, EIO, EACCES, EXDEV, ENOENT and EROFS (sampled per use), during
+// of ENOSPC, EIO, EACCES, EXDEV, ENOENT and EROFS (sampled per use; reads and
+// copies also end early, as a file system answering 0 too soon), during
 // ProcessCompressed and a Clean pass that ends with CleanUpFolders. Each run
 // must end through a failure channel (an error, or log lines with the pass
 // going on), lose nothing, keep its log truthful, and leave a tree that an
@@ -96,11 +97,19 @@ struct PassSetup {
     std::string offloadBase;
 };
 
-// The errnos tried at the index-th sampled use of call.
+const char* ErrnoName(int errnum) {
+    return errnum == fs::fault::kEndOfData ? "an early end of data" : strerrorname_np(errnum);
+}
+
+// The errnos tried at the index-th sampled use of call. Reads and copies
+// also end early at each use: a file system answering "no more data" before
+// the end of the file.
 std::vector<int> ErrnosFor(int call, int index, int last, int perUse) {
     std::vector<int> chosen;
+    if (call == static_cast<int>(Call::Read) || call == static_cast<int>(Call::CopyFileRange))
+        chosen.push_back(fs::fault::kEndOfData);
     if (perUse >= 6 || index == 0 || index == last) {
-        chosen.assign(std::begin(kErrnos), std::end(kErrnos));
+        chosen.insert(chosen.end(), std::begin(kErrnos), std::end(kErrnos));
         return chosen;
     }
     for (int k = 0; k < perUse; ++k)
@@ -163,13 +172,15 @@ protected:
         fs::fault::Reset();
 
         const std::string where = std::string(setup.label) + ", " + std::string(fs::fault::Name(call)) + " use " +
-                                  std::to_string(nth) + " fails with " + strerrorname_np(errnum);
+                                  std::to_string(nth) + " fails with " + ErrnoName(errnum);
         std::vector<std::string> problems = JudgePass(box, outcome, JudgementFor(setup.mode, errnum == ENOENT));
         // Data calls of a copy have no harmless failure: one that fired must
-        // show, as an error or a failure line. Two exceptions: EXDEV of
-        // copy_file_range only means "copy it another way", and ENOENT, which
-        // these calls never really give, reads as "the file has gone".
-        const bool dataCall = errnum != ENOENT &&
+        // show, as an error or a failure line. Exceptions: EXDEV of
+        // copy_file_range only means "copy it another way", ENOENT, which
+        // these calls never really give, reads as "the file has gone", and an
+        // early end of data at the real end changes nothing (one that cuts a
+        // file short shows above as a damaged or lost file).
+        const bool dataCall = errnum != ENOENT && errnum != fs::fault::kEndOfData &&
                               (call == Call::Read || call == Call::Write || call == Call::Fsync ||
                                (call == Call::CopyFileRange && errnum != EXDEV));
         const bool visible = outcome.threw || outcome.log.find("FAILED.") != std::string::npos ||
@@ -181,7 +192,7 @@ protected:
         threw_ += outcome.threw ? 1 : 0;
         logged_ += (!outcome.threw && visible) ? 1 : 0;
         if (fired && !visible)
-            ++absorbed_[std::string(fs::fault::Name(call)) + "/" + strerrorname_np(errnum)];
+            ++absorbed_[std::string(fs::fault::Name(call)) + "/" + ErrnoName(errnum)];
         if (!problems.empty()) {
             ++failures_;
             ADD_FAILURE() << where << (outcome.threw ? " (ended with " + outcome.what + ")" : "") << ":\n"

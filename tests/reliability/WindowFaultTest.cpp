@@ -15,6 +15,7 @@
 
 #include "fs/Fault.h"
 #include "tests/ui/GuiTestSupport.h"
+#include "ui/ElidedLabel.h"
 #include "ui/frmMain.h"
 
 using tidyfold::fs::fault::Call;
@@ -139,6 +140,27 @@ private slots:
             QVERIFY(!Exists(sandbox->Desktop() + "/e1"));
             QVERIFY(!Exists(sandbox->Desktop() + "/f"));
         }
+    }
+
+    // The closing removal of empty folders fails: what the pass did is still
+    // reported, then the error is shown as well.
+    void a_failed_closing_step_shows_the_result_and_then_the_error()
+    {
+        MakeDesktop();
+        tidyfold::test::MakeDirs(sandbox->Desktop() + "/e1");
+        frmMain window;
+        window.SetClock(MinuteAhead());
+        window.show();
+        tidyfold::fs::fault::Reset();
+        tidyfold::fs::fault::Inject(Call::Rmdir, EIO, 1);
+        Button(window, "cmdClean")->click();
+        tidyfold::fs::fault::Reset();
+        QCOMPARE(boxes->shown.size(), 2);
+        QCOMPARE(boxes->shown[0].text, QString("Desktop Cleaning Complete!\r\n4 files processed."));
+        QVERIFY2(boxes->shown[1].text.startsWith("Error 5: Input/output error"), qPrintable(boxes->shown[1].text));
+        QCOMPARE(boxes->shown[1].icon, QMessageBox::Warning);
+        QVERIFY(window.findChild<tidyfold::ui::ElidedLabel*>("lblPath")->text() != QString("Scan Complete."));
+        ExpectUsable(window);
     }
 
     // A copy that cannot be flushed is a failed copy, not an error: the pass

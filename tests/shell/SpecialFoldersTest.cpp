@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
+#include "fs/OpenFolder.h"
+#include "shell/SafeFolders.h"
 #include "shell/TrashFolder.h"
 #include "shell/UserDirs.h"
 #include "shell/cSpecialFolders.h"
@@ -49,40 +52,59 @@ TEST_F(SpecialFoldersTest, DesktopComesFromUserDirsAndIsLookedUpOnEveryRead) {
     EXPECT_EQ(folders.Desktop(), "/srv/desk top");
 }
 
-TEST_F(SpecialFoldersTest, HomeOrRootAsDesktopCountsAsNoSetting) {
+TEST_F(SpecialFoldersTest, OnlyExactlyHomeCountsAsNoSettingOtherSpellingsAreReturnedAsWritten) {
     // xdg-user-dirs writes "$HOME/" for a Desktop that was switched off.
-    WriteUserDirs("XDG_DESKTOP_DIR=\"$HOME/\"\n");
-    EXPECT_EQ(folders.Desktop(), home / "Desktop");
+    for (const char* value : {"$HOME", "$HOME/", "${HOME}"}) {
+        WriteUserDirs(std::string("XDG_DESKTOP_DIR=\"") + value + "\"\n");
+        EXPECT_EQ(folders.Desktop(), home / "Desktop") << value;
+    }
+    // Any other spelling, however it resolves, is the passes' to open and to
+    // refuse by identity.
+    WriteUserDirs("XDG_DESKTOP_DIR=\"$HOME/.\"\n");
+    EXPECT_EQ(folders.Desktop(), home / ".");
     WriteUserDirs("XDG_DESKTOP_DIR=\"/\"\n");
-    EXPECT_EQ(folders.Desktop(), home / "Desktop");
-    test::MakeDirs(home / "real");
-    ASSERT_EQ(symlink(home.Path().c_str(), (home / "real/desk").c_str()), 0);
-    WriteUserDirs("XDG_DESKTOP_DIR=\"$HOME/real/desk\"\n");
-    EXPECT_EQ(folders.Desktop(), home / "Desktop");
+    EXPECT_EQ(folders.Desktop(), "/");
 }
 
-TEST_F(SpecialFoldersTest, DesktopLinkedToHomeOrAboveIsNeverTheHomeFolder) {
-    // With no user-dirs.dirs, ~/Desktop itself links to the home folder.
-    ASSERT_EQ(symlink(home.Path().c_str(), (home / "Desktop").c_str()), 0);
-    EXPECT_EQ(folders.Desktop(), home / "Desktop");
-    ASSERT_EQ(unlink((home / "Desktop").c_str()), 0);
-    ASSERT_EQ(symlink("/", (home / "Desktop").c_str()), 0);
-    EXPECT_EQ(folders.Desktop(), home / "Desktop");
-    // A folder above home is refused like home itself.
-    WriteUserDirs("XDG_DESKTOP_DIR=\"" + home.Path().substr(0, home.Path().rfind('/')) + "\"\n");
-    EXPECT_EQ(folders.Desktop(), home / "Desktop");
-}
-
-TEST_F(SpecialFoldersTest, DesktopThatIsALinkIsTakenAtItsTarget) {
+TEST_F(SpecialFoldersTest, DesktopThatIsALinkIsReturnedAsWrittenAndOpenedThroughIt) {
     test::TempDir elsewhere;
     ASSERT_EQ(symlink(elsewhere.Path().c_str(), (home / "Desktop").c_str()), 0);
-    EXPECT_EQ(folders.Desktop(), elsewhere.Path());
-    // A dangling link stays as it is, so the pass reports the missing folder.
-    test::TempDir gone;
-    const std::string target = gone / "missing";
-    ASSERT_EQ(unlink((home / "Desktop").c_str()), 0);
-    ASSERT_EQ(symlink(target.c_str(), (home / "Desktop").c_str()), 0);
     EXPECT_EQ(folders.Desktop(), home / "Desktop");
+    struct stat st {};
+    ASSERT_EQ(stat(elsewhere.Path().c_str(), &st), 0);
+    EXPECT_EQ(fs::OpenFolder::Open(folders.Desktop()).Id(), fs::IdentityOf(st));
+}
+
+// The check the Options dialog makes of a chosen offload folder.
+TEST_F(SpecialFoldersTest, OffloadFolderCheckRefusesRootHomeDesktopAndAboveByIdentity) {
+    test::MakeDirs(home / "Desktop/inner");
+    test::MakeDirs(home / "Elsewhere");
+    ASSERT_EQ(symlink((home / "Desktop").c_str(), (home / "desk-link").c_str()), 0);
+    struct Case {
+        std::string path;
+        bool refused;
+    };
+    const std::string above = home.Path().substr(0, home.Path().rfind('/'));
+    const std::vector<Case> cases = {
+        {"/", true},           {"/.", true},
+        {home.Path(), true},   {home / "Desktop/..", true},
+        {home / "Desktop", true}, {home / "desk-link/", true},
+        {above, true},         {"", true},
+        {"relative/Trash", true},
+        {home / "Elsewhere", false},
+        {home / "Desktop/inner", false},  // inside the Desktop: left out of the passes, not refused
+        {home / "not yet made", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        bool refused = false;
+        try {
+            CheckOffloadFolder(c.path);
+        } catch (const Error& error) {
+            refused = error.What() == Error::Kind::Refused;
+        }
+        EXPECT_EQ(refused, c.refused);
+    }
 }
 
 TEST_F(SpecialFoldersTest, UserDirsFileIsReadThroughALinkButAFifoIsNotWaitedOn) {

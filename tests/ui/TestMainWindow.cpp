@@ -391,6 +391,37 @@ private slots:
         QVERIFY(!window.Busy());
     }
 
+    void unsafe_settings_stop_clean_desktop_before_unpacked_folders_go_data()
+    {
+        QTest::addColumn<std::string>("timeLimit");
+        QTest::addColumn<std::string>("trash");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("negative limit") << std::string("-1") << std::string() << "number of days";
+        QTest::newRow("relative offload folder") << std::string() << std::string("Trash") << "full path";
+        QTest::newRow("home as offload folder") << std::string() << std::string("HOME") << "your home folder";
+    }
+
+    void unsafe_settings_stop_clean_desktop_before_unpacked_folders_go()
+    {
+        QFETCH(std::string, timeLimit);
+        QFETCH(std::string, trash);
+        QFETCH(QString, why);
+        WriteSettings(TransferMode::CopyThenDelete, /*delUCFolders=*/1);
+        if (!timeLimit.empty())
+            sandbox->SetSetting("Timelimit", timeLimit);
+        if (!trash.empty())
+            sandbox->SetSetting("TrashPath", trash == "HOME" ? sandbox->Home() : trash);
+        WriteFile(sandbox->Desktop() + "/pack.zip", "zip");
+        WriteFile(sandbox->Desktop() + "/pack/inner.txt", "unpacked");
+        frmMain window;
+        Button(window, "cmdClean")->click();
+        QCOMPARE(boxes->shown.size(), 1);
+        QVERIFY2(boxes->shown[0].text.contains(why), qPrintable(boxes->shown[0].text));
+        QCOMPARE(boxes->shown[0].icon, QMessageBox::Warning);
+        QCOMPARE(ReadFile(sandbox->Desktop() + "/pack/inner.txt"), std::string("unpacked"));
+        QVERIFY(StatusLine(window) != QString("Scan Complete."));
+    }
+
     void clean_uncompressed_folders_ignores_the_option()
     {
         WriteSettings(TransferMode::CopyThenDelete);

@@ -481,7 +481,7 @@ private slots:
         QCOMPARE(schedule.applied.size(), std::size_t(3));
     }
 
-    void browse_stores_the_choice_and_a_cancel_stores_nothing()
+    void browse_stores_a_safe_choice_and_keeps_the_folder_on_a_cancel_or_a_refusal()
     {
         tidyfold::test::WriteFile(sandbox->SettingsFile(), "[TYFL]\nTrashPath=/old\n");
         QString askedTitle;
@@ -502,11 +502,41 @@ private slots:
         QCOMPARE(label->text(), QString("/srv/new place"));
         QCOMPARE(dialog.OptionEngine().OffloadPath(), std::string("/srv/new place"));
 
-        answer.clear();
-        Get<QPushButton>(dialog, "cmdBrowse")->click();
-        QCOMPARE(label->text(), QString());
-        QCOMPARE(dialog.OptionEngine().OffloadPath(), std::string());
-        QVERIFY(boxes->shown.isEmpty());
+        // A cancel (the empty answer) and every folder a pass would refuse,
+        // however typed, keep the folder that was set; a refusal says why.
+        const std::string home = sandbox->Home();
+        const std::vector<std::pair<QString, QString>> kept = {
+            {QString(), QString()},
+            {QString::fromStdString(home), "your home folder"},
+            {QString::fromStdString(sandbox->Desktop() + "/."), "the Desktop folder itself"},
+            {QString::fromStdString(sandbox->Path()), "holds the Desktop"},
+            {"/", "the root folder"},
+            {"/srv/trailing blank ", "begin or end with a blank"},
+        };
+        for (const auto& [typed, why] : kept) {
+            answer = typed;
+            boxes->shown.clear();
+            Get<QPushButton>(dialog, "cmdBrowse")->click();
+            QCOMPARE(label->text(), QString("/srv/new place"));
+            QCOMPARE(dialog.OptionEngine().OffloadPath(), std::string("/srv/new place"));
+            QCOMPARE(boxes->shown.size(), why.isEmpty() ? 0 : 1);
+            if (!why.isEmpty()) {
+                QVERIFY2(boxes->shown[0].text.contains(why), qPrintable(boxes->shown[0].text));
+                QCOMPARE(boxes->shown[0].icon, QMessageBox::Warning);
+            }
+        }
+    }
+
+    void an_unsafe_offload_folder_from_the_file_is_not_saved_back()
+    {
+        const std::string settings = "[TYFL]\nTrashPath=" + sandbox->Home() + "\n";
+        tidyfold::test::WriteFile(sandbox->SettingsFile(), settings);
+        frmOptions dialog;
+        Get<QPushButton>(dialog, "cmdApply")->click();
+        QCOMPARE(boxes->shown.size(), 1);
+        QVERIFY(boxes->shown[0].text.contains("your home folder"));
+        QCOMPARE(tidyfold::test::ReadFile(sandbox->SettingsFile()), settings);
+        QCOMPARE(dialog.OptionEngine().Saved(), std::int16_t{0});
     }
 
     void the_agreement_is_shown_formatted()
