@@ -114,7 +114,7 @@ void MemoryFigure(const Sandbox& box) {
                 Thousands(100000).c_str());
     // Every file old, and a transfer mode that leaves collected files where
     // they are: the list of collected files is then at its largest.
-    box.WriteSettings(3);
+    box.WriteSettings(4);
     const std::int64_t future = static_cast<std::int64_t>(time(nullptr)) + 3650LL * 86400;
     const long all = PeakGrowthKiB([future] { return future; });
     box.WriteSettings(1);

@@ -32,6 +32,7 @@ void cTidyfold::CheckSettings() {
 
 std::optional<std::int32_t> cTidyfold::Clean() {
     Options_->LoadOptions();
+    keep_.emplace(Options_->EffectiveKeepPatterns());
     TrashDirectory(Options_->OffloadPath());
     TimeLimit(Options_->TimeLimit());
     RefuseUnsafeLimit(TimeLimit_);
@@ -56,8 +57,14 @@ std::optional<std::int32_t> cTidyfold::Clean() {
         TransferFile(file, transfers);
     }
     ReachedCleanUp_ = true;
-    CleanUpBelow(folders.Desktop(), folders);
+    CleanUpBelow(folders.Desktop(), "", folders);
     return static_cast<std::int32_t>(colFiles_.size());
+}
+
+const KeepList& cTidyfold::Keep() {
+    if (!keep_)
+        keep_.emplace(cOptions::StoredKeepPatterns());
+    return *keep_;
 }
 
 std::string cTidyfold::PathOf(const std::string& relative) const { return fs::JoinPath(desktopPath_, relative); }

@@ -19,6 +19,27 @@ ArchiveList ReadArchiveList() {
     return ArchiveList::Parse(fs::ReadLinkedConfigFile(list.path));
 }
 
+// Whether anything at or below the folder listed as sub (relative names its
+// path below the Desktop) is kept: an unpacked folder goes with everything in
+// it, so one kept file in it keeps the whole folder. A folder that changed
+// since it was listed is not looked through: for sub itself the removal
+// refuses it anyway, and one further down keeps the folder, unseen.
+bool HoldsKept(const fs::OpenFolder& folder, const fs::Entry& sub, const std::string& relative, const KeepList& keep,
+               bool top) {
+    if (keep.Matches(relative, KeepKind::Folder))
+        return true;
+    const std::optional<fs::OpenFolder> opened = folder.OpenListed(sub);
+    if (!opened)
+        return !top;
+    for (const fs::Entry& entry : opened->List()) {
+        const std::string inside = relative + "/" + entry.name;
+        if (entry.kind == fs::EntryKind::Folder ? HoldsKept(*opened, entry, inside, keep, false)
+                                                : keep.Matches(inside, KeepKind::File))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::int32_t cTidyfold::ProcessCompressed(const std::string& sPath) {
@@ -49,6 +70,10 @@ std::int32_t cTidyfold::ProcessCompressed(const std::string& sPath) {
         // take the offloaded files with it, however the folder is reached.
         if (sub.error == 0 && folders.MustKeep(sub.id))
             continue;
+        if (HoldsKept(folder, sub, sub.name, Keep(), true)) {
+            LogError("Kept folder " + fs::JoinPath(folder.Path(), sub.name) + ": it holds files you keep.");
+            continue;
+        }
         if (!folder.RemoveListedTree(sub)) {
             LogError("Skipped folder " + fs::JoinPath(folder.Path(), sub.name) +
                      ": it changed after it was listed (it may be a link now), so it was not removed.");

@@ -43,10 +43,14 @@ bool cTidyfold::RemovedAsNullFile(const fs::OpenFolder& root, const fs::OpenFold
 
 void cTidyfold::ExamineEntry(const fs::OpenFolder& root, const fs::OpenFolder& folder, const std::string& relative,
                              const fs::Entry& entry, LimitFrom limit) {
+    const std::string inFolder = relative.empty() ? entry.name : relative + "/" + entry.name;
+    // A kept file is not even looked at: never offloaded, trashed or
+    // deleted, the empty-file deletion included.
+    if (Keep().Matches(inFolder, KeepKind::File))
+        return;
     if (RemovedAsNullFile(root, folder, relative, entry))
         return;
     Yield();
-    const std::string inFolder = relative.empty() ? entry.name : relative + "/" + entry.name;
     if (entry.error != 0) {
         // Ageing a file on times that could not be read would offload it on
         // a guess; it is reported and left where it is.

@@ -5,6 +5,7 @@
 
 #include "base/Error.h"
 #include "fs/FileSystem.h"
+#include "shell/TrashFolder.h"
 
 namespace tidyfold {
 
@@ -41,6 +42,7 @@ PassFolders::PassFolders(const std::string& desktop, const std::string& offload)
     desktopAndAbove_ = desktop_.SelfAndAncestors();
     Keep(desktopAndAbove_);
     Keep(landmarks_.homeAndAbove);
+    KeepHomeTrash();
     if (!IsFullPath(offloadPath_))
         return;
     offload_ = fs::OpenFolder::OpenIfPresent(offloadPath_);
@@ -49,6 +51,21 @@ PassFolders::PassFolders(const std::string& desktop, const std::string& offload)
         Keep(offload_->SelfAndAncestors());
     } else if (const std::optional<fs::OpenFolder> nearest = NearestExisting(fs::ParentPath(offloadPath_))) {
         Keep(nearest->SelfAndAncestors());
+    }
+}
+
+void PassFolders::KeepHomeTrash() {
+    // What earlier passes sent to the Trash must not be trashed again (its
+    // info files would no longer lead back to the Desktop), nor its folders
+    // removed as empty, should the data folder lie on the Desktop. A Trash
+    // that cannot be looked at is none of this pass's business.
+    const std::string trash = HomeTrashFolder();
+    if (trash.empty())
+        return;
+    try {
+        if (const std::optional<fs::OpenFolder> nearest = NearestExisting(trash))
+            Keep(nearest->SelfAndAncestors());
+    } catch (const Error&) {
     }
 }
 

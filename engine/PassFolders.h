@@ -29,7 +29,8 @@ public:
     // True for a folder that no walk may enter, empty or remove: the offload
     // folder and every folder that holds it (while it does not exist yet,
     // its nearest existing ancestor and those above), the home folder and
-    // those above it, the Desktop and those above it.
+    // those above it, the Desktop and those above it, the user's Trash (or
+    // the nearest existing folder of its path) and those above it.
     bool MustKeep(const fs::Identity& id) const;
 
     // The offload folder, made when missing (one level: its parent must
@@ -38,6 +39,7 @@ public:
 
 private:
     void Keep(const std::vector<fs::Identity>& ids);
+    void KeepHomeTrash();
 
     Landmarks landmarks_;
     fs::OpenFolder desktop_;

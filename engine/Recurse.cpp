@@ -59,10 +59,13 @@ void cTidyfold::RecurseInto(const fs::OpenFolder& folder, const std::string& rel
     for (const fs::Entry& entry : entries) {
         if (entry.kind != fs::EntryKind::Folder)
             continue;
+        // A kept folder is never walked: nothing in it is offloaded.
+        const std::string subRelative = relative.empty() ? entry.name : relative + "/" + entry.name;
+        if (Keep().Matches(subRelative, KeepKind::Folder))
+            continue;
         const std::optional<fs::OpenFolder> sub = EnterListed(folder, entry, folders);
         if (!sub)
             continue;
-        const std::string subRelative = relative.empty() ? entry.name : relative + "/" + entry.name;
         const std::vector<fs::Entry> subEntries = sub->List();
         for (const fs::Entry& file : subEntries) {
             if (IsFile(file))

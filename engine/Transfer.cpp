@@ -8,6 +8,8 @@
 #include "engine/TransferFolders.h"
 #include "engine/cTidyfold.h"
 #include "fs/Transfer.h"
+#include "fs/Trash.h"
+#include "shell/TrashFolder.h"
 
 namespace tidyfold {
 
@@ -49,7 +51,8 @@ fs::CopyProgress cTidyfold::ProgressRoutine() {
 
 void cTidyfold::TransferFile(const CollectedFile& file, TransferFolders& folders) {
     const TransferMode mode = Options_->CopyAction();
-    if (mode != TransferMode::CopyThenDelete && mode != TransferMode::Move && mode != TransferMode::Delete)
+    if (mode != TransferMode::CopyThenDelete && mode != TransferMode::Move && mode != TransferMode::Delete &&
+        mode != TransferMode::Trash)
         return;  // an unknown mode leaves the file where it is
     const fs::OpenFolder* from = folders.Source(file);
     const std::optional<fs::Entry> now = from != nullptr ? from->Stat(file.seen.name) : std::nullopt;
@@ -68,6 +71,8 @@ void cTidyfold::TransferFile(const CollectedFile& file, TransferFolders& folders
         CopyThenDelete(file, *from, *now, folders);
     else if (mode == TransferMode::Move)
         MoveToOffload(file, *from, *now, folders);
+    else if (mode == TransferMode::Trash)
+        SendToTrash(file, *from, *now);
     else
         from->RemoveListedFile(*now, fs::Force::No);  // a write-protected file ends the pass
 }
@@ -138,6 +143,19 @@ void cTidyfold::MoveToOffload(const CollectedFile& file, const fs::OpenFolder& f
     else
         LogFailedTransfer("Move of " + path + " FAILED." +
                           (moved.changed ? std::string("\r\n") + kChangedWhileCopied : std::string()));
+}
+
+void cTidyfold::SendToTrash(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now) {
+    const std::string path = PathOf(file.relative);
+    RaiseMovingFile(path);
+    const fs::TrashOutcome trashed = fs::TrashEntry(from, now, HomeTrashFolder(), path, fs::TrashDate(clock_()));
+    if (trashed.Ok())
+        return;
+    // The file stays where it is, and says why.
+    std::string why = trashed.noTrash ? "Its file system has no Trash you can use."
+                      : trashed.changed ? "It changed after it was looked at, so it stays on the Desktop."
+                                        : SystemErrorText(trashed.error);
+    LogFailedTransfer("Sending " + path + " to the Trash FAILED.\r\n" + why);
 }
 
 }  // namespace tidyfold

@@ -14,6 +14,7 @@
 #include "engine/Collected.h"
 #include "engine/Events.h"
 #include "fs/FileSystem.h"
+#include "settings/KeepList.h"
 #include "settings/cOptions.h"
 
 namespace tidyfold {
@@ -119,7 +120,11 @@ private:
     // since; nothing also for a folder the pass must keep.
     std::optional<fs::OpenFolder> EnterListed(const fs::OpenFolder& folder, const fs::Entry& entry,
                                               const PassFolders& folders);
-    bool CleanUpBelow(const fs::OpenFolder& folder, const PassFolders& folders);
+    bool CleanUpBelow(const fs::OpenFolder& folder, const std::string& relative, const PassFolders& folders);
+    // What the user keeps on the Desktop: the list Clean loaded with the
+    // other settings, or, for an operation that loads none, the one the
+    // settings file holds now.
+    const KeepList& Keep();
     std::string PathOf(const std::string& relative) const;
 
     // One collected file, by the mode CopyAction names.
@@ -129,6 +134,7 @@ private:
                         TransferFolders& folders);
     void MoveToOffload(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now,
                        TransferFolders& folders);
+    void SendToTrash(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now);
     void LogFailedTransfer(const std::string& text);
     fs::CopyProgress ProgressRoutine();
 
@@ -153,6 +159,7 @@ private:
     // The Desktop path of the operation under way, as the user spelled it:
     // for events and log lines only, never opened again.
     std::string desktopPath_;
+    std::optional<KeepList> keep_;
 };
 
 }  // namespace tidyfold

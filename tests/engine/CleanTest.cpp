@@ -55,7 +55,7 @@ TEST_F(EngineTest, age_equal_to_the_limit_is_not_collected_a_second_more_is) {
     SetTimes(top, base_);
     SetTimes(sub, base_);
     for (const auto& [limit, days] : {std::pair<std::string, std::int64_t>{"7", 7 * kDay}, {"0.5", kDay / 2}}) {
-        Settings(3, limit);  // mode 3 keeps the files where they are
+        Settings(4, limit);  // mode 4 keeps the files where they are
         cTidyfold atLimit;
         atLimit.SetClock([&, d = days] { return base_ + d; });
         EXPECT_EQ(atLimit.Clean(), std::nullopt) << limit;
@@ -194,7 +194,7 @@ TEST_F(EngineTest, mode2_read_only_file_ends_the_pass_after_earlier_files_went) 
 }
 
 TEST_F(EngineTest, unknown_mode_leaves_files_but_still_counts_and_cleans_up) {
-    Settings(3);
+    Settings(4);
     const std::string a = Put("a/x.txt");
     Dir("empty");
     ASSERT_EQ(engine_.Clean(), 1);
@@ -215,13 +215,13 @@ TEST_F(EngineTest, null_files_are_deleted_only_when_the_option_is_one) {
     const std::string topEmpty = Put("empty.txt", "");
     const std::string subEmpty = Put("sub/empty.txt", "");
     const std::string youngEmpty = PutYoung("sub/young.txt", "");
-    Settings(3, "7", 0);
+    Settings(4, "7", 0);
     cTidyfold off;
     off.SetClock([&] { return base_ + kDay; });
     EXPECT_EQ(off.Clean(), 2);  // examined and aged like any other file
     EXPECT_TRUE(Exists(topEmpty));
 
-    Settings(3, "7", 1);
+    Settings(4, "7", 1);
     EXPECT_EQ(engine_.Clean(), std::nullopt);
     EXPECT_FALSE(Exists(topEmpty));
     EXPECT_FALSE(Exists(subEmpty));

@@ -260,6 +260,9 @@ TEST_F(FaultInjection, MoveAcrossFileSystems) {
 
 TEST_F(FaultInjection, Delete) { Run({"delete", 2, Tmpfs(), ""}); }
 
+// The home Trash below the sandbox's home, on the Desktop's file system.
+TEST_F(FaultInjection, Trash) { Run({"send to the Trash", 3, Tmpfs(), ""}); }
+
 // A real full disk: the offload folder on a 2 MiB tmpfs, the Desktop holding
 // more than that.
 class SmallDisk {

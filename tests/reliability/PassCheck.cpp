@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "tests/support/TempDir.h"
+
 #include "engine/cTidyfold.h"
 #include "base/Error.h"
 
@@ -67,6 +69,7 @@ std::vector<std::string> LoggedPaths(const std::string& log, const std::string& 
 bool LogExplains(const std::string& log, const std::string& desktop, const std::string& relative) {
     const std::string path = desktop + "/" + relative;
     return log.find("File copy of " + path + " FAILED.\r\n") != std::string::npos ||
+           log.find("Sending " + path + " to the Trash FAILED.\r\n") != std::string::npos ||
            log.find("Move of " + path + " FAILED.\r\n") != std::string::npos ||
            log.find("Could not move file: " + path + "\r\n") != std::string::npos ||
            log.find("Could not open file: " + path + "\r\n") != std::string::npos;
@@ -87,6 +90,11 @@ void CheckLogAgainstDisk(const Sandbox& box, const PassOutcome& outcome, const J
         const Entry* o = original(rel);
         if (o == nullptr || !(IntactAt(offload, rel, *o) || IntactAt(trash, rel, *o)))
             problems.push_back("logged as copied but no complete copy exists: " + Printable(rel));
+    }
+    for (const std::string& rel : LoggedPaths(outcome.log, box.Desktop(), "Sending ", " to the Trash FAILED.")) {
+        const Entry* o = original(rel);
+        if (o == nullptr || !IntactAt(desktop, rel, *o))
+            problems.push_back("logged as not sent to the Trash but not intact on the Desktop: " + Printable(rel));
     }
     for (const char* prefix : {"File copy of ", "Move of "}) {
         for (const std::string& rel : LoggedPaths(outcome.log, box.Desktop(), prefix, " FAILED.")) {
@@ -115,7 +123,8 @@ std::vector<std::string> JudgePass(const Sandbox& box, const PassOutcome& outcom
     const Snapshot desktop = Scan(box.Desktop());
     const Snapshot offload = ScanIfPresent(box.Offload());
     const Snapshot trash = ScanIfPresent(box.DefaultTrash());
-    std::vector<std::string> lost = CheckNothingLost({judgement.originals, &desktop, {&offload, &trash},
+    const Snapshot restorable = TrashAsRestored(box.HomeTrash(), box.Desktop());
+    std::vector<std::string> lost = CheckNothingLost({judgement.originals, &desktop, {&offload, &trash, &restorable},
                                                       judgement.mayVanish});
     problems.insert(problems.end(), lost.begin(), lost.end());
     CheckLogAgainstDisk(box, outcome, judgement, desktop, offload, trash, problems);
@@ -140,6 +149,7 @@ std::vector<std::string> JudgeFinished(const Sandbox& box, const PassOutcome& ou
     const Snapshot desktop = Scan(box.Desktop());
     const Snapshot offload = ScanIfPresent(box.Offload());
     const Snapshot trash = ScanIfPresent(box.DefaultTrash());
+    const Snapshot restorable = TrashAsRestored(box.HomeTrash(), box.Desktop());
     for (const auto& [rel, original] : *judgement.originals) {
         const bool onDesktop = desktop.count(rel) != 0;
         if (judgement.mode == 2) {
@@ -152,13 +162,56 @@ std::vector<std::string> JudgeFinished(const Sandbox& box, const PassOutcome& ou
                 problems.push_back("not removed with its archive's folder: " + Printable(rel));
             continue;
         }
-        if (!IntactAt(offload, rel, original) && !IntactAt(trash, rel, original))
+        if (!IntactAt(offload, rel, original) && !IntactAt(trash, rel, original) &&
+            !IntactAt(restorable, rel, original))
             problems.push_back("not offloaded by an undisturbed pass: " + Printable(rel));
         if (onDesktop &&
             outcome.log.find("Move of " + box.Desktop() + "/" + rel + " FAILED.\r\n") == std::string::npos)
             problems.push_back("still on the Desktop after an undisturbed pass: " + Printable(rel));
     }
     return problems;
+}
+
+namespace {
+
+std::string Unescaped(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// The original path an info file names, or empty text.
+std::string InfoPath(const std::string& info) {
+    const std::size_t at = info.find("\nPath=");
+    if (info.rfind("[Trash Info]\n", 0) != 0 || at == std::string::npos)
+        return {};
+    const std::size_t start = at + 6;
+    return Unescaped(info.substr(start, info.find('\n', start) - start));
+}
+
+}  // namespace
+
+Snapshot TrashAsRestored(const std::string& trash, const std::string& desktop) {
+    Snapshot restored;
+    const Snapshot files = ScanIfPresent(trash + "/files");
+    for (const auto& [name, entry] : ScanIfPresent(trash + "/info")) {
+        const std::string suffix = ".trashinfo";
+        if (entry.kind != Kind::File || name.size() <= suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        const auto file = files.find(name.substr(0, name.size() - suffix.size()));
+        const std::string original = InfoPath(test::ReadFile(trash + "/info/" + name));
+        if (file != files.end() && original.rfind(desktop + "/", 0) == 0)
+            restored.emplace(original.substr(desktop.size() + 1), file->second);
+    }
+    return restored;
 }
 
 std::string Report(const std::vector<std::string>& problems) {

@@ -30,7 +30,8 @@ std::vector<std::string> LoggedPaths(const std::string& log, const std::string& 
                                      const std::string& prefix, const std::string& suffix);
 
 // Whether the log accounts for a file left on the Desktop: a failed copy,
-// move or delete after copy, or a file that could not be examined.
+// move, delete after copy or sending to the Trash, or a file that could not
+// be examined.
 bool LogExplains(const std::string& log, const std::string& desktop, const std::string& relative);
 
 struct Judgement {
@@ -55,5 +56,11 @@ std::vector<std::string> JudgePass(const Sandbox& box, const PassOutcome& outcom
 std::vector<std::string> JudgeFinished(const Sandbox& box, const PassOutcome& outcome, const Judgement& judgement);
 
 std::string Report(const std::vector<std::string>& problems);
+
+// The desktop's Trash as a file manager would restore it: each entry of
+// Trash/files that has its info file, under the Desktop-relative path that
+// info file names. Entries from elsewhere, and files without info, are left
+// out (a file manager could not put them back).
+Snapshot TrashAsRestored(const std::string& trash, const std::string& desktop);
 
 }  // namespace tidyfold::reliability

@@ -46,6 +46,7 @@ Sandbox::Sandbox(const std::string& base, const std::string& offloadBase) : Temp
     env_.Set("HOME", Home());
     env_.Set("XDG_CONFIG_HOME", Home() + "/.config");
     env_.Set("XDG_STATE_HOME", Home() + "/.local/state");
+    env_.Set("XDG_DATA_HOME", Home() + "/.local/share");
     fs::SetApplicationFolderForTesting(AppFolder());
     outer_ = gActive;
     gActive = this;
@@ -63,6 +64,8 @@ cOptions Sandbox::Options(TransferMode mode) const {
     options.OffloadPath(offload_);
     options.DelUCFolders(0);
     options.DelNullFiles(0);
+    // Nothing kept: a test about keeping says what it keeps.
+    options.KeepPatterns(std::vector<std::string>{});
     return options;
 }
 
@@ -91,7 +94,7 @@ void Sandbox::Reset() const {
 
 std::vector<std::string> Sandbox::Environment() const {
     return {"HOME=" + Home(), "XDG_CONFIG_HOME=" + Home() + "/.config",
-            "XDG_STATE_HOME=" + Home() + "/.local/state"};
+            "XDG_STATE_HOME=" + Home() + "/.local/state", "XDG_DATA_HOME=" + Home() + "/.local/share"};
 }
 
 }  // namespace tidyfold::test

@@ -4,8 +4,9 @@
 // and the user-dirs.dirs most desktops have, an application folder for
 // settings.ini and compressed.lst, and an offload folder that may sit on
 // another file system. While the object lives, HOME, XDG_CONFIG_HOME,
-// XDG_STATE_HOME and the program's application folder point into it; when it
-// goes, it puts back what was there and removes every file it holds.
+// XDG_STATE_HOME, XDG_DATA_HOME and the program's application folder point
+// into it; when it goes, it puts back what was there and removes every file
+// it holds.
 
 #include <cstdint>
 #include <memory>
@@ -39,9 +40,13 @@ public:
     const std::string& Offload() const { return offload_; }
     // Where files go when settings.ini names no offload folder.
     std::string DefaultTrash() const { return Home() + "/Trash"; }
+    // The desktop's Trash of the sandbox's user (Trash mode sends files
+    // there).
+    std::string HomeTrash() const { return Home() + "/.local/share/Trash"; }
 
     // The settings a test starts from: the given mode, a limit of 7 days,
-    // Offload(), neither clean-up option. Change what the test is about.
+    // Offload(), neither clean-up option, an empty keep list. Change what
+    // the test is about.
     cOptions Options(TransferMode mode = TransferMode::CopyThenDelete) const;
     // Writes settings.ini as the program saves options.
     void WriteSettings(const cOptions& options) const;
