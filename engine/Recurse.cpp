@@ -14,6 +14,18 @@ bool IsFile(const fs::Entry& entry) {
     return entry.kind == fs::EntryKind::File || entry.kind == fs::EntryKind::Link;
 }
 
+// ".Trash" or ".Trash-<uid>": the Trash a drive keeps at its top folder. One
+// appears inside the Desktop tree when a drive is mounted there (or the
+// Desktop is a drive of its own) and files on it were trashed.
+bool IsDriveTrash(const std::string& name) {
+    const std::string prefix = ".Trash-";
+    if (name == ".Trash")
+        return true;
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    return name.find_first_not_of("0123456789", prefix.size()) == std::string::npos;
+}
+
 }  // namespace
 
 void cTidyfold::Recurse(const std::string& sPath) {
@@ -42,6 +54,10 @@ std::optional<fs::OpenFolder> cTidyfold::EnterListed(const fs::OpenFolder& folde
     // would offload those again), and a folder that holds it is never
     // emptied or removed: neither is entered, however they are reached.
     if (entry.error == 0 && folders.MustKeep(entry.id))
+        return std::nullopt;
+    // What was trashed is not offloaded or trashed again: its info files
+    // would no longer lead back to where it came from.
+    if (IsDriveTrash(entry.name))
         return std::nullopt;
     std::optional<fs::OpenFolder> sub = folder.OpenListed(entry);
     if (!sub) {

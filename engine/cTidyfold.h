@@ -117,7 +117,7 @@ private:
     void RecurseInto(const fs::OpenFolder& folder, const std::string& relative,
                      const std::vector<fs::Entry>& entries, const PassFolders& folders);
     // The sub-folder listed, or nothing (and a log line) when it changed
-    // since; nothing also for a folder the pass must keep.
+    // since; nothing also for a folder the pass must keep or a drive's Trash.
     std::optional<fs::OpenFolder> EnterListed(const fs::OpenFolder& folder, const fs::Entry& entry,
                                               const PassFolders& folders);
     bool CleanUpBelow(const fs::OpenFolder& folder, const std::string& relative, const PassFolders& folders);

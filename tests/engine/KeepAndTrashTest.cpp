@@ -109,18 +109,31 @@ TEST_F(KeepAndTrash, trashed_files_are_listed_with_their_place_and_date_and_neve
     EXPECT_FALSE(Exists(offload_ + "/a.txt"));
 }
 
-TEST_F(KeepAndTrash, a_trash_lying_on_the_desktop_is_never_trashed_again_or_emptied) {
+TEST_F(KeepAndTrash, trashes_lying_on_the_desktop_are_never_trashed_again_or_emptied) {
+    // The home Trash in a data folder on the Desktop, and drives' own Trash
+    // folders where a drive is mounted on the Desktop; ".Trash-x" is no
+    // Trash's name and is cleaned like any folder.
     tmp_.SetEnv("XDG_DATA_HOME", desktop_ + "/data");
     KeepSettings(tmp_, TransferMode::Trash, {});
     Put("a.txt", "top");
-    EXPECT_EQ(engine_.Clean(), 1);
-    const auto trashed = Snapshot(desktop_ + "/data");
-    ASSERT_EQ(trashed.count("Trash/files/a.txt"), 1u);
-    cTidyfold later;
-    later.SetClock([&] { return base_ + 60 * kDay; });
-    EXPECT_EQ(later.Clean(), std::nullopt);
-    later.CleanUpFolders(desktop_);
-    EXPECT_EQ(Snapshot(desktop_ + "/data"), trashed);
+    Put("usb/.Trash-1000/files/b.txt");
+    Put("usb/.Trash-1000/info/b.txt.trashinfo");
+    Put(".Trash/1000/files/c.txt");
+    Dir("usb/.Trash-1000/expunged");
+    Put("usb/.Trash-x/d.txt");
+    EXPECT_EQ(engine_.Clean(), 2);
+    EXPECT_FALSE(Exists(desktop_ + "/usb/.Trash-x"));
+    const auto trashed = Snapshot(desktop_);
+    ASSERT_EQ(trashed.count("data/Trash/files/a.txt"), 1u);
+    for (const TransferMode mode : {TransferMode::Trash, TransferMode::Delete}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        KeepSettings(tmp_, mode, {});
+        cTidyfold later;
+        later.SetClock([&] { return base_ + 60 * kDay; });
+        EXPECT_EQ(later.Clean(), std::nullopt);
+        later.CleanUpFolders(desktop_);
+        EXPECT_EQ(Snapshot(desktop_), trashed);
+    }
 }
 
 TEST_F(KeepAndTrash, a_file_with_no_usable_trash_is_logged_counted_and_stays) {
