@@ -4,6 +4,7 @@
 
 #include "engine/ArchiveList.h"
 #include "engine/PassFolders.h"
+#include "engine/UnpackedFolderCheck.h"
 #include "engine/cTidyfold.h"
 #include "shell/AppFiles.h"
 
@@ -47,7 +48,8 @@ std::int32_t cTidyfold::ProcessCompressed(const std::string& sPath) {
     const fs::OpenFolder& folder = folders.Desktop();
     desktopPath_ = folder.Path();
     // The list is read once and the folder listed once, so a Desktop with
-    // many files costs one pass over them.
+    // many files costs one pass over them, besides reading each archive that
+    // has a folder beside it.
     const ArchiveList list = ReadArchiveList();
     const std::vector<fs::Entry> entries = folder.List();
     std::unordered_map<std::string, const fs::Entry*> subFolders;
@@ -72,6 +74,17 @@ std::int32_t cTidyfold::ProcessCompressed(const std::string& sPath) {
             continue;
         if (HoldsKept(folder, sub, sub.name, Keep(), true)) {
             LogError("Kept folder " + fs::JoinPath(folder.Path(), sub.name) + ": it holds files you keep.");
+            continue;
+        }
+        // A name proves nothing: the folder goes only when every file in it
+        // is a byte-identical copy of the archive's, and it goes at once,
+        // with no yield in between for it to change.
+        const UnpackedFolderVerdict verdict = CheckUnpackedFolder(folder, file.name, sub.name, Cancel_);
+        if (verdict.keep == UnpackedKeep::Stopped)
+            break;  // the folder under check stays, and so does every later one
+        if (!verdict.Remove()) {
+            LogError("Kept folder " + fs::JoinPath(folder.Path(), sub.name) + " beside " + file.name + ": " +
+                     verdict.Reason() + ".");
             continue;
         }
         if (!folder.RemoveListedTree(sub)) {

@@ -63,8 +63,11 @@ public:
     void UpdateCopyStatusProgressBar(std::int64_t TotalFileSize, std::int64_t TotalBytesTransferred);
     // Deletes every empty folder below sPath, deepest first; never sPath.
     void CleanUpFolders(const std::string& sPath);
-    // Deletes folders beside listed archives directly in sPath; returns the
-    // running count of folders removed by this object.
+    // Deletes folders beside listed archives directly in sPath, each only
+    // when the archive holds every file in it byte for byte (else it stays
+    // and the log names the file that kept it); returns the running count of
+    // folders removed by this object. Yields while it reads; Cancel ends it
+    // and keeps the folder under check.
     std::int32_t ProcessCompressed(const std::string& sPath);
     std::int16_t IsCompressedFile(const fs::File& aFile);
     std::int16_t FoundUncompressedFolder(const fs::File& thisFile, const fs::Folder& currentFolder,

@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+
+#include <functional>
 #include <unistd.h>
 
 #include "engine/ArchiveList.h"
 #include "base/Error.h"
+#include "engine/Yield.h"
 #include "tests/engine/EngineFixture.h"
+#include "tests/support/TestArchive.h"
 
 namespace tidyfold::test {
 namespace {
@@ -55,38 +59,104 @@ protected:
         EngineTest::SetUp();
         ArchiveList("zip,rar,.7z,");
     }
+    // An archive on the Desktop of files below top, and the folder top
+    // unpacked from it beside it: what the archive holds, on disk.
+    void Unpacked(const std::string& archive, const std::string& top, const std::vector<ArchiveItem>& items,
+                  ArchiveFormat format = ArchiveFormat::Zip) {
+        WriteArchive(desktop_ + "/" + archive, format, items);
+        Dir(top);
+        for (const ArchiveItem& item : items) {
+            if (item.kind == ArchiveItem::Kind::File)
+                WriteFile(desktop_ + "/" + top + "/" + item.path, item.data);
+        }
+    }
 };
 
 TEST_F(Compressed, folder_beside_its_archive_goes_with_everything_inside) {
-    Put("Photos.zip");
-    Put("Photos/a.jpg");
-    Put("Photos/inner/b.jpg");
-    const std::string locked = Put("Photos/locked.jpg");
-    chmod(locked.c_str(), 0444);
+    Unpacked("Photos.zip", "Photos", {{"a.jpg", "jpeg"}, {"inner/b.jpg", "jpeg2"}, {"locked.jpg", "ro"}});
+    chmod((desktop_ + "/Photos/locked.jpg").c_str(), 0444);
     chmod((desktop_ + "/Photos/inner").c_str(), 0555);
-    const std::string outside = tmp_ / "outside";
-    WriteFile(outside + "/keep.txt", "keep");
-    ASSERT_EQ(symlink(outside.c_str(), (desktop_ + "/Photos/link").c_str()), 0);
-
     EXPECT_EQ(engine_.ProcessCompressed(desktop_), 1);
     EXPECT_FALSE(Exists(desktop_ + "/Photos"));
     EXPECT_TRUE(Exists(desktop_ + "/Photos.zip"));
-    EXPECT_EQ(ReadFile(outside + "/keep.txt"), "keep");
+    EXPECT_EQ(engine_.Log(), "");
+}
+
+// The wiring of the check into the pass; the check's own rules are tested
+// on their own.
+TEST_F(Compressed, only_folders_the_archive_holds_go_and_the_log_names_what_kept_the_others) {
+    const std::vector<ArchiveItem> items = {{"ch1.txt", "one"}, {"notes/ch2.txt", Noise(5000)}};
+    const struct {
+        const char* name;
+        ArchiveFormat format;
+        std::function<void(const std::string& folder, const std::string& archive)> change;
+        std::string logged;  // empty: the folder goes
+    } cases[] = {
+        {"zip, matching", ArchiveFormat::Zip, {}, ""},
+        {"tar, matching", ArchiveFormat::Tar, {}, ""},
+        {"an extra file", ArchiveFormat::Zip,
+         [](const std::string& f, const std::string&) { WriteFile(f + "/notes/chapter2.txt", "draft"); },
+         "notes/chapter2.txt is not in the archive"},
+        {"a changed byte", ArchiveFormat::Tar,
+         [&](const std::string& f, const std::string&) {
+             std::string bytes = items[1].data;
+             bytes[2500] = static_cast<char>(bytes[2500] ^ 1);
+             WriteFile(f + "/notes/ch2.txt", bytes);
+         },
+         "notes/ch2.txt differs from the archive's file"},
+        {"an unreadable archive", ArchiveFormat::Zip,
+         [](const std::string&, const std::string& a) { WriteFile(a, Noise(3000)); }, "Thesis.zip"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveTree(desktop_);
+        Dir("");
+        cTidyfold engine;
+        Unpacked("Thesis.zip", "Thesis", items, c.format);
+        if (c.change)
+            c.change(desktop_ + "/Thesis", desktop_ + "/Thesis.zip");
+        const auto before = Snapshot(desktop_);
+        EXPECT_EQ(engine.ProcessCompressed(desktop_), c.logged.empty() ? 1 : 0);
+        EXPECT_TRUE(Exists(desktop_ + "/Thesis.zip"));
+        if (c.logged.empty()) {
+            EXPECT_FALSE(Exists(desktop_ + "/Thesis"));
+            EXPECT_EQ(engine.Log(), "");
+        } else {
+            EXPECT_EQ(Snapshot(desktop_), before);  // nothing at all removed
+            EXPECT_EQ(engine.Log().rfind("Kept folder " + desktop_ + "/Thesis beside Thesis.zip: ", 0), 0u)
+                << engine.Log();
+            EXPECT_NE(engine.Log().find(c.logged), std::string::npos) << engine.Log();
+        }
+    }
+}
+
+TEST_F(Compressed, a_stop_during_a_check_ends_the_pass_and_the_folders_stay) {
+    // Enough entries that the check yields while it reads.
+    std::vector<ArchiveItem> items;
+    for (int i = 0; i < 600; ++i)
+        items.push_back({"f" + std::to_string(i), std::to_string(i)});
+    Unpacked("A.zip", "A", items, ArchiveFormat::Tar);
+    Unpacked("B.zip", "B", items, ArchiveFormat::Tar);
+    int yields = 0;
+    SetYieldHook([&] {
+        if (++yields == 3)
+            engine_.Cancel(kTrue);
+    });
+    const auto before = Snapshot(desktop_);
+    EXPECT_EQ(engine_.ProcessCompressed(desktop_), 0);
+    SetYieldHook(nullptr);
+    EXPECT_EQ(yields, 3);  // nothing more read once stopped
+    EXPECT_EQ(Snapshot(desktop_), before);
+    engine_.Cancel(kFalse);
+    EXPECT_EQ(engine_.ProcessCompressed(desktop_), 2);
 }
 
 TEST_F(Compressed, names_match_exactly_and_extensions_ignore_case) {
-    Put("Photos.ZIP");
-    Dir("photos");
-    Put("Music.rar");
-    Dir("Music");
-    Put("Notes.txt");
-    Dir("Notes");
-    Put("Clip.7z");
-    Dir("Clip");
-    Put("Photoszip");
-    Dir("Photo");
-    Put("sub/Deep.zip");
-    Dir("sub/Deep");
+    const std::vector<ArchiveItem> items = {{"x.txt", "x"}};
+    for (const char* folder : {"photos", "Music", "Notes", "Clip", "Photo", "sub/Deep"})
+        WriteFile(desktop_ + "/" + folder + "/x.txt", "x");
+    for (const char* archive : {"Photos.ZIP", "Music.rar", "Notes.txt", "Clip.7z", "Photoszip", "sub/Deep.zip"})
+        WriteArchive(desktop_ + "/" + archive, ArchiveFormat::Zip, items);
     EXPECT_EQ(engine_.ProcessCompressed(desktop_), 2);
     EXPECT_TRUE(Exists(desktop_ + "/photos"));
     EXPECT_FALSE(Exists(desktop_ + "/Music"));
@@ -97,32 +167,28 @@ TEST_F(Compressed, names_match_exactly_and_extensions_ignore_case) {
 }
 
 TEST_F(Compressed, two_archives_of_one_name_remove_the_folder_once_and_counts_run_on) {
-    Put("Photos.zip");
-    Put("Photos.rar");
-    Dir("Photos");
+    Unpacked("Photos.zip", "Photos", {{"a", "a"}});
+    WriteArchive(desktop_ + "/Photos.rar", ArchiveFormat::Zip, {{"a", "a"}});
     EXPECT_EQ(engine_.ProcessCompressed(desktop_), 1);
-    Put("Music.zip");
-    Dir("Music");
+    Unpacked("Music.zip", "Music", {{"m", "m"}});
     EXPECT_EQ(engine_.ProcessCompressed(desktop_), 2);
     EXPECT_EQ(engine_.ProcessCompressed(desktop_), 2);
 }
 
 TEST_F(Compressed, offload_folder_on_the_desktop_is_never_taken_for_an_unpacked_archive) {
     Settings(1, "7", 0, desktop_ + "/Trash/");
-    Put("Trash.zip");
+    WriteArchive(desktop_ + "/Trash.zip", ArchiveFormat::Zip, {{"earlier.txt", "data"}});
     const std::string offloaded = Put("Trash/earlier.txt");
-    Put("Old.zip");
-    const std::string above = Put("Old/Trash2/x.txt");
+    Unpacked("Old.zip", "Old", {{"Trash2/x.txt", "x"}});
     EXPECT_EQ(engine_.ProcessCompressed(desktop_), 1);
     EXPECT_TRUE(Exists(offloaded));
-    EXPECT_FALSE(Exists(above));
+    EXPECT_FALSE(Exists(desktop_ + "/Old"));
     // A folder that holds the offload folder is kept as well.
     RemoveTree(desktop_ + "/Trash.zip");
     Settings(1, "7", 0, desktop_ + "/Box/Trash");
-    Put("Box.zip");
-    const std::string inner = Put("Box/Trash/y.txt");
+    Unpacked("Box.zip", "Box", {{"Trash/y.txt", "y"}});
     EXPECT_EQ(engine_.ProcessCompressed(desktop_), 1);  // the running count, unchanged
-    EXPECT_TRUE(Exists(inner));
+    EXPECT_TRUE(Exists(desktop_ + "/Box/Trash/y.txt"));
 }
 
 TEST_F(Compressed, linked_folder_of_the_archive_name_is_not_removed) {

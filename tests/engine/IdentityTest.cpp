@@ -14,6 +14,7 @@
 #include "fs/Fault.h"
 #include "shell/cSpecialFolders.h"
 #include "tests/engine/EngineFixture.h"
+#include "tests/support/TestArchive.h"
 
 namespace tidyfold::test {
 namespace {
@@ -260,7 +261,7 @@ TEST_F(Identity, a_folder_swapped_for_a_link_after_its_listing_is_never_entered)
         WriteFile(outside + "/old.txt", "outside");
         MakeDirs(outside + "/empty");
         const auto before = Snapshot(outside);
-        Put("sub.zip");
+        WriteArchive(desktop_ + "/sub.zip", ArchiveFormat::Zip, {{"old.txt", "data"}});
         Put("sub/old.txt");
         Settings(2, "7", 1);
         fault::SetDescentHook([&](const std::string& path) {

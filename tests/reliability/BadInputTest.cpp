@@ -13,6 +13,7 @@
 #include "settings/cOptions.h"
 #include "tests/reliability/LossCheck.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestArchive.h"
 #include "ui/rtf/RtfReader.h"
 
 namespace tidyfold::reliability {
@@ -103,8 +104,8 @@ TEST(BadArchiveList, FortyThousandEntriesAreAllCompared) {
         list += Entry(k) + ",";
     box.WriteArchiveList(list);
     const std::string d = box.Desktop();
-    test::WriteFile(d + "/Last." + Entry(kEntries - 1), "archive");
     test::WriteFile(d + "/Last/inside.txt", "unpacked");
+    test::WriteArchive(d + "/Last." + Entry(kEntries - 1), test::ArchiveFormat::Zip, {{"inside.txt", "unpacked"}});
     test::WriteFile(d + "/Early." + Entry(3), "archive");
     test::WriteFile(d + "/Other.q-z", "not listed");
 

@@ -15,6 +15,7 @@
 
 #include "fs/Fault.h"
 #include "tests/ui/GuiTestSupport.h"
+#include "tests/support/TestArchive.h"
 #include "ui/ElidedLabel.h"
 #include "ui/frmMain.h"
 
@@ -55,9 +56,10 @@ private:
     void MakeArchiveAndEmptyFolders()
     {
         const std::string d = sandbox->Desktop();
-        WriteFile(d + "/pack.zip", "zip");
         WriteFile(d + "/pack/x.txt", "unpacked");
         WriteFile(d + "/pack/y/z.txt", "unpacked too");
+        tidyfold::test::WriteArchive(d + "/pack.zip", tidyfold::test::ArchiveFormat::Zip,
+                                     {{"x.txt", "unpacked"}, {"y/z.txt", "unpacked too"}});
         tidyfold::test::MakeDirs(d + "/e1/e2/e3");
         tidyfold::test::MakeDirs(d + "/f");
     }
