@@ -15,20 +15,30 @@ std::int32_t cTidyfold::IsFileNullFile(const fs::File& tmpFile) {
     if (Options_->DelNullFiles() != 1)
         return 0;
     std::uint64_t size = 0;
+    fs::FileTimes times;
     try {
         size = tmpFile.Size();
+        times = tmpFile.Times();
     } catch (const Error&) {
         return 0;  // the examination that follows reports the unreadable file
     }
-    if (size != 0)
+    // An empty file made a minute ago is about to be written: only an old
+    // one is clutter.
+    const double age = ageing::AgeInDays(clock_(), ageing::LastUseNs(times));
+    if (size != 0 || !ageing::IsOlderThan(age, Options_->TimeLimit()))
         return 0;
     tmpFile.Delete(fs::Force::No);
+    LogError("Deleted empty file " + tmpFile.Path() + ".");
     return 1;
 }
 
 bool cTidyfold::RemovedAsNullFile(const fs::OpenFolder& root, const fs::OpenFolder& folder,
-                                  const std::string& relative, const fs::Entry& entry) {
+                                  const std::string& relative, const fs::Entry& entry, float days) {
     if (Options_->DelNullFiles() != 1 || entry.error != 0 || entry.kind != fs::EntryKind::File || entry.size != 0)
+        return false;
+    // An empty file made a minute ago is about to be written: only one that
+    // is old by the rule every other file is aged by goes.
+    if (!ageing::IsOlderThan(ageing::AgeInDays(clock_(), ageing::LastUseNs(entry.times)), days))
         return false;
     // The walk yields between files, and the user may have moved the folder
     // out of the Desktop meanwhile: nothing is deleted from it there.
@@ -38,7 +48,11 @@ bool cTidyfold::RemovedAsNullFile(const fs::OpenFolder& root, const fs::OpenFold
         return false;
     // Only the empty file that was listed goes: one written to since, or
     // put in its place, is examined as what it is.
-    return folder.RemoveListedFile(entry, fs::Force::No);
+    if (!folder.RemoveListedFile(entry, fs::Force::No))
+        return false;
+    const std::string inFolder = relative.empty() ? entry.name : relative + "/" + entry.name;
+    LogError("Deleted empty file " + PathOf(inFolder) + ".");
+    return true;
 }
 
 void cTidyfold::ExamineEntry(const fs::OpenFolder& root, const fs::OpenFolder& folder, const std::string& relative,
@@ -48,7 +62,8 @@ void cTidyfold::ExamineEntry(const fs::OpenFolder& root, const fs::OpenFolder& f
     // deleted, the empty-file deletion included.
     if (Keep().Matches(inFolder, KeepKind::File))
         return;
-    if (RemovedAsNullFile(root, folder, relative, entry))
+    const float days = limit == LimitFrom::Engine ? TimeLimit_ : Options_->TimeLimit();
+    if (RemovedAsNullFile(root, folder, relative, entry, days))
         return;
     Yield();
     if (entry.error != 0) {
@@ -60,7 +75,6 @@ void cTidyfold::ExamineEntry(const fs::OpenFolder& root, const fs::OpenFolder& f
     }
     // The times come from the folder's listing, one stat per entry; the
     // transfer looks at the file again before it acts on it.
-    const float days = limit == LimitFrom::Engine ? TimeLimit_ : Options_->TimeLimit();
     const double age = ageing::AgeInDays(clock_(), ageing::LastUseNs(entry.times));
     if (ageing::IsOlderThan(age, days))
         colFiles_.push_back(CollectedFile{inFolder, folder.Id(), entry});

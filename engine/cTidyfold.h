@@ -72,7 +72,8 @@ public:
     std::int16_t IsCompressedFile(const fs::File& aFile);
     std::int16_t FoundUncompressedFolder(const fs::File& thisFile, const fs::Folder& currentFolder,
                                          std::optional<fs::Folder>& UCFolder);
-    // 1 when the file was empty, the option is on, and it has been deleted.
+    // 1 when the file was empty and older than the time limit, the option is
+    // on, and it has been deleted (and logged).
     std::int32_t IsFileNullFile(const fs::File& tmpFile);
 
     // --- Beyond the classic interface ---
@@ -115,7 +116,7 @@ private:
     void ExamineEntry(const fs::OpenFolder& root, const fs::OpenFolder& folder, const std::string& relative,
                       const fs::Entry& entry, LimitFrom limit);
     bool RemovedAsNullFile(const fs::OpenFolder& root, const fs::OpenFolder& folder, const std::string& relative,
-                           const fs::Entry& entry);
+                           const fs::Entry& entry, float days);
     void ScanDesktop(const PassFolders& folders);
     void RecurseInto(const fs::OpenFolder& folder, const std::string& relative,
                      const std::vector<fs::Entry>& entries, const PassFolders& folders);

@@ -225,8 +225,22 @@ TEST_F(EngineTest, null_files_are_deleted_only_when_the_option_is_one) {
     EXPECT_EQ(engine_.Clean(), std::nullopt);
     EXPECT_FALSE(Exists(topEmpty));
     EXPECT_FALSE(Exists(subEmpty));
-    EXPECT_FALSE(Exists(youngEmpty));  // the gate does not look at the age
-    EXPECT_TRUE(events_.scanning.empty());
+    // A young empty file is about to be written: kept, examined, not collected.
+    EXPECT_TRUE(Exists(youngEmpty));
+    EXPECT_EQ(events_.scanning, std::vector<std::string>{youngEmpty});
+    EXPECT_EQ(engine_.Log(), "Deleted empty file " + topEmpty + ".\r\nDeleted empty file " + subEmpty + ".\r\n");
+}
+
+TEST_F(EngineTest, the_public_null_file_gate_ages_the_file_too) {
+    Settings(3, "7", 1);
+    engine_.Options()->LoadOptions();
+    const std::string old = Put("old.txt", "");
+    const std::string young = PutYoung("young.txt", "");
+    EXPECT_EQ(engine_.IsFileNullFile(fs::File(young)), 0);
+    EXPECT_EQ(engine_.IsFileNullFile(fs::File(old)), 1);
+    EXPECT_TRUE(Exists(young));
+    EXPECT_FALSE(Exists(old));
+    EXPECT_EQ(engine_.Log(), "Deleted empty file " + old + ".\r\n");
 }
 
 TEST_F(EngineTest, read_only_null_file_ends_the_pass) {
