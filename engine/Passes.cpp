@@ -5,27 +5,6 @@
 
 namespace tidyfold {
 
-namespace {
-
-// The log's entries that are not successes. A success line of a copy is the
-// only kind the log holds besides failures; an entry may span lines (a
-// failed open gives the system's text on a line of its own).
-std::vector<std::string> FailureEntries(const std::string& log) {
-    std::vector<std::string> entries;
-    std::size_t start = 0;
-    for (std::size_t end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        const std::string line = log.substr(start, end - start);
-        const std::string success = " succeeded.";
-        const bool succeeded = line.size() >= success.size() &&
-                               line.compare(line.size() - success.size(), success.size(), success) == 0;
-        if (!succeeded)
-            entries.push_back(line);
-    }
-    return entries;
-}
-
-}  // namespace
-
 PassResult RunOperation(cTidyfold& engine, cOptions& options, Operation operation) {
     PassResult result;
     result.operation = operation;
@@ -46,8 +25,7 @@ PassResult RunOperation(cTidyfold& engine, cOptions& options, Operation operatio
             break;
     }
     result.failed = engine.FailedTransfers();
-    if (result.failed > 0)
-        result.failures = FailureEntries(engine.Log());
+    result.failures = engine.Failures();
     return result;
 }
 

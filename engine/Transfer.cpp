@@ -20,6 +20,7 @@ constexpr const char* kChangedWhileCopied = "It changed while it was being copie
 constexpr const char* kChangedAfterCopied =
     "It changed after it was copied, so it stays on the Desktop; the offload folder keeps the version that was "
     "copied.";
+constexpr const char* kGone = "It is no longer where the scan found it.";
 constexpr const char* kFolderMoved =
     "Its folder was moved out of the Desktop while it was copied, so it was left where it is now; the offload "
     "folder keeps the copy.";
@@ -28,10 +29,28 @@ std::string LinkInTheWay(const std::string& link) {
     return "A folder on its way into the offload folder is a link, which is never followed: " + link;
 }
 
+// The second line of a successful copy's or move's entry: where the file
+// is now, and why under another name when its own was taken.
+std::string OffloadedTo(const fs::OpenFolder& to, const std::string& name, const std::string& placed) {
+    std::string line = "\r\nOffloaded to " + fs::JoinPath(to.Path(), placed);
+    if (placed != name)
+        line += " (" + name + " was taken there)";
+    return line + ".";
+}
+
+// The system's words for a failed step, as a second line; nothing when the
+// step failed for a reason of its own (the file changed).
+std::string Because(const fs::Outcome& outcome) {
+    if (outcome.changed)
+        return std::string("\r\n") + kChangedWhileCopied;
+    return outcome.error != 0 ? "\r\n" + SystemErrorText(outcome.error) : std::string();
+}
+
 }  // namespace
 
 void cTidyfold::LogFailedTransfer(const std::string& text) {
     LogError(text);
+    Failures_.push_back(text);
     ++FailedTransfers_;
 }
 
@@ -60,9 +79,9 @@ void cTidyfold::TransferFile(const CollectedFile& file, TransferFolders& folders
         // Gone since the scan (the user may move files while the pass
         // yields): a copy or move reports it, a delete has nothing to do.
         if (mode == TransferMode::CopyThenDelete)
-            LogFailedTransfer("File copy of " + PathOf(file.relative) + " FAILED.");
+            LogFailedTransfer("File copy of " + PathOf(file.relative) + " FAILED.\r\n" + kGone);
         else if (mode == TransferMode::Move)
-            LogFailedTransfer("Move of " + PathOf(file.relative) + " FAILED.");
+            LogFailedTransfer("Move of " + PathOf(file.relative) + " FAILED.\r\n" + kGone);
         return;
     }
     if (now->id != file.seen.id || UsedSinceExamined(*now))
@@ -94,14 +113,13 @@ void cTidyfold::CopyThenDelete(const CollectedFile& file, const fs::OpenFolder& 
     fs::Entry read;
     const fs::Outcome copied = fs::CopyEntry(from, now, *to, now.name, ProgressRoutine(), CopyCancelFlag(), &read);
     if (!copied.Ok()) {
-        LogFailedTransfer("File copy of " + path + " FAILED." +
-                          (copied.changed ? std::string("\r\n") + kChangedWhileCopied : std::string()));
+        LogFailedTransfer("File copy of " + path + " FAILED." + Because(copied));
         return;
     }
     // The copy is durable before it returns, so the Desktop file may go, if
     // it is still on the Desktop and its name still leads to the very file
     // that was copied, unchanged.
-    LogError("File copy of " + path + " succeeded.");
+    LogError("File copy of " + path + " succeeded." + OffloadedTo(*to, now.name, copied.placed));
     if (!folders.SourceInPlace()) {
         LogFailedTransfer("Could not move file: " + path + "\r\n" + kFolderMoved);
         return;
@@ -110,7 +128,7 @@ void cTidyfold::CopyThenDelete(const CollectedFile& file, const fs::OpenFolder& 
     if (removed.changed)
         LogFailedTransfer("Could not move file: " + path + "\r\n" + kChangedAfterCopied);
     else if (removed.error != 0)
-        LogFailedTransfer("Could not move file: " + path);
+        LogFailedTransfer("Could not move file: " + path + "\r\n" + SystemErrorText(removed.error));
 }
 
 void cTidyfold::MoveToOffload(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now,
@@ -135,14 +153,16 @@ void cTidyfold::MoveToOffload(const CollectedFile& file, const fs::OpenFolder& f
     // out of the Desktop meanwhile.
     const auto keepSource = [&folders] { return !folders.SourceInPlace(); };
     const fs::Outcome moved = fs::MoveEntry(from, now, *to, now.name, ProgressRoutine(), CopyCancelFlag(), keepSource);
-    if (moved.Ok())
+    if (moved.Ok()) {
+        LogError("Move of " + path + " succeeded." + OffloadedTo(*to, now.name, moved.placed));
         return;
+    }
     if (moved.copied)
         LogFailedTransfer("Could not move file: " + path + "\r\n" +
-                          (folders.SourceInPlace() ? kChangedAfterCopied : kFolderMoved));
+                          (folders.SourceInPlace() ? kChangedAfterCopied : kFolderMoved) +
+                          OffloadedTo(*to, now.name, moved.placed));
     else
-        LogFailedTransfer("Move of " + path + " FAILED." +
-                          (moved.changed ? std::string("\r\n") + kChangedWhileCopied : std::string()));
+        LogFailedTransfer("Move of " + path + " FAILED." + Because(moved));
 }
 
 void cTidyfold::SendToTrash(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now) {

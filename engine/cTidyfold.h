@@ -99,6 +99,8 @@ public:
     bool ReachedCleanUp() const { return ReachedCleanUp_; }
     // Copies and moves that failed in this run (they are also in the Log).
     std::int32_t FailedTransfers() const { return FailedTransfers_; }
+    // What the log says of each of them, in order.
+    const std::vector<std::string>& Failures() const { return Failures_; }
     // Abandons a copy in progress cleanly (its temporary file removed, the
     // Desktop file kept); used when the program is closed during a run.
     void AbandonCopy() { lCopyCancel_ = 1; }
@@ -157,6 +159,7 @@ private:
 
     std::int32_t RemovedFolders_ = 0;  // running count of ProcessCompressed
     std::int32_t FailedTransfers_ = 0;
+    std::vector<std::string> Failures_;
     bool ReachedCleanUp_ = false;
     cTidyfoldEvents* listener_ = nullptr;
     Clock clock_;

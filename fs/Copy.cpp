@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "fs/FreeName.h"
 #include "fs/Handles.h"
 
 namespace tidyfold::fs {
@@ -111,8 +112,6 @@ int CheckNotSame(const struct stat& source, int dirfd, const std::string& finalN
         return errno == ENOENT ? 0 : errno;
     if (target.st_dev == source.st_dev && target.st_ino == source.st_ino)
         return EINVAL;
-    if (S_ISDIR(target.st_mode))
-        return EISDIR;
     return 0;
 }
 
@@ -193,6 +192,37 @@ Outcome PutInPlace(int todir, TempEntry& temp, const std::string& name) {
 
 }  // namespace
 
+int PlaceNoReplace(int oldDir, const char* oldName, int newDir, const char* newName) {
+    if (sys::RenameNoReplaceAt(oldDir, oldName, newDir, newName) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return errno;
+    // No no-replace rename here: a hard link never replaces either.
+    if (sys::LinkAt(oldDir, oldName, newDir, newName) != 0)
+        return errno;
+    if (sys::UnlinkAt(oldDir, oldName) != 0) {
+        int error = errno;
+        sys::UnlinkAt(newDir, newName);
+        return error;
+    }
+    return 0;
+}
+
+Outcome PlaceAtFreeName(int todir, TempEntry& temp, const std::string& name, Clash clash) {
+    Outcome placed;
+    placed.error = ClaimName(
+        name, clash, [&](const std::string& to) { return PlaceNoReplace(todir, temp.Name().c_str(), todir, to.c_str()); },
+        placed.placed);
+    if (placed.error != 0)
+        return placed;
+    temp.Release();
+    // Until the folder is flushed the new name may not survive a crash;
+    // report that, so the caller keeps the source.
+    if (sys::Fsync(todir) != 0)
+        placed.error = errno;
+    return placed;
+}
+
 Outcome CopyToTempAt(int fromfd, const Entry& seen, int todir, const std::string& finalName, TempEntry& temp,
                      const CopyProgress& progress, const volatile int* cancel, Entry* read) {
     struct stat st;
@@ -240,7 +270,7 @@ Outcome CopyEntry(const OpenFolder& from, const Entry& seen, const OpenFolder& t
         Outcome copied = CopyToTempAt(from.Fd(), seen, to.Fd(), name, temp, progress, cancel, read);
         if (!copied.Ok())
             return copied;
-        return PutInPlace(to.Fd(), temp, name);
+        return PlaceAtFreeName(to.Fd(), temp, name);
     });
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fs/FileSystem.h"
+#include "fs/FreeName.h"
 #include "fs/Temp.h"
 #include "fs/Transfer.h"
 
@@ -17,6 +18,15 @@ namespace tidyfold::fs {
 // the source itself. temp is left for the caller to put in place or drop.
 Outcome CopyToTempAt(int fromfd, const Entry& seen, int todir, const std::string& finalName, TempEntry& temp,
                      const CopyProgress& progress, const volatile int* cancel, Entry* read);
+
+// Puts oldName at newName unless newName exists (EEXIST): a rename that
+// never replaces, or a hard link and unlink where that rename is missing.
+// Returns 0 or an errno.
+int PlaceNoReplace(int oldDir, const char* oldName, int newDir, const char* newName);
+
+// Puts the temporary entry temp of todir in place under name, or the next
+// free name by clash (outcome.placed), and flushes the folder.
+Outcome PlaceAtFreeName(int todir, TempEntry& temp, const std::string& name, Clash clash = Clash::NextFreeName);
 
 // See RemoveIfUnchanged.
 Outcome RemoveIfUnchangedAt(int dirfd, const Entry& read);

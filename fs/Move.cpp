@@ -4,49 +4,40 @@
 #include <cerrno>
 
 #include "fs/Copy.h"
+#include "fs/FreeName.h"
 #include "fs/Handles.h"
 
 namespace tidyfold::fs {
 
 namespace {
 
-// Puts oldName at newName unless newName exists. Returns 0 or an errno.
-int PlaceNoReplace(int oldDir, const char* oldName, int newDir, const char* newName) {
-    if (sys::RenameNoReplaceAt(oldDir, oldName, newDir, newName) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        return errno;
-    // No no-replace rename here: a hard link never replaces either.
-    if (sys::LinkAt(oldDir, oldName, newDir, newName) != 0)
-        return errno;
-    if (sys::UnlinkAt(oldDir, oldName) != 0) {
-        int error = errno;
-        sys::UnlinkAt(newDir, newName);
-        return error;
-    }
-    return 0;
-}
-
 // Across file systems: a durable copy under a temporary name, put in place
 // without replacing, and only then the source goes, if it is still what was
 // copied. Any failure leaves the source where it was and no copy behind.
-Outcome MoveAcross(int fromfd, const Entry& seen, int todir, const std::string& name, const CopyProgress& progress,
-                   const volatile int* cancel, const std::function<bool()>& keepSource) {
-    struct stat st;
-    // Fail before copying anything when the answer is already known.
-    if (sys::LstatAt(todir, name.c_str(), &st) == 0)
-        return Outcome{EEXIST};
-    if (errno != ENOENT)
-        return Outcome{errno};
+Outcome MoveAcross(int fromfd, const Entry& seen, int todir, const std::string& name, Clash clash,
+                   const CopyProgress& progress, const volatile int* cancel, const std::function<bool()>& keepSource) {
+    if (clash == Clash::Fail) {
+        // Fail before copying anything when the answer is already known.
+        struct stat st;
+        if (sys::LstatAt(todir, name.c_str(), &st) == 0)
+            return Outcome{EEXIST};
+        if (errno != ENOENT)
+            return Outcome{errno};
+    }
     TempEntry temp(todir);
     Entry read;
     Outcome copied = CopyToTempAt(fromfd, seen, todir, name, temp, progress, cancel, &read);
     if (!copied.Ok())
         return copied;
-    if (int error = PlaceNoReplace(todir, temp.Name().c_str(), todir, name.c_str()))
-        return Outcome{error};
-    temp.Release();
-    Outcome removed{sys::Fsync(todir) != 0 ? errno : 0};
+    const Outcome placed = PlaceAtFreeName(todir, temp, name, clash);
+    if (placed.error != 0) {
+        // Put in place but not known to be on disk: the source stays, the
+        // copy goes.
+        if (!placed.placed.empty())
+            sys::UnlinkAt(todir, placed.placed.c_str());
+        return Outcome{placed.error};
+    }
+    Outcome removed;
     if (removed.error == 0 && keepSource && keepSource())
         removed.changed = true;
     else if (removed.error == 0)
@@ -54,26 +45,34 @@ Outcome MoveAcross(int fromfd, const Entry& seen, int todir, const std::string& 
     // Changed since it was read: the copy holds the version that was read,
     // the Desktop the newer one; neither is lost.
     if (removed.changed && removed.error == 0)
-        return Outcome{0, true, true};
+        return Outcome{0, true, true, placed.placed};
     if (removed.error != 0)
-        sys::UnlinkAt(todir, name.c_str());
+        sys::UnlinkAt(todir, placed.placed.c_str());
+    else
+        removed.placed = placed.placed;
     return removed;
 }
 
-Outcome MoveEntryAt(int fromfd, const Entry& seen, int todir, const std::string& name, const CopyProgress& progress,
-                    const volatile int* cancel, const std::function<bool()>& keepSource) {
-    int error = PlaceNoReplace(fromfd, seen.name.c_str(), todir, name.c_str());
-    if (error != EXDEV)
-        return Outcome{error};
-    return MoveAcross(fromfd, seen, todir, name, progress, cancel, keepSource);
+Outcome MoveEntryAt(int fromfd, const Entry& seen, int todir, const std::string& name, Clash clash,
+                    const CopyProgress& progress, const volatile int* cancel,
+                    const std::function<bool()>& keepSource) {
+    // Within a file system the rename itself claims the name.
+    Outcome moved;
+    moved.error = ClaimName(
+        name, clash, [&](const std::string& to) { return PlaceNoReplace(fromfd, seen.name.c_str(), todir, to.c_str()); },
+        moved.placed);
+    if (moved.error != EXDEV)
+        return moved;
+    return MoveAcross(fromfd, seen, todir, name, clash, progress, cancel, keepSource);
 }
 
 }  // namespace
 
 Outcome MoveEntry(const OpenFolder& from, const Entry& seen, const OpenFolder& to, const std::string& name,
                   const CopyProgress& progress, const volatile int* cancel, const std::function<bool()>& keepSource) {
-    return ReturningOutcome(
-        [&] { return MoveEntryAt(from.Fd(), seen, to.Fd(), name, progress, cancel, keepSource); });
+    return ReturningOutcome([&] {
+        return MoveEntryAt(from.Fd(), seen, to.Fd(), name, Clash::NextFreeName, progress, cancel, keepSource);
+    });
 }
 
 int MoveFile(const std::string& src, const std::string& dst) {
@@ -89,7 +88,8 @@ int MoveFile(const std::string& src, const std::string& dst) {
         Entry seen;
         if (int error = SeeEntryAt(fromDir.Fd(), from.name, seen))
             return error;
-        const Outcome moved = MoveEntryAt(fromDir.Fd(), seen, toDir.Fd(), to.name, CopyProgress(), nullptr, nullptr);
+        const Outcome moved = MoveEntryAt(fromDir.Fd(), seen, toDir.Fd(), to.name, Clash::Fail, CopyProgress(), nullptr,
+                                          nullptr);
         return moved.error != 0 ? moved.error : moved.changed ? ESTALE : 0;
     });
 }

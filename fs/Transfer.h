@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "fs/FileSystem.h"
 #include "fs/OpenFolder.h"
@@ -15,16 +16,26 @@ namespace tidyfold::fs {
 
 // What one transfer step did.
 struct Outcome {
+    Outcome() = default;
+    explicit Outcome(int error_, bool changed_ = false, bool copied_ = false, std::string placed_ = {})
+        : error(error_), changed(changed_), copied(copied_), placed(std::move(placed_)) {}
+
     int error = 0;         // 0, or the errno of the step that failed
     bool changed = false;  // the source was not what the step was given, or changed while it was read
     bool copied = false;   // a move's copy stayed in place although its source could not be removed
+    // The name the file was put under in the destination folder: the name
+    // asked for, or the next free one ("name (2).ext") when that was taken.
+    std::string placed;
     bool Ok() const noexcept { return error == 0 && !changed; }
 };
 
-// Copies the file or link seen (an entry of from) into to under name,
-// replacing a file of that name there. The data goes to a new temporary file
-// in to (created exclusively, never through a link), is flushed, then renamed
-// inside to and the folder flushed; a link is copied as a link. Permission
+// Copies the file or link seen (an entry of from) into to under name, or
+// under the next free name ("name (2).ext", "name (3).ext", ...) when it is
+// taken: nothing in to is ever replaced. The data goes to a new temporary
+// file in to (created exclusively, never through a link), is flushed, then
+// renamed inside to by a rename that fails when the name exists (so the name
+// is claimed without a race) and the folder flushed; a link is copied as a
+// link. Permission
 // bits and access and write times are kept. When *cancel becomes non-zero the
 // copy is abandoned (ECANCELED).
 //
@@ -33,14 +44,16 @@ struct Outcome {
 // placed and changed is set; a read that ends at another length than the
 // file had when it was opened fails (EIO). read receives the source as the
 // copy found it, for RemoveIfUnchanged. On any failure the temporary file is
-// gone and the earlier file under name is as it was.
+// gone and every file in to is as it was. The outcome's placed names the
+// name claimed.
 Outcome CopyEntry(const OpenFolder& from, const Entry& seen, const OpenFolder& to, const std::string& name,
                   const CopyProgress& progress, const volatile int* cancel, Entry* read);
 
-// Moves seen from from into to under name, never replacing (EEXIST). The
-// caller has checked that the name still leads to seen. Within a file system
-// it is one rename. Across file systems it is a CopyEntry (with progress and
-// cancel) put in place without replacing, then RemoveIfUnchanged of the
+// Moves seen from from into to under name, or under the next free name as
+// CopyEntry does, never replacing anything (placed names the name claimed).
+// The caller has checked that the name still leads to seen. Within a file
+// system it is one rename. Across file systems it is a CopyEntry (with
+// progress and cancel) put in place the same way, then RemoveIfUnchanged of the
 // source: when the source changed after it was read, or keepSource (asked
 // just before, when given) says so, the copy stays (copied) and so does the
 // source (changed); any other failure leaves the source only.

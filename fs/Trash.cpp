@@ -9,16 +9,14 @@
 #include <optional>
 
 #include "base/Error.h"
+#include "fs/FreeName.h"
 #include "fs/Handles.h"
 
 namespace tidyfold::fs {
 
 namespace {
 
-constexpr std::size_t kNameMax = 255;
 constexpr std::string_view kInfoSuffix = ".trashinfo";
-// A Trash holding this many files of one name has a problem no number fixes.
-constexpr int kMaxNumber = 10000;
 
 struct TrashFolders {
     std::string path;
@@ -125,29 +123,10 @@ std::optional<TrashFolders> TopTrash(const OpenFolder& from, std::uint64_t devic
     }
 }
 
-// Cuts text to at most size bytes without splitting a UTF-8 character.
-std::string CutAt(const std::string& text, std::size_t size) {
-    if (text.size() <= size)
-        return text;
-    while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80)
-        --size;
-    return text.substr(0, size);
-}
-
-// The n-th name tried for name in the Trash: the name itself, then
-// "stem (n).ext", short enough for its info file's name.
-std::string NumberedName(const std::string& name, int n) {
-    const std::size_t dot = name.rfind('.');
-    const bool hasExt = dot != std::string::npos && dot != 0;
-    const std::string ext = hasExt ? name.substr(dot) : std::string();
-    const std::string number = n == 1 ? std::string() : " (" + std::to_string(n) + ")";
-    const std::size_t room = kNameMax - kInfoSuffix.size();
-    std::string stem = hasExt ? name.substr(0, dot) : name;
-    if (stem.size() + number.size() + ext.size() > room) {
-        const std::size_t fixed = number.size() + ext.size();
-        stem = CutAt(stem, fixed < room ? room - fixed : 0);
-    }
-    return CutAt(stem + number + ext, room);
+// The n-th name tried for name in the Trash, short enough for its info
+// file's name.
+std::string TrashName(const std::string& name, int n) {
+    return NumberedName(name, n, kNameMax - kInfoSuffix.size());
 }
 
 bool Unchanged(const Entry& seen, const std::optional<Entry>& now) {
@@ -277,7 +256,7 @@ TrashOutcome TrashEntry(const OpenFolder& from, const Entry& seen, const std::st
         }
         const std::string info = InfoText(originalPath, deletionDate);
         for (int n = 1; n <= kMaxNumber; ++n) {
-            const Step step = TryName(from, seen, *trash, NumberedName(seen.name, n), info, outcome);
+            const Step step = TryName(from, seen, *trash, TrashName(seen.name, n), info, outcome);
             if (step != Step::NameTaken) {
                 // A rename that crossed file systems after all (a bind mount)
                 // found no Trash on the file's own.

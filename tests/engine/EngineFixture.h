@@ -56,6 +56,12 @@ protected:
     std::string Dir(const std::string& relative);  // a Desktop folder
     // Access and write times of path (a link itself, not its target).
     static void SetTimes(const std::string& path, std::int64_t seconds);
+    // The log's line after a copy or move: where the file landed below the
+    // offload folder, and the name that was taken when it is another.
+    std::string Offloaded(const std::string& relative, const std::string& taken = "") const {
+        const std::string why = taken.empty() ? "" : " (" + taken + " was taken there)";
+        return "\r\nOffloaded to " + offload_ + "/" + relative + why + ".";
+    }
     void Now(std::int64_t seconds);
 
     // Every entry below root (none when root is missing), keyed by relative

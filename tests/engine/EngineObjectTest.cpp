@@ -29,7 +29,7 @@ TEST(EngineObject, new_engine_starts_empty_with_an_unloaded_options_object) {
 TEST_F(EngineTest, mode0_success_log_is_exactly_one_line_and_sets_the_error_flag) {
     const std::string path = Put("report.txt");
     ASSERT_EQ(engine_.Clean(), 1);
-    EXPECT_EQ(engine_.Log(), "File copy of " + path + " succeeded.\r\n");
+    EXPECT_EQ(engine_.Log(), "File copy of " + path + " succeeded." + Offloaded("report.txt") + "\r\n");
     EXPECT_EQ(engine_.fErrorsThrown(), kTrue);
     EXPECT_EQ(engine_.FailedTransfers(), 0);
     EXPECT_FALSE(Exists(path));
@@ -47,8 +47,11 @@ TEST_F(EngineTest, log_lines_follow_each_other_in_the_order_written) {
     };
     engine_.Log("earlier\r\n");
     ASSERT_EQ(engine_.Clean(), 2);
-    const std::string gone = events_.moving[0] == first ? second : first;
-    EXPECT_EQ(engine_.Log(), "earlier\r\nMove of " + gone + " FAILED.\r\n");
+    const bool firstMoved = events_.moving[0] == first;
+    const std::string gone = firstMoved ? second : first;
+    const std::string moved = firstMoved ? "a/first.txt" : "b/second.txt";
+    EXPECT_EQ(engine_.Log(), "earlier\r\nMove of " + events_.moving[0] + " succeeded." + Offloaded(moved) +
+                                 "\r\nMove of " + gone + " FAILED.\r\nIt is no longer where the scan found it.\r\n");
     EXPECT_EQ(engine_.FailedTransfers(), 1);
 }
 
@@ -77,7 +80,7 @@ TEST_F(EngineTest, a_handler_changing_its_argument_does_not_reach_the_engine) {
     const std::string path = Put("x.txt");
     ASSERT_EQ(engine_.Clean(), 1);
     EXPECT_EQ(ReadFile(offload_ + "/x.txt"), "data");
-    EXPECT_EQ(engine_.Log(), "File copy of " + path + " succeeded.\r\n");
+    EXPECT_EQ(engine_.Log(), "File copy of " + path + " succeeded." + Offloaded("x.txt") + "\r\n");
 }
 
 TEST_F(EngineTest, a_pass_without_listener_runs_the_same) {

@@ -311,8 +311,8 @@ protected:
         if (GetParam() == 1)
             fault::Inject(Call::Rename, EXDEV);  // a move across file systems copies
     }
-    std::string Failed(const std::string& path) const {
-        return (GetParam() == 0 ? "File copy of " : "Move of ") + path + " FAILED.\r\n";
+    std::string Failed(const std::string& path, const std::string& why = "") const {
+        return (GetParam() == 0 ? "File copy of " : "Move of ") + path + " FAILED.\r\n" + why;
     }
 };
 
@@ -341,10 +341,12 @@ TEST_P(SourceChanges, a_file_saved_by_rename_after_its_copy_stays_beside_the_cop
         ASSERT_EQ(rename((path + ".new").c_str(), path.c_str()), 0);
     });
     ASSERT_EQ(engine_.Clean(), 1);
-    const std::string copied = GetParam() == 0 ? "File copy of " + path + " succeeded.\r\n" : "";
+    const std::string copied =
+        GetParam() == 0 ? "File copy of " + path + " succeeded." + Offloaded("report.txt") + "\r\n" : "";
     EXPECT_EQ(engine_.Log(), copied + "Could not move file: " + path +
                                  "\r\nIt changed after it was copied, so it stays on the Desktop; the offload folder "
-                                 "keeps the version that was copied.\r\n");
+                                 "keeps the version that was copied." +
+                                 (GetParam() == 1 ? Offloaded("report.txt") : "") + "\r\n");
     EXPECT_EQ(ReadFile(path), "version two");
     EXPECT_EQ(ReadFile(offload_ + "/report.txt"), "version one");
 }
@@ -373,7 +375,7 @@ TEST_P(SourceChanges, a_copy_cut_short_by_the_file_system_fails_and_keeps_the_fi
     const std::string path = Put("report.txt", std::string(2u << 20, 'r'));
     fault::Inject(Call::CopyFileRange, fault::kEndOfData);
     ASSERT_EQ(engine_.Clean(), 1);
-    EXPECT_EQ(engine_.Log(), Failed(path));
+    EXPECT_EQ(engine_.Log(), Failed(path, "Input/output error\r\n"));
     EXPECT_EQ(ReadFile(path).size(), 2u << 20);
     EXPECT_TRUE(Snapshot(offload_).empty());
 }

@@ -8,6 +8,7 @@
 #include "fs/OpenFolder.h"
 #include "fs/Transfer.h"
 #include "tests/fs/FsTest.h"
+#include "tests/support/Snapshot.h"
 
 namespace tidyfold::test {
 namespace {
@@ -154,6 +155,97 @@ TEST_F(Transfer, a_move_across_file_systems_keeps_both_when_the_source_changed_a
     EXPECT_EQ(fs::MoveEntry(from, Seen(from, "g"), To(), "g", nullptr, &cancel).error, ECANCELED);
     EXPECT_TRUE(Exists(dir / "from/g"));
     EXPECT_FALSE(Exists(dir / "to/g"));
+}
+
+// A copy or move never replaces anything: a name taken before the transfer,
+// or just before its claiming rename, sends the file to the next free name.
+TEST_F(Transfer, a_taken_name_sends_the_file_to_the_next_free_one_and_replaces_nothing) {
+    enum class How { Copy, Move, MoveAcross, MoveByLink };
+    const std::pair<How, const char*> hows[] = {
+        {How::Copy, "copy"}, {How::Move, "move"}, {How::MoveAcross, "move across"}, {How::MoveByLink, "move by link"}};
+    const struct {
+        const char* name;
+        std::function<void(const std::string& to)> take;  // before the transfer
+        bool justBefore;                                     // take the name just before the claim instead
+        const char* placed;
+    } cases[] = {
+        {"free", [](const std::string&) {}, false, "r.txt"},
+        {"a file", [](const std::string& t) { WriteFile(t + "/r.txt", "older"); }, false, "r (2).txt"},
+        {"a folder", [](const std::string& t) { MakeDirs(t + "/r.txt"); }, false, "r (2).txt"},
+        {"a dangling link", [](const std::string& t) { symlink("nowhere", (t + "/r.txt").c_str()); }, false,
+         "r (2).txt"},
+        {"two numbers", [](const std::string& t) { WriteFile(t + "/r.txt", "1"); WriteFile(t + "/r (2).txt", "2"); },
+         false, "r (3).txt"},
+        {"taken during the transfer", [](const std::string& t) { WriteFile(t + "/r.txt", "older"); }, true,
+         "r (2).txt"},
+    };
+    for (const auto& [how, label] : hows) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(label) + ", " + c.name);
+            fault::Reset();
+            RemoveTree(dir / "to");
+            MakeDirs(dir / "to");
+            WriteFile(dir / "from/r.txt", "mine");
+            const std::string to = dir / "to";
+            if (!c.justBefore)
+                c.take(to);
+            const auto before = BriefTree(to);
+            // The claiming rename is the first use, or the second after the
+            // rename that found another file system.
+            if (how == How::MoveAcross)
+                fault::Inject(Call::Rename, EXDEV);
+            if (how == How::MoveByLink)
+                fault::Inject(Call::Rename, ENOSYS);
+            if (c.justBefore)
+                fault::InjectAction(how == How::MoveByLink ? Call::Link : Call::Rename,
+                                    how == How::MoveAcross ? 2 : 1, [&] { c.take(to); });
+            const fs::OpenFolder from = From();
+            const fs::Entry seen = Seen(from, "r.txt");
+            const fs::Outcome done = how == How::Copy
+                                         ? fs::CopyEntry(from, seen, To(), "r.txt", nullptr, nullptr, nullptr)
+                                         : fs::MoveEntry(from, seen, To(), "r.txt", nullptr, nullptr);
+            ASSERT_TRUE(done.Ok()) << done.error;
+            EXPECT_EQ(done.placed, c.placed);
+            EXPECT_EQ(ReadFile(to + "/" + c.placed), "mine");
+            EXPECT_EQ(Exists(dir / "from/r.txt"), how == How::Copy);
+            auto after = BriefTree(to);
+            after.erase(c.placed);
+            if (c.justBefore)
+                EXPECT_EQ(ReadFile(to + "/r.txt"), "older");
+            else
+                EXPECT_EQ(after, before);  // every earlier entry as it was, nothing left beside
+        }
+    }
+}
+
+TEST_F(Transfer, a_failed_claim_leaves_the_source_and_nothing_in_the_destination) {
+    const struct {
+        const char* name;
+        bool copy;
+        std::vector<std::pair<Call, int>> faults;
+    } cases[] = {
+        {"copy, rename", true, {{Call::Rename, EIO}}},
+        {"copy, link after a missing rename", true, {{Call::Rename, ENOSYS}, {Call::Link, EIO}}},
+        {"move, rename", false, {{Call::Rename, EIO}}},
+        {"move, link after a missing rename", false, {{Call::Rename, EINVAL}, {Call::Link, EIO}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fault::Reset();
+        WriteFile(dir / "to/r.txt", "older");
+        WriteFile(dir / "from/r.txt", "mine");
+        for (const auto& [call, error] : c.faults)
+            fault::Inject(call, error);
+        const fs::OpenFolder from = From();
+        const fs::Entry seen = Seen(from, "r.txt");
+        const fs::Outcome done = c.copy ? fs::CopyEntry(from, seen, To(), "r.txt", nullptr, nullptr, nullptr)
+                                        : fs::MoveEntry(from, seen, To(), "r.txt", nullptr, nullptr);
+        EXPECT_EQ(done.error, EIO);
+        EXPECT_EQ(done.placed, "");
+        EXPECT_EQ(ReadFile(dir / "from/r.txt"), "mine");
+        EXPECT_EQ(BriefTree(dir / "to").size(), 1u);  // the earlier file alone, no temporary beside it
+        EXPECT_EQ(ReadFile(dir / "to/r.txt"), "older");
+    }
 }
 
 TEST_F(Transfer, folders_are_made_and_entered_one_name_at_a_time_never_through_a_link) {

@@ -97,7 +97,19 @@ struct PassSetup {
     int mode;
     std::string base;
     std::string offloadBase;
+    // Earlier versions of some files already in the offload folder: their
+    // transfers claim numbered names, and the claim is faulted too.
+    bool clashes = false;
 };
+
+// What earlier passes left in the offload folder, under the names three of
+// the Desktop's files will want.
+void PutEarlierVersions(const Sandbox& box) {
+    test::WriteFile(box.Offload() + "/top1.txt", Bytes(900, 31));
+    test::WriteFile(box.Offload() + "/sub/a.txt", Bytes(500, 32));
+    test::WriteFile(box.Offload() + "/sub/a (2).txt", Bytes(400, 33));
+    test::WriteFile(box.Offload() + "/.hidden", Bytes(30, 34));
+}
 
 const char* ErrnoName(int errnum) {
     return errnum == fs::fault::kEndOfData ? "an early end of data" : strerrorname_np(errnum);
@@ -142,6 +154,7 @@ protected:
         judgement.mode = mode;
         judgement.mayVanish = [mode](const std::string& rel) { return mode == 2 || InArchiveFolder(rel); };
         judgement.silentLeftoversAllowed = enoent;
+        judgement.earlier = &earlier_;
         return judgement;
     }
 
@@ -151,6 +164,9 @@ protected:
         BuildFaultTree(box);
         box.WriteSettings(setup.mode);
         originals_ = DataEntries(Scan(box.Desktop()));
+        if (setup.clashes)
+            PutEarlierVersions(box);
+        earlier_ = DataEntries(ScanIfPresent(box.Offload()));
         fs::fault::Reset();
         PassOutcome outcome = RunPass(box);
         std::map<Call, long> uses;
@@ -167,6 +183,8 @@ protected:
         Sandbox box(setup.base, setup.offloadBase);
         BuildFaultTree(box);
         box.WriteSettings(setup.mode);
+        if (setup.clashes)
+            PutEarlierVersions(box);
         fs::fault::Reset();
         fs::fault::Inject(call, errnum, static_cast<int>(nth));
         PassOutcome outcome = RunPass(box);
@@ -241,6 +259,7 @@ protected:
     }
 
     Snapshot originals_;
+    Snapshot earlier_;
     int runs_ = 0, fired_ = 0, threw_ = 0, logged_ = 0, failures_ = 0;
     std::map<std::string, int> absorbed_;
 };
@@ -256,6 +275,12 @@ TEST_F(FaultInjection, CopyThenDeleteAcrossFileSystems) {
 }
 
 TEST_F(FaultInjection, Move) { Run({"move", 1, Tmpfs(), ""}); }
+
+TEST_F(FaultInjection, CopyThenDeleteOverEarlierFiles) {
+    Run({"copy then delete over earlier files", 0, Tmpfs(), "", true});
+}
+
+TEST_F(FaultInjection, MoveOverEarlierFiles) { Run({"move over earlier files", 1, Tmpfs(), "", true}); }
 
 TEST_F(FaultInjection, MoveAcrossFileSystems) {
     if (!Usable("/dev/shm"))

@@ -4,13 +4,18 @@ namespace tidyfold::reliability {
 
 namespace {
 
-bool FoundIntact(const std::string& path, const Entry& original, const Snapshot& where) {
-    auto it = where.find(path);
-    return it != where.end() && SameData(it->second, original);
+// path with " (n)" put before its extension, as the file layer numbers it.
+std::string Numbered(const std::string& path, int n) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = path.rfind('.');
+    const bool hasExt = dot != std::string::npos && dot > start;
+    const std::size_t cut = hasExt ? dot : path.size();
+    return path.substr(0, cut) + " (" + std::to_string(n) + ")" + path.substr(cut);
 }
 
-void CheckTree(const Snapshot& tree, const Snapshot& originals, bool tempAllowed, const char* label,
-               std::vector<std::string>& problems) {
+void CheckTree(const Snapshot& tree, const Snapshot& originals, const Snapshot* earlier, bool tempAllowed,
+               const char* label, std::vector<std::string>& problems) {
     for (const auto& [path, entry] : tree) {
         if (entry.kind != Kind::File && entry.kind != Kind::Link)
             continue;
@@ -19,7 +24,14 @@ void CheckTree(const Snapshot& tree, const Snapshot& originals, bool tempAllowed
                 problems.push_back(std::string("temporary file in the ") + label + ": " + Printable(path));
             continue;
         }
+        if (earlier != nullptr) {
+            auto before = earlier->find(path);
+            if (before != earlier->end() && SameData(entry, before->second))
+                continue;
+        }
         auto original = originals.find(path);
+        if (original == originals.end())
+            original = originals.find(UnnumberedPath(path));
         if (original == originals.end())
             problems.push_back(std::string("unexpected entry in the ") + label + ": " + Printable(path));
         else if (!SameData(entry, original->second))
@@ -31,18 +43,57 @@ void CheckTree(const Snapshot& tree, const Snapshot& originals, bool tempAllowed
 
 }  // namespace
 
+std::string UnnumberedPath(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = path.rfind('.');
+    const std::size_t cut = dot != std::string::npos && dot > start ? dot : path.size();
+    // " (n)" just before the cut, n a number of 2 or more.
+    const std::size_t open = path.rfind(" (", cut);
+    if (open == std::string::npos || open < start || cut < open + 4 || path[cut - 1] != ')')
+        return path;
+    const std::string digits = path.substr(open + 2, cut - open - 3);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos || digits[0] == '0' ||
+        digits == "1")
+        return path;
+    return path.substr(0, open) + path.substr(cut);
+}
+
+const Entry* FindIntact(const std::string& path, const Entry& original, const Snapshot& where) {
+    auto it = where.find(path);
+    if (it != where.end() && SameData(it->second, original))
+        return &it->second;
+    // A few passes over the same clash at most; the numbers are dense.
+    for (int n = 2; n <= 64; ++n) {
+        it = where.find(Numbered(path, n));
+        if (it == where.end())
+            continue;
+        if (SameData(it->second, original))
+            return &it->second;
+    }
+    return nullptr;
+}
+
 std::vector<std::string> CheckNothingLost(const LossCheck& check) {
     std::vector<std::string> problems;
+    if (check.earlier != nullptr && !check.offloads.empty()) {
+        const Snapshot& offload = *check.offloads.front();
+        for (const auto& [path, before] : *check.earlier) {
+            auto now = offload.find(path);
+            if (now == offload.end() || !SameData(now->second, before))
+                problems.push_back("an earlier offloaded file was replaced or lost: " + Printable(path));
+        }
+    }
     for (const auto& [path, original] : *check.originals) {
-        bool found = FoundIntact(path, original, *check.desktop);
+        bool found = check.desktop->count(path) != 0 && SameData(check.desktop->at(path), original);
         for (const Snapshot* offload : check.offloads)
-            found = found || FoundIntact(path, original, *offload);
+            found = found || FindIntact(path, original, *offload) != nullptr;
         if (!found && !(check.mayVanish && check.mayVanish(path)))
             problems.push_back("lost: " + Printable(path));
     }
-    CheckTree(*check.desktop, *check.originals, false, "Desktop", problems);
+    CheckTree(*check.desktop, *check.originals, nullptr, false, "Desktop", problems);
     for (const Snapshot* offload : check.offloads)
-        CheckTree(*offload, *check.originals, true, "offload folder", problems);
+        CheckTree(*offload, *check.originals, check.earlier, true, "offload folder", problems);
     return problems;
 }
 

@@ -88,7 +88,7 @@ void CheckLogAgainstDisk(const Sandbox& box, const PassOutcome& outcome, const J
     };
     for (const std::string& rel : LoggedPaths(outcome.log, box.Desktop(), "File copy of ", " succeeded.")) {
         const Entry* o = original(rel);
-        if (o == nullptr || !(IntactAt(offload, rel, *o) || IntactAt(trash, rel, *o)))
+        if (o == nullptr || !(FindIntact(rel, *o, offload) != nullptr || IntactAt(trash, rel, *o)))
             problems.push_back("logged as copied but no complete copy exists: " + Printable(rel));
     }
     for (const std::string& rel : LoggedPaths(outcome.log, box.Desktop(), "Sending ", " to the Trash FAILED.")) {
@@ -125,7 +125,7 @@ std::vector<std::string> JudgePass(const Sandbox& box, const PassOutcome& outcom
     const Snapshot trash = ScanIfPresent(box.DefaultTrash());
     const Snapshot restorable = TrashAsRestored(box.HomeTrash(), box.Desktop());
     std::vector<std::string> lost = CheckNothingLost({judgement.originals, &desktop, {&offload, &trash, &restorable},
-                                                      judgement.mayVanish});
+                                                      judgement.mayVanish, judgement.earlier});
     problems.insert(problems.end(), lost.begin(), lost.end());
     CheckLogAgainstDisk(box, outcome, judgement, desktop, offload, trash, problems);
 
@@ -162,7 +162,7 @@ std::vector<std::string> JudgeFinished(const Sandbox& box, const PassOutcome& ou
                 problems.push_back("not removed with its archive's folder: " + Printable(rel));
             continue;
         }
-        if (!IntactAt(offload, rel, original) && !IntactAt(trash, rel, original) &&
+        if (FindIntact(rel, original, offload) == nullptr && !IntactAt(trash, rel, original) &&
             !IntactAt(restorable, rel, original))
             problems.push_back("not offloaded by an undisturbed pass: " + Printable(rel));
         if (onDesktop &&

@@ -43,6 +43,8 @@ struct Judgement {
     // Files left on the Desktop with no log line are accepted (an injected
     // ENOENT tells the engine the file has gone).
     bool silentLeftoversAllowed = false;
+    // What the offload folder held before the pass; none of it may change.
+    const Snapshot* earlier = nullptr;
 };
 
 // Everything one run may be blamed for: lost or damaged data, log lines that
