@@ -33,9 +33,17 @@ void StopWhenAsked() {
     }
 }
 
+// One line each; an entry of the log that spans lines ("\r\n" inside, as
+// the window shows it) ends its lines the terminal's way.
 void PrintLines(std::FILE* stream, const std::vector<std::string>& lines) {
-    for (const std::string& line : lines)
-        std::fprintf(stream, "%s\n", line.c_str());
+    for (const std::string& line : lines) {
+        std::string out;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (!(line[i] == '\r' && i + 1 < line.size() && line[i + 1] == '\n'))
+                out += line[i];
+        }
+        std::fprintf(stream, "%s\n", out.c_str());
+    }
 }
 
 std::vector<Operation> Operations(const Request& request) {

@@ -128,7 +128,7 @@ TEST_F(CommandLine, failed_moves_are_listed_and_exit_with_one) {
     const Ran ran = Run({"--clean"}, nobody);
     EXPECT_EQ(ran.status, 1) << ran.err;
     EXPECT_EQ(ran.out, "Desktop Cleaning Complete!\n2 files processed.\n1 files could not be copied or moved.\n");
-    EXPECT_EQ(ran.err, "Move of " + sandbox.Desktop() + "/Locked/stuck.txt FAILED.\n");
+    EXPECT_EQ(ran.err, "Move of " + sandbox.Desktop() + "/Locked/stuck.txt FAILED.\nPermission denied\n");
     EXPECT_EQ(ReadFile(sandbox.Desktop() + "/Locked/stuck.txt"), "s");
     EXPECT_EQ(ReadFile(sandbox.Offload() + "/free.txt"), "f");
 }

@@ -15,6 +15,7 @@
 #include "shell/AppFiles.h"
 #include "tests/support/EnvGuard.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestArchive.h"
 
 namespace tidyfold {
 namespace {
@@ -165,10 +166,10 @@ TEST_F(AppFilesTest, InstalledArchiveListIsTheUsersOwnElseTheDefaultAndNeverCrea
     const std::string desktop = root / "desk";
     const auto removed = [&desktop] {
         test::RemoveTree(desktop);
-        WriteFile(desktop + "/a.zip", "zip");
         WriteFile(desktop + "/a/inner", "x");
-        WriteFile(desktop + "/b.rar", "rar");
         WriteFile(desktop + "/b/inner", "x");
+        test::WriteArchive(desktop + "/a.zip", test::ArchiveFormat::Zip, {{"inner", "x"}});
+        test::WriteArchive(desktop + "/b.rar", test::ArchiveFormat::Zip, {{"inner", "x"}});
         cTidyfold engine;
         const std::int32_t count = engine.ProcessCompressed(desktop);
         return std::to_string(count) + (Exists(desktop + "/a") ? "" : " a") + (Exists(desktop + "/b") ? "" : " b");

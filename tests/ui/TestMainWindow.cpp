@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <unistd.h>
+
 #include <fstream>
 #include <memory>
 
@@ -327,8 +329,10 @@ private slots:
     void failed_transfers_are_reported_and_the_log_can_be_read()
     {
         WriteSettings(TransferMode::Move);
-        WriteFile(sandbox->Desktop() + "/a.txt", "new");
-        WriteFile(sandbox->Offload() + "/a.txt", "already there");  // a move never replaces
+        WriteFile(sandbox->Desktop() + "/sub/a.txt", "new");
+        // A link where the file's folder would be made is never followed.
+        tidyfold::test::MakeDirs(sandbox->Offload());
+        QCOMPARE(symlink("/tmp", (sandbox->Offload() + "/sub").c_str()), 0);
         frmMain window;
         window.SetClock(MinuteAhead());
         ShowWindow(window);
@@ -341,14 +345,15 @@ private slots:
         QCOMPARE(boxes->shown.size(), 2);
         QCOMPARE(boxes->shown[1].text, QString("Desktop Cleaning Complete!\r\n1 files processed.\r\n"
                                                "1 files could not be copied or moved; see File > Show Log."));
-        QCOMPARE(ReadFile(sandbox->Desktop() + "/a.txt"), std::string("new"));
-        QCOMPARE(ReadFile(sandbox->Offload() + "/a.txt"), std::string("already there"));
+        QCOMPARE(ReadFile(sandbox->Desktop() + "/sub/a.txt"), std::string("new"));
 
         window.findChild<QAction*>("mnuFileShowLog")->trigger();
         auto* log = window.findChild<QDialog*>("frmLog");
         QVERIFY(log != nullptr && log->isVisible());
         const QString text = log->findChild<QPlainTextEdit*>("txtLog")->toPlainText();
-        QCOMPARE(text, "Move of " + QString::fromStdString(sandbox->Desktop()) + "/a.txt FAILED.\n");
+        QVERIFY2(text.startsWith("Move of " + QString::fromStdString(sandbox->Desktop()) +
+                                 "/sub/a.txt FAILED.\nA folder on its way into the offload folder is a link"),
+                 qPrintable(text));
         QVERIFY(log->findChild<QPlainTextEdit*>("txtLog")->isReadOnly());
     }
 
