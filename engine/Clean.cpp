@@ -43,6 +43,8 @@ std::optional<std::int32_t> cTidyfold::Clean() {
     desktopPath_ = folders.Desktop().Path();
 
     ScanDesktop(folders);
+    // A stop during the scan leaves part of the Desktop unscanned.
+    Stopped_ = Stopped_ || Cancel_ != 0;
     if (colFiles_.empty())
         return std::nullopt;
 
@@ -51,9 +53,12 @@ std::optional<std::int32_t> cTidyfold::Clean() {
     // By index, and each entry copied: a listener may call back into the
     // engine and grow the list while a file is transferred.
     for (std::size_t i = 0; i < colFiles_.size(); ++i) {
-        if (Cancel_ != 0)
+        if (Cancel_ != 0) {
+            Stopped_ = true;
             return std::nullopt;
+        }
         const CollectedFile file = colFiles_[i];
+        ++Processed_;
         TransferFile(file, transfers);
     }
     ReachedCleanUp_ = true;

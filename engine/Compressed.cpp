@@ -80,8 +80,10 @@ std::int32_t cTidyfold::ProcessCompressed(const std::string& sPath) {
         // is a byte-identical copy of the archive's, and it goes at once,
         // with no yield in between for it to change.
         const UnpackedFolderVerdict verdict = CheckUnpackedFolder(folder, file.name, sub.name, Cancel_);
-        if (verdict.keep == UnpackedKeep::Stopped)
+        if (verdict.keep == UnpackedKeep::Stopped) {
+            Stopped_ = true;
             break;  // the folder under check stays, and so does every later one
+        }
         if (!verdict.Remove()) {
             LogError("Kept folder " + fs::JoinPath(folder.Path(), sub.name) + " beside " + file.name + ": " +
                      verdict.Reason() + ".");

@@ -25,20 +25,33 @@ struct PassResult {
     // Folders removed beside their archives, when the operation removed any
     // kind of them (a Desktop clean only with the option on).
     std::optional<std::int32_t> unpackedRemoved;
-    std::int32_t processed = 0;  // files a Desktop clean collected
+    // Files a Desktop clean processed: every file it collected when it ran
+    // to its end, those whose transfer had begun when it was stopped.
+    std::int32_t processed = 0;
+    std::int32_t collected = 0;  // files a Desktop clean collected
+    bool stopped = false;        // the operation ended early on Stop
+    // Where the processed files went: the offload folder (copy and move) or
+    // the mode that left no folder to name.
+    TransferMode mode = TransferMode::CopyThenDelete;
+    std::string offload;
     std::int32_t failed = 0;     // copies and moves that failed
     // What the engine logged about each failure, in order.
     std::vector<std::string> failures;
 };
+
+// A Desktop clean's counts, destination and stop from engine once its Clean
+// has returned (or failed in its closing step); unpackedRemoved is left.
+void TakeCleanResult(const cTidyfold& engine, PassResult& result);
 
 // Runs operation on the Desktop with engine, as the window's button does;
 // options is the front end's own, reloaded for a Desktop clean. Throws what
 // the engine throws: the pass could not run (or not to its end).
 PassResult RunOperation(cTidyfold& engine, cOptions& options, Operation operation);
 
-// What the result box says, line by line, without the window's pointer to
-// its log: "Desktop Cleaning Complete!", "2 uncompressed folders removed",
-// "15 files processed." and the like.
-std::vector<std::string> ResultLines(const PassResult& result);
+// What the result box says, line by line: "Desktop Cleaning Complete!",
+// "2 uncompressed folders removed", "15 files processed.", where the files
+// went, or "Stopped: 841 of 4022 files processed." and the like. logHint
+// ends the line that counts failures ("." without one).
+std::vector<std::string> ResultLines(const PassResult& result, const std::string& logHint = ".");
 
 }  // namespace tidyfold

@@ -84,8 +84,10 @@ void cTidyfold::TransferFile(const CollectedFile& file, TransferFolders& folders
             LogFailedTransfer("Move of " + PathOf(file.relative) + " FAILED.\r\n" + kGone);
         return;
     }
-    if (now->id != file.seen.id || UsedSinceExamined(*now))
+    if (now->id != file.seen.id || UsedSinceExamined(*now)) {
+        LogError("Left " + PathOf(file.relative) + " where it is: it was used or replaced since the scan.");
         return;
+    }
     if (mode == TransferMode::CopyThenDelete)
         CopyThenDelete(file, *from, *now, folders);
     else if (mode == TransferMode::Move)
@@ -93,7 +95,22 @@ void cTidyfold::TransferFile(const CollectedFile& file, TransferFolders& folders
     else if (mode == TransferMode::Trash)
         SendToTrash(file, *from, *now);
     else
-        from->RemoveListedFile(*now, fs::Force::No);  // a write-protected file ends the pass
+        DeleteInPlace(file, *from, *now);
+}
+
+void cTidyfold::DeleteInPlace(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now) {
+    const std::string path = PathOf(file.relative);
+    try {
+        if (from.RemoveListedFile(now, fs::Force::No))
+            LogError("Deleted " + path + ".");
+        else
+            LogError("Left " + path + " where it is: it changed after it was looked at.");
+    } catch (const Error& error) {
+        // A write-protected file ends the pass, as designed; the log says
+        // which and why.
+        LogError("Could not delete " + path + "\r\n" + error.what());
+        throw;
+    }
 }
 
 void cTidyfold::CopyThenDelete(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now,
@@ -169,8 +186,10 @@ void cTidyfold::SendToTrash(const CollectedFile& file, const fs::OpenFolder& fro
     const std::string path = PathOf(file.relative);
     RaiseMovingFile(path);
     const fs::TrashOutcome trashed = fs::TrashEntry(from, now, HomeTrashFolder(), path, fs::TrashDate(clock_()));
-    if (trashed.Ok())
+    if (trashed.Ok()) {
+        LogError("Sent " + path + " to the Trash.");
         return;
+    }
     // The file stays where it is, and says why.
     std::string why = trashed.noTrash ? "Its file system has no Trash you can use."
                       : trashed.changed ? "It changed after it was looked at, so it stays on the Desktop."

@@ -97,6 +97,11 @@ public:
     // empty folders began: an error from that last step leaves the pass's
     // count (colFiles().size()) and FailedTransfers() standing.
     bool ReachedCleanUp() const { return ReachedCleanUp_; }
+    // Whether an operation of this object ended early on Cancel: the scan
+    // cut short, the transfer loop left, an unpacked folder's check stopped.
+    bool Stopped() const { return Stopped_; }
+    // Collected files whose transfer was begun before Clean ended or stopped.
+    std::int32_t Processed() const { return Processed_; }
     // Copies and moves that failed in this run (they are also in the Log).
     std::int32_t FailedTransfers() const { return FailedTransfers_; }
     // What the log says of each of them, in order.
@@ -141,6 +146,7 @@ private:
     void MoveToOffload(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now,
                        TransferFolders& folders);
     void SendToTrash(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now);
+    void DeleteInPlace(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now);
     void LogFailedTransfer(const std::string& text);
     fs::CopyProgress ProgressRoutine();
 
@@ -159,6 +165,8 @@ private:
 
     std::int32_t RemovedFolders_ = 0;  // running count of ProcessCompressed
     std::int32_t FailedTransfers_ = 0;
+    std::int32_t Processed_ = 0;
+    bool Stopped_ = false;
     std::vector<std::string> Failures_;
     bool ReachedCleanUp_ = false;
     cTidyfoldEvents* listener_ = nullptr;

@@ -211,7 +211,8 @@ int PlaceNoReplace(int oldDir, const char* oldName, int newDir, const char* newN
 Outcome PlaceAtFreeName(int todir, TempEntry& temp, const std::string& name, Clash clash) {
     Outcome placed;
     placed.error = ClaimName(
-        name, clash, [&](const std::string& to) { return PlaceNoReplace(todir, temp.Name().c_str(), todir, to.c_str()); },
+        name, clash,
+        [&](const std::string& to) { return PlaceNoReplace(todir, temp.Name().c_str(), todir, to.c_str()); },
         placed.placed);
     if (placed.error != 0)
         return placed;

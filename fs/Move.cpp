@@ -59,7 +59,8 @@ Outcome MoveEntryAt(int fromfd, const Entry& seen, int todir, const std::string&
     // Within a file system the rename itself claims the name.
     Outcome moved;
     moved.error = ClaimName(
-        name, clash, [&](const std::string& to) { return PlaceNoReplace(fromfd, seen.name.c_str(), todir, to.c_str()); },
+        name, clash,
+        [&](const std::string& to) { return PlaceNoReplace(fromfd, seen.name.c_str(), todir, to.c_str()); },
         moved.placed);
     if (moved.error != EXDEV)
         return moved;

@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "engine/CopyProgress.h"
+#include "engine/Passes.h"
 #include "shell/cSpecialFolders.h"
 #include "ui/AppIcon.h"
 #include "ui/ElidedLabel.h"
@@ -259,38 +260,41 @@ void frmMain::cmdClean_Click()
 {
     RunGuarded([this] {
         ReplaceCleaner();
-        QStringList message{tr("Desktop Cleaning Complete!")};
-        oOptions->LoadOptions();
-        // Unsafe settings stop the pass before unpacked folders are removed.
-        oCleaner->CheckSettings();
-        if (oOptions->DelUCFolders() == 1) {
-            const std::int32_t n = oCleaner->ProcessCompressed(cSpecialFolders().Desktop());
-            message << tr("%1 uncompressed folders removed").arg(n);
-        }
+        PassResult result;
         std::optional<Error> closing;
-        std::int32_t m = 0;
         try {
-            m = oCleaner->Clean().value_or(0);
+            oOptions->LoadOptions();
+            // Unsafe settings stop the pass before unpacked folders are removed.
+            oCleaner->CheckSettings();
+            if (oOptions->DelUCFolders() == 1)
+                result.unpackedRemoved = oCleaner->ProcessCompressed(cSpecialFolders().Desktop());
+            // Stopped while unpacked folders were checked: no pass follows.
+            if (!oCleaner->Stopped())
+                oCleaner->Clean();
         } catch (const Error& error) {
             // A failure of the closing removal of empty folders must not hide
             // what the pass did: the result is shown, then the error.
-            if (!oCleaner->ReachedCleanUp())
+            if (!oCleaner->ReachedCleanUp()) {
+                lblPath->setText(tr("Failed."));
                 throw;
+            }
             closing = error;
-            m = static_cast<std::int32_t>(oCleaner->colFiles().size());
         }
-        message << tr("%1 files processed.").arg(m);
-        // Failed copies and moves are not a success to keep quiet about.
-        if (const std::int32_t failed = oCleaner->FailedTransfers(); failed > 0)
-            message << tr("%1 files could not be copied or moved; see File > Show Log.").arg(failed);
+        TakeCleanResult(*oCleaner, result);
         if (closeRequested_)
             return;
+        // Failed copies and moves are not a success to keep quiet about.
+        QStringList message;
+        for (const std::string& line : ResultLines(result, "; see File > Show Log."))
+            message << QString::fromStdString(line);
         ShowBox(message.join(QStringLiteral("\r\n")), tr("Done!"), QMessageBox::Information);
         if (closing) {
+            lblPath->setText(tr("Failed."));
             ShowBox(ErrorText(*closing), QString::fromLatin1(kAppTitle), QMessageBox::Warning);
             return;
         }
-        lblPath->setText(tr("Scan Complete."));
+        // "Scan Complete." only after a pass that ran to its end.
+        lblPath->setText(result.stopped ? tr("Stopped.") : tr("Scan Complete."));
     });
 }
 

@@ -85,7 +85,7 @@ TEST_F(CommandLine, clean_without_a_display_prints_the_result_and_moves_the_file
     WaitUntilOld();
     const Ran ran = Run({"--clean"});
     EXPECT_EQ(ran.status, 0) << ran.err;
-    EXPECT_EQ(ran.out, "Desktop Cleaning Complete!\n2 files processed.\n");
+    EXPECT_EQ(ran.out, "Desktop Cleaning Complete!\n2 files processed.\nOffload folder: " + sandbox.Offload() + "\n");
     EXPECT_EQ(ran.err, "");  // no progress when standard error is no terminal
     EXPECT_EQ(ReadFile(sandbox.Offload() + "/report.txt"), "r");
     EXPECT_EQ(ReadFile(sandbox.Offload() + "/Old/notes.txt"), "n");
@@ -105,7 +105,7 @@ TEST_F(CommandLine, progress_on_a_terminal_is_one_line_redrawn_and_cleared) {
     terminal.stderrTerminal = true;
     const Ran ran = Run({"--clean"}, terminal);
     EXPECT_EQ(ran.status, 0) << ran.err;
-    EXPECT_EQ(ran.out, "Desktop Cleaning Complete!\n3 files processed.\n");
+    EXPECT_EQ(ran.out, "Desktop Cleaning Complete!\n3 files processed.\nOffload folder: " + sandbox.Offload() + "\n");
     EXPECT_TRUE(Contains(ran.err, "\r\033[K")) << ran.err;
     EXPECT_TRUE(Contains(ran.err, "3 of 3  file")) << ran.err;
     EXPECT_FALSE(Contains(ran.err, "\n")) << ran.err;
@@ -127,7 +127,8 @@ TEST_F(CommandLine, failed_moves_are_listed_and_exit_with_one) {
     nobody.asNobody = true;
     const Ran ran = Run({"--clean"}, nobody);
     EXPECT_EQ(ran.status, 1) << ran.err;
-    EXPECT_EQ(ran.out, "Desktop Cleaning Complete!\n2 files processed.\n1 files could not be copied or moved.\n");
+    EXPECT_EQ(ran.out, "Desktop Cleaning Complete!\n2 files processed.\nOffload folder: " + sandbox.Offload() +
+                           "\n1 files could not be copied or moved.\n");
     EXPECT_EQ(ran.err, "Move of " + sandbox.Desktop() + "/Locked/stuck.txt FAILED.\nPermission denied\n");
     EXPECT_EQ(ReadFile(sandbox.Desktop() + "/Locked/stuck.txt"), "s");
     EXPECT_EQ(ReadFile(sandbox.Offload() + "/free.txt"), "f");

@@ -190,7 +190,7 @@ TEST_F(EngineTest, desktop_pointed_elsewhere_during_the_transfer_does_not_end_th
     EXPECT_EQ(engine_.RetainDirStructure(fs::File(home_ + "/Elsewhere/z.txt")), offload_ + "/z.txt");
 }
 
-TEST_F(EngineTest, mode2_deletes_in_place_without_events_or_log) {
+TEST_F(EngineTest, mode2_deletes_in_place_without_events_and_logs_each_deletion) {
     Settings(2);
     const std::string a = Put("a.txt");
     const std::string b = Put("sub/b.txt");
@@ -199,7 +199,8 @@ TEST_F(EngineTest, mode2_deletes_in_place_without_events_or_log) {
     EXPECT_FALSE(Exists(b));
     EXPECT_FALSE(Exists(desktop_ + "/sub"));
     EXPECT_TRUE(events_.moving.empty());
-    EXPECT_EQ(engine_.Log(), "");
+    EXPECT_EQ(engine_.Log(), "Deleted " + a + ".\r\nDeleted " + b + ".\r\n");
+    EXPECT_EQ(engine_.FailedTransfers(), 0);
     EXPECT_TRUE(Exists(offload_));  // made ready before the loop, as for every mode
 }
 

@@ -158,7 +158,8 @@ private slots:
 
         QCOMPARE(boxes->shown.size(), 1);
         QCOMPARE(boxes->shown[0].text, QString("Desktop Cleaning Complete!\r\n1 uncompressed folders removed\r\n"
-                                               "3 files processed."));
+                                               "3 files processed.\r\nOffload folder: ") +
+                                           QString::fromStdString(sandbox->Offload()));
         QCOMPARE(boxes->shown[0].title, QString("Done!"));
         QCOMPARE(boxes->shown[0].icon, QMessageBox::Information);
         QVERIFY(operationButtonsDisabled);
@@ -211,7 +212,8 @@ private slots:
         Button(window, "cmdClean")->click();
         QVERIFY(yields >= 1);
         QCOMPARE(boxes->shown.size(), 1);
-        QCOMPARE(boxes->shown[0].text, QString("Desktop Cleaning Complete!\r\n0 files processed."));
+        QCOMPARE(boxes->shown[0].text, QString("Stopped: 0 of 2 files processed."));
+        QCOMPARE(StatusLine(window), QString("Stopped."));
         for (const char* kept : {"/a.txt", "/sub/b.txt", "/pack.zip", "/pack/inner.txt"})
             QVERIFY2(Exists(sandbox->Desktop() + kept), kept);
         QVERIFY(!Exists(sandbox->Offload() + "/a.txt"));
@@ -242,7 +244,16 @@ private slots:
         Button(window, "cmdClean")->click();
         QCOMPARE(boxes->shown.size(), 1);
         // Without the uncompressed-folder step the unpacked file counts too.
-        QVERIFY2(boxes->shown[0].text.endsWith("\r\n4 files processed."), qPrintable(boxes->shown[0].text));
+        QCOMPARE(boxes->shown[0].text,
+                 QString("Desktop Cleaning Complete!\r\n4 files processed.\r\nFiles were deleted."));
+        QCOMPARE(StatusLine(window), QString("Scan Complete."));
+        // The log of a delete-mode pass names every file it deleted.
+        window.findChild<QAction*>("mnuFileShowLog")->trigger();
+        auto* log = window.findChild<QDialog*>("frmLog");
+        QVERIFY(log != nullptr);
+        const QString text = log->findChild<QPlainTextEdit*>("txtLog")->toPlainText();
+        QCOMPARE(text.count("Deleted " + QString::fromStdString(sandbox->Desktop()) + "/"), 4);
+        log->close();
         QVERIFY(!Exists(sandbox->Desktop() + "/a.txt"));
     }
 
@@ -269,7 +280,7 @@ private slots:
         QCOMPARE(nested, 0);
         QCOMPARE(window.Cleaner(), engineOfPass);
         QCOMPARE(boxes->shown.size(), 1);
-        QVERIFY2(boxes->shown[0].text.endsWith("\r\n4 files processed."), qPrintable(boxes->shown[0].text));
+        QVERIFY2(boxes->shown[0].text.contains("\r\n4 files processed.\r\n"), qPrintable(boxes->shown[0].text));
     }
 
     void exit_during_a_pass_stops_it_and_then_closes()
@@ -343,8 +354,9 @@ private slots:
 
         Button(window, "cmdClean")->click();
         QCOMPARE(boxes->shown.size(), 2);
-        QCOMPARE(boxes->shown[1].text, QString("Desktop Cleaning Complete!\r\n1 files processed.\r\n"
-                                               "1 files could not be copied or moved; see File > Show Log."));
+        QCOMPARE(boxes->shown[1].text, QString("Desktop Cleaning Complete!\r\n1 files processed.\r\nOffload folder: ") +
+                                           QString::fromStdString(sandbox->Offload()) +
+                                           "\r\n1 files could not be copied or moved; see File > Show Log.");
         QCOMPARE(ReadFile(sandbox->Desktop() + "/sub/a.txt"), std::string("new"));
 
         window.findChild<QAction*>("mnuFileShowLog")->trigger();
