@@ -158,10 +158,11 @@ private slots:
         Button(window, "cmdClean")->click();
         tidyfold::fs::fault::Reset();
         QCOMPARE(boxes->shown.size(), 2);
-        QCOMPARE(boxes->shown[0].text, QString("Desktop Cleaning Complete!\r\n4 files processed."));
+        QCOMPARE(boxes->shown[0].text, "Desktop Cleaning Complete!\r\n4 files processed.\r\nOffload folder: " +
+                                           QString::fromStdString(sandbox->Offload()));
         QVERIFY2(boxes->shown[1].text.startsWith("Error 5: Input/output error"), qPrintable(boxes->shown[1].text));
         QCOMPARE(boxes->shown[1].icon, QMessageBox::Warning);
-        QVERIFY(window.findChild<tidyfold::ui::ElidedLabel*>("lblPath")->text() != QString("Scan Complete."));
+        QCOMPARE(window.findChild<tidyfold::ui::ElidedLabel*>("lblPath")->text(), QString("Failed."));
         ExpectUsable(window);
     }
 
