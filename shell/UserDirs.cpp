@@ -1,5 +1,6 @@
 #include "shell/UserDirs.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <sstream>
 
@@ -96,8 +97,13 @@ std::optional<std::string> LookupUserDir(const std::string& name, const std::str
     std::string text;
     try {
         text = fs::ReadLinkedConfigFile(ConfigHome(home) + "/user-dirs.dirs");
-    } catch (const Error&) {
-        return std::nullopt;  // no file, or one we may not read: the defaults apply
+    } catch (const Error& error) {
+        // Only a file that is not there means the defaults: one that cannot
+        // be read may name another Desktop, and guessing ~/Desktop would
+        // clean the wrong folder.
+        if (error.Number() == ENOENT || error.Number() == ENOTDIR)
+            return std::nullopt;
+        throw;
     }
     return ParseUserDir(text, name, home);
 }

@@ -23,7 +23,8 @@ std::string DataHome(const std::string& home);
 std::string SystemConfigDir();
 
 // The user-dirs entry name, read afresh from the user's file; nothing when
-// the file is missing or does not assign it.
+// the file (or a folder above it) is missing or does not assign it. A file
+// that is there but cannot be read throws (tidyfold::Error).
 std::optional<std::string> LookupUserDir(const std::string& name, const std::string& home);
 
 }  // namespace tidyfold

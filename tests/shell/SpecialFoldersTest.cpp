@@ -2,10 +2,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "base/Error.h"
+#include "fs/Fault.h"
 #include "fs/OpenFolder.h"
 #include "shell/SafeFolders.h"
 #include "shell/TrashFolder.h"
@@ -13,6 +16,7 @@
 #include "shell/cSpecialFolders.h"
 #include "tests/support/EnvGuard.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
 
 namespace tidyfold {
 namespace {
@@ -115,8 +119,55 @@ TEST_F(SpecialFoldersTest, UserDirsFileIsReadThroughALinkButAFifoIsNotWaitedOn) 
     EXPECT_EQ(folders.Desktop(), home / "Linked");
     ASSERT_EQ(unlink((home / ".config/user-dirs.dirs").c_str()), 0);
     // Nobody writes to this FIFO: reading it would block the lookup for good.
+    // It is there, so it is no reason to guess the Desktop.
     ASSERT_EQ(mkfifo((home / ".config/user-dirs.dirs").c_str(), 0644), 0);
-    EXPECT_EQ(folders.Desktop(), home / "Desktop");
+    EXPECT_THROW(folders.Desktop(), Error);
+}
+
+// Only a missing file means ~/Desktop; a file that is there but cannot be
+// read may name another Desktop, and the lookup says so instead of guessing.
+TEST_F(SpecialFoldersTest, UnreadableUserDirsFileIsAnErrorNotTheDefault) {
+    const auto other = [&] { WriteUserDirs("XDG_DESKTOP_DIR=\"$HOME/Other\"\n"); };
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+        int error;  // 0: the default Desktop
+    } cases[] = {
+        {"missing", [] {}, 0},
+        {"its folder a file", [&] { WriteFile(home / ".config", "not a folder"); }, 0},
+        {"read fails", [&] { other(); fs::fault::Inject(fs::fault::Call::Read, EIO); }, EIO},
+        {"open refused", [&] { other(); fs::fault::Inject(fs::fault::Call::Open, EACCES); }, EACCES},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::RemoveTree(home / ".config");
+        fs::fault::Reset();
+        c.arrange();
+        int thrown = 0;
+        std::string desktop;
+        try {
+            desktop = folders.Desktop();
+        } catch (const Error& error) {
+            thrown = error.Number();
+        }
+        fs::fault::Reset();
+        EXPECT_EQ(thrown, c.error);
+        if (c.error == 0) {
+            EXPECT_EQ(desktop, home / "Desktop");
+        }
+    }
+    // A real refusal, for a user who may not read the file.
+    other();
+    ASSERT_EQ(chmod((home / ".config/user-dirs.dirs").c_str(), 0), 0);
+    const int status = test::RunUnprivileged([&] {
+        try {
+            folders.Desktop();
+            ADD_FAILURE() << "an unreadable user-dirs.dirs gave a Desktop";
+        } catch (const Error& error) {
+            EXPECT_EQ(error.Number(), EACCES);
+        }
+    });
+    EXPECT_EQ(status, 0);
 }
 
 TEST_F(SpecialFoldersTest, ConfigHomeVariableChoosesTheUserDirsFile) {
