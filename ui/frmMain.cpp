@@ -303,9 +303,20 @@ void frmMain::cmdClearUC_Click()
     RunGuarded([this] {
         cTidyfold engine;  // its events are not shown
         engine.SetClock(clock_);
-        const std::int32_t n = engine.ProcessCompressed(cSpecialFolders().Desktop());
-        ShowBox(tr("Uncompressed folders removed! (%1)").arg(n), QString::fromLatin1(kAppTitle),
-                QMessageBox::NoIcon);
+        // Reading archives takes time: Stop ends the check under way.
+        sideEngine_ = &engine;
+        struct Release {
+            cTidyfold*& engine;
+            ~Release() { engine = nullptr; }
+        } release{sideEngine_};
+        PassResult result;
+        result.operation = Operation::CleanUnpacked;
+        result.unpackedRemoved = engine.ProcessCompressed(cSpecialFolders().Desktop());
+        result.stopped = engine.Stopped();
+        QStringList message;
+        for (const std::string& line : ResultLines(result))
+            message << QString::fromStdString(line);
+        ShowBox(message.join(QStringLiteral("\r\n")), QString::fromLatin1(kAppTitle), QMessageBox::NoIcon);
     });
 }
 
@@ -324,6 +335,8 @@ void frmMain::cmdStop_Click()
     // Stays set on this engine when no pass runs; the next Clean Desktop
     // starts with a new one.
     oCleaner->Cancel(kTrue);
+    if (sideEngine_ != nullptr)
+        sideEngine_->Cancel(kTrue);
 }
 
 void frmMain::mnuFileOptions_Click()
@@ -371,6 +384,8 @@ void frmMain::closeEvent(QCloseEvent* event)
         closeRequested_ = true;
         oCleaner->Cancel(kTrue);
         oCleaner->AbandonCopy();
+        if (sideEngine_ != nullptr)
+            sideEngine_->Cancel(kTrue);
         event->ignore();
         return;
     }

@@ -71,6 +71,9 @@ private:
     Clock clock_ = SystemClock();
     bool busy_ = false;
     bool closeRequested_ = false;
+    // The short-lived engine of Clean Uncompressed Folders while it runs:
+    // Stop and closing the window reach it as they reach oCleaner.
+    cTidyfold* sideEngine_ = nullptr;
 
     // Translated once: the status line changes for every scanned file.
     QString scanningPrefix_;

@@ -442,6 +442,31 @@ private slots:
         QVERIFY(StatusLine(window) != QString("Scan Complete."));
     }
 
+    void stop_ends_the_check_of_clean_uncompressed_folders()
+    {
+        WriteSettings(TransferMode::CopyThenDelete);
+        // Enough entries that the check yields while it reads.
+        std::vector<tidyfold::test::ArchiveItem> items;
+        for (int i = 0; i < 600; ++i) {
+            items.push_back({"f" + std::to_string(i), std::to_string(i)});
+            WriteFile(sandbox->Desktop() + "/pack/" + items.back().path, items.back().data);
+        }
+        tidyfold::test::WriteArchive(sandbox->Desktop() + "/pack.zip", tidyfold::test::ArchiveFormat::Tar, items);
+        frmMain window;
+        int yields = 0;
+        tidyfold::SetYieldHook([&] {
+            if (++yields == 1)
+                QTest::mouseClick(Button(window, "cmdStop"), Qt::LeftButton);
+        });
+        Button(window, "cmdClearUC")->click();
+        tidyfold::SetYieldHook(nullptr);
+        QCOMPARE(yields, 1);
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(boxes->shown[0].text,
+                 QString("Uncompressed folders removed! (0)\r\nStopped before every folder was checked."));
+        QVERIFY(Exists(sandbox->Desktop() + "/pack/f599"));
+    }
+
     void clean_uncompressed_folders_ignores_the_option()
     {
         WriteSettings(TransferMode::CopyThenDelete);
