@@ -30,6 +30,9 @@ void cTidyfold::CheckSettings() {
     const PassFolders folders(cSpecialFolders().Desktop(), Options_->OffloadPath());
 }
 
+// A plan carried out whole as it is made: the scan finds the files (the
+// plan), then the empty files the gate found go, then the collected files,
+// then the folders left empty.
 std::optional<std::int32_t> cTidyfold::Clean() {
     Options_->LoadOptions();
     keep_.emplace(Options_->EffectiveKeepPatterns());
@@ -41,29 +44,60 @@ std::optional<std::int32_t> cTidyfold::Clean() {
     // empty folders all work in these very folders.
     PassFolders folders(cSpecialFolders().Desktop(), Options_->OffloadPath());
     desktopPath_ = folders.Desktop().Path();
+    if (journal_ != nullptr)
+        journal_->Folders(desktopPath_, Options_->OffloadPath());
 
+    gated_.clear();
     ScanDesktop(folders);
     // A stop during the scan leaves part of the Desktop unscanned.
     Stopped_ = Stopped_ || Cancel_ != 0;
+    // Deleted whatever follows, as a gate in the middle of the scan would
+    // have done: a Stop during the scan keeps what the scan had looked at.
+    const std::vector<PlanEntry> gated = std::move(gated_);
+    gated_.clear();
+    DeleteGated(folders.Desktop(), gated);
     if (colFiles_.empty())
         return std::nullopt;
 
     RaiseSetFileCount(static_cast<std::int32_t>(colFiles_.size()));
+    if (!TransferCollected(folders))
+        return std::nullopt;
+    ReachedCleanUp_ = true;
+    std::vector<PlanEntry> empty;
+    PlanEmptyBelow(folders.Desktop(), "", folders, empty);
+    RemoveEmptyFolders(folders.Desktop(), empty);
+    return static_cast<std::int32_t>(colFiles_.size());
+}
+
+bool cTidyfold::TransferCollected(PassFolders& folders) {
     TransferFolders transfers(folders);
+    // What the journal is told, when one listens: one intent per file, for
+    // the modes that act on files.
+    std::vector<JournalEntry> intents;
+    const std::optional<JournalAction> action = TransferAction(Options_->CopyAction());
+    if (journal_ != nullptr && action) {
+        intents.reserve(colFiles_.size());
+        for (const CollectedFile& file : colFiles_)
+            intents.push_back(PlanEntry{*action, file.relative, Offloads(*action) ? file.relative : std::string(),
+                                        file.folder, file.seen, {}}
+                                  .Journal());
+    }
+    JournalQueue queue(journal_, intents);
     // By index, and each entry copied: a listener may call back into the
     // engine and grow the list while a file is transferred.
     for (std::size_t i = 0; i < colFiles_.size(); ++i) {
         if (Cancel_ != 0) {
             Stopped_ = true;
-            return std::nullopt;
+            return false;
         }
         const CollectedFile file = colFiles_[i];
         ++Processed_;
-        TransferFile(file, transfers);
+        const std::int64_t id = i < intents.size() ? queue.Before(i) : 0;
+        const JournalResult result = TransferFile(file, transfers);
+        if (i < intents.size())
+            queue.After(id, result);
     }
-    ReachedCleanUp_ = true;
-    CleanUpBelow(folders.Desktop(), "", folders);
-    return static_cast<std::int32_t>(colFiles_.size());
+    return true;
 }
 
 const KeepList& cTidyfold::Keep() {

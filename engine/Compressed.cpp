@@ -45,8 +45,16 @@ bool HoldsKept(const fs::OpenFolder& folder, const fs::Entry& sub, const std::st
 
 std::int32_t cTidyfold::ProcessCompressed(const std::string& sPath) {
     const PassFolders folders(sPath, cOptions::StoredOffloadPath());
+    desktopPath_ = folders.Desktop().Path();
+    if (journal_ != nullptr)
+        journal_->Folders(desktopPath_, cOptions::StoredOffloadPath());
+    // Each folder is compared with its archive as its removal comes.
+    RemoveUnpacked(folders, PlanUnpacked(folders, false));
+    return RemovedFolders_;
+}
+
+std::vector<PlanEntry> cTidyfold::PlanUnpacked(const PassFolders& folders, bool compare) {
     const fs::OpenFolder& folder = folders.Desktop();
-    desktopPath_ = folder.Path();
     // The list is read once and the folder listed once, so a Desktop with
     // many files costs one pass over them, besides reading each archive that
     // has a folder beside it.
@@ -57,6 +65,7 @@ std::int32_t cTidyfold::ProcessCompressed(const std::string& sPath) {
         if (entry.kind == fs::EntryKind::Folder)
             subFolders.emplace(entry.name, &entry);
     }
+    std::vector<PlanEntry> unpacked;
     for (const fs::Entry& file : entries) {
         if (file.kind != fs::EntryKind::File && file.kind != fs::EntryKind::Link)
             continue;
@@ -76,27 +85,53 @@ std::int32_t cTidyfold::ProcessCompressed(const std::string& sPath) {
             LogError("Kept folder " + fs::JoinPath(folder.Path(), sub.name) + ": it holds files you keep.");
             continue;
         }
+        PlanEntry entry{JournalAction::RemoveUnpackedFolder, sub.name, {}, folder.Id(), sub, file.name};
+        // A plan shown before anything is done lists only the folders that
+        // the comparison would let go.
+        if (compare) {
+            const UnpackedFolderVerdict verdict = CheckUnpackedFolder(folder, file.name, sub.name, Cancel_);
+            if (verdict.keep == UnpackedKeep::Stopped) {
+                Stopped_ = true;
+                break;
+            }
+            if (!verdict.Remove())
+                continue;
+        }
+        unpacked.push_back(std::move(entry));
+    }
+    return unpacked;
+}
+
+void cTidyfold::RemoveUnpacked(const PassFolders& folders, const std::vector<PlanEntry>& unpacked) {
+    const fs::OpenFolder& folder = folders.Desktop();
+    Journaled(unpacked, [&](const PlanEntry& sub) -> JournalResult {
+        // The folder under check when Stop came stays, and so does every
+        // later one.
+        if (Cancel_ != 0) {
+            Stopped_ = true;
+            return {JournalOutcome::Skipped, "", "The check was stopped."};
+        }
         // A name proves nothing: the folder goes only when every file in it
         // is a byte-identical copy of the archive's, and it goes at once,
         // with no yield in between for it to change.
-        const UnpackedFolderVerdict verdict = CheckUnpackedFolder(folder, file.name, sub.name, Cancel_);
+        const UnpackedFolderVerdict verdict = CheckUnpackedFolder(folder, sub.archive, sub.relative, Cancel_);
         if (verdict.keep == UnpackedKeep::Stopped) {
             Stopped_ = true;
-            break;  // the folder under check stays, and so does every later one
+            return {JournalOutcome::Skipped, "", "The check was stopped."};
         }
         if (!verdict.Remove()) {
-            LogError("Kept folder " + fs::JoinPath(folder.Path(), sub.name) + " beside " + file.name + ": " +
+            LogError("Kept folder " + fs::JoinPath(folder.Path(), sub.relative) + " beside " + sub.archive + ": " +
                      verdict.Reason() + ".");
-            continue;
+            return {JournalOutcome::Skipped, "", "Kept: " + verdict.Reason() + "."};
         }
-        if (!folder.RemoveListedTree(sub)) {
-            LogError("Skipped folder " + fs::JoinPath(folder.Path(), sub.name) +
+        if (!folder.RemoveListedTree(sub.seen)) {
+            LogError("Skipped folder " + fs::JoinPath(folder.Path(), sub.relative) +
                      ": it changed after it was listed (it may be a link now), so it was not removed.");
-            continue;
+            return {JournalOutcome::Skipped, "", "It changed after it was found (it may be a link now)."};
         }
         ++RemovedFolders_;
-    }
-    return RemovedFolders_;
+        return {};
+    });
 }
 
 std::int16_t cTidyfold::IsCompressedFile(const fs::File& aFile) {

@@ -9,6 +9,19 @@
 
 namespace tidyfold {
 
+namespace {
+
+std::string Joined(const std::string& relative, const std::string& name) {
+    return relative.empty() ? name : relative + "/" + name;
+}
+
+// The modes that take a collected file off the Desktop.
+bool Removes(TransferMode mode) {
+    return mode == TransferMode::CopyThenDelete || mode == TransferMode::Move || mode == TransferMode::Delete;
+}
+
+}  // namespace
+
 std::int32_t cTidyfold::IsFileNullFile(const fs::File& tmpFile) {
     // The size matters only when the option is on; asking it otherwise would
     // cost one more stat per file of every scan.
@@ -32,54 +45,64 @@ std::int32_t cTidyfold::IsFileNullFile(const fs::File& tmpFile) {
     return 1;
 }
 
-bool cTidyfold::RemovedAsNullFile(const fs::OpenFolder& root, const fs::OpenFolder& folder,
-                                  const std::string& relative, const fs::Entry& entry, float days) {
+bool cTidyfold::GatedAsNullFile(const fs::OpenFolder& folder, const std::string& relative, const fs::Entry& entry,
+                                float days) {
     if (Options_->DelNullFiles() != 1 || entry.error != 0 || entry.kind != fs::EntryKind::File || entry.size != 0)
         return false;
     // An empty file made a minute ago is about to be written: only one that
     // is old by the rule every other file is aged by goes.
     if (!ageing::IsOlderThan(ageing::AgeInDays(clock_(), ageing::LastUseNs(entry.times)), days))
         return false;
-    // The walk yields between files, and the user may have moved the folder
-    // out of the Desktop meanwhile: nothing is deleted from it there.
-    FolderChain fromDesktop(root);
-    const fs::OpenFolder* here = relative.empty() ? &root : fromDesktop.Open(relative + "/");
-    if (here == nullptr || here->Id() != folder.Id())
-        return false;
-    // Only the empty file that was listed goes: one written to since, or
-    // put in its place, is examined as what it is.
-    if (!folder.RemoveListedFile(entry, fs::Force::No))
-        return false;
-    const std::string inFolder = relative.empty() ? entry.name : relative + "/" + entry.name;
-    LogError("Deleted empty file " + PathOf(inFolder) + ".");
+    // Deleted once the walk is over, each recorded before it goes: a gate
+    // that deleted in the middle of the walk would cost the history one
+    // flush per file.
+    gated_.push_back(PlanEntry{JournalAction::DeleteEmptyFile, Joined(relative, entry.name), {}, folder.Id(), entry, {}});
     return true;
 }
 
-void cTidyfold::ExamineEntry(const fs::OpenFolder& root, const fs::OpenFolder& folder, const std::string& relative,
-                             const fs::Entry& entry, LimitFrom limit) {
-    const std::string inFolder = relative.empty() ? entry.name : relative + "/" + entry.name;
+void cTidyfold::DeleteGated(const fs::OpenFolder& desktop, const std::vector<PlanEntry>& files) {
+    FolderChain chain(desktop);
+    Journaled(files, [&](const PlanEntry& file) -> JournalResult {
+        // The history's writes come between files, and the user may move a
+        // folder out of the Desktop meanwhile: nothing is deleted there.
+        chain.Revalidate();
+        const fs::OpenFolder* folder = chain.Open(file.relative);
+        // Only the empty file that was listed goes: one written to since, or
+        // put in its place, stays as what it is.
+        if (folder == nullptr || folder->Id() != file.folder || !folder->RemoveListedFile(file.seen, fs::Force::No))
+            return {JournalOutcome::Skipped, "", "It changed or went since the scan."};
+        LogError("Deleted empty file " + PathOf(file.relative) + ".");
+        return {};
+    });
+}
+
+bool cTidyfold::ExamineEntry(const fs::OpenFolder& folder, const std::string& relative, const fs::Entry& entry,
+                             LimitFrom limit) {
+    const std::string inFolder = Joined(relative, entry.name);
     // A kept file is not even looked at: never offloaded, trashed or
     // deleted, the empty-file deletion included.
     if (Keep().Matches(inFolder, KeepKind::File))
-        return;
+        return false;
     const float days = limit == LimitFrom::Engine ? TimeLimit_ : Options_->TimeLimit();
-    if (RemovedAsNullFile(root, folder, relative, entry, days))
-        return;
+    if (GatedAsNullFile(folder, relative, entry, days))
+        return true;
     Yield();
     if (entry.error != 0) {
         // Ageing a file on times that could not be read would offload it on
         // a guess; it is reported and left where it is.
         LogError("Could not open file: " + PathOf(inFolder) + "\r\n" + SystemErrorText(entry.error));
         RaiseScanningFile(PathOf(inFolder));
-        return;
+        return false;
     }
     // The times come from the folder's listing, one stat per entry; the
     // transfer looks at the file again before it acts on it.
     const double age = ageing::AgeInDays(clock_(), ageing::LastUseNs(entry.times));
-    if (ageing::IsOlderThan(age, days))
+    const bool old = ageing::IsOlderThan(age, days);
+    if (old)
         colFiles_.push_back(CollectedFile{inFolder, folder.Id(), entry});
     if (listener_ != nullptr)
         RaiseScanningFile(PathOf(inFolder));
+    return old && Removes(Options_->CopyAction());
 }
 
 }  // namespace tidyfold

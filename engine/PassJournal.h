@@ -21,6 +21,7 @@ enum class JournalAction {
     CopyThenDelete,        // copied into the offload folder, then removed from the Desktop
     Move,                  // moved into the offload folder
     Delete,                // deleted where it lies (the "delete" transfer mode)
+    SendToTrash,           // sent to the desktop Trash (the "Trash" transfer mode)
     DeleteEmptyFile,       // an empty file deleted by the null-file gate
     RemoveUnpackedFolder,  // a folder unpacked beside its archive, removed with its contents
     RemoveEmptyFolder,     // an empty folder removed
@@ -58,6 +59,12 @@ struct JournalResult {
 class PassJournal {
 public:
     virtual ~PassJournal() = default;
+
+    // The folders the pass works in, as it opened them: every relative path
+    // of its entries is below one of them. Called before the first Intend
+    // (again when an operation of the same pass opens them again); written
+    // with the next intents.
+    virtual void Folders(const std::string& desktop, const std::string& offload) = 0;
 
     // Records that the first entries of upcoming are about to be carried out,
     // in this order, together with the outcomes recorded since the last call,

@@ -3,6 +3,8 @@
 // files before anything beneath it. No link is ever followed, and a folder
 // is entered only while its name still leads to the folder listed.
 
+#include <algorithm>
+
 #include "engine/PassFolders.h"
 #include "engine/cTidyfold.h"
 
@@ -33,7 +35,12 @@ void cTidyfold::Recurse(const std::string& sPath) {
         return;
     const PassFolders folders(sPath, Options_->OffloadPath());
     desktopPath_ = folders.Desktop().Path();
+    gated_.clear();
     RecurseInto(folders.Desktop(), "", folders.Desktop().List(), folders);
+    // The empty files the gate found go once the walk is over.
+    const std::vector<PlanEntry> gated = std::move(gated_);
+    gated_.clear();
+    DeleteGated(folders.Desktop(), gated);
 }
 
 void cTidyfold::ScanDesktop(const PassFolders& folders) {
@@ -41,7 +48,7 @@ void cTidyfold::ScanDesktop(const PassFolders& folders) {
     const std::vector<fs::Entry> entries = folders.Desktop().List();
     for (const fs::Entry& entry : entries) {
         if (IsFile(entry))
-            ExamineEntry(folders.Desktop(), folders.Desktop(), "", entry, LimitFrom::Options);
+            ExamineEntry(folders.Desktop(), "", entry, LimitFrom::Options);
     }
     // Where Recurse would be entered with the Desktop.
     if (Cancel_ == 0)
@@ -70,8 +77,9 @@ std::optional<fs::OpenFolder> cTidyfold::EnterListed(const fs::OpenFolder& folde
     return sub;
 }
 
-void cTidyfold::RecurseInto(const fs::OpenFolder& folder, const std::string& relative,
-                            const std::vector<fs::Entry>& entries, const PassFolders& folders) {
+std::size_t cTidyfold::RecurseInto(const fs::OpenFolder& folder, const std::string& relative,
+                                   const std::vector<fs::Entry>& entries, const PassFolders& folders) {
+    std::size_t leaving = 0;
     for (const fs::Entry& entry : entries) {
         if (entry.kind != fs::EntryKind::Folder)
             continue;
@@ -79,18 +87,32 @@ void cTidyfold::RecurseInto(const fs::OpenFolder& folder, const std::string& rel
         const std::string subRelative = relative.empty() ? entry.name : relative + "/" + entry.name;
         if (Keep().Matches(subRelative, KeepKind::Folder))
             continue;
+        // An unpacked folder that a plan removes first is never scanned.
+        if (entry.error == 0 &&
+            std::find(goneBeforeScan_.begin(), goneBeforeScan_.end(), entry.id) != goneBeforeScan_.end())
+            continue;
         const std::optional<fs::OpenFolder> sub = EnterListed(folder, entry, folders);
         if (!sub)
             continue;
         const std::vector<fs::Entry> subEntries = sub->List();
+        std::size_t subLeaving = 0;
         for (const fs::Entry& file : subEntries) {
-            if (IsFile(file))
-                ExamineEntry(folders.Desktop(), *sub, subRelative, file, LimitFrom::Engine);
+            if (IsFile(file) && ExamineEntry(*sub, subRelative, file, LimitFrom::Engine))
+                ++subLeaving;
         }
         // Cancel is honoured where the nested walk would begin.
         if (Cancel_ == 0)
-            RecurseInto(*sub, subRelative, subEntries, folders);
+            subLeaving += RecurseInto(*sub, subRelative, subEntries, folders);
+        // For a plan: a folder whose every entry would leave would be empty
+        // at the end of the pass, and go with the empty folders (deepest
+        // first, as they are removed).
+        if (subLeaving == subEntries.size()) {
+            ++leaving;
+            if (predictedEmpty_ != nullptr)
+                predictedEmpty_->push_back(PlanEntry{JournalAction::RemoveEmptyFolder, subRelative, {}, folder.Id(), entry, {}});
+        }
     }
+    return leaving;
 }
 
 }  // namespace tidyfold

@@ -25,6 +25,21 @@ constexpr const char* kFolderMoved =
     "Its folder was moved out of the Desktop while it was copied, so it was left where it is now; the offload "
     "folder keeps the copy.";
 
+// What the history says of a file left where it was.
+constexpr const char* kUsedSinceScan = "It was used or replaced since the scan, so it stays on the Desktop.";
+const std::string kCopiedNotRemoved = "It was copied, but the Desktop file could not be removed, so it is in both places: ";
+
+JournalResult Failed(std::string note) { return {JournalOutcome::Failed, "", std::move(note)}; }
+
+// Where a file went below the offload folder when its own name was taken
+// there (relative is where it lay below the Desktop); empty when it kept it.
+std::string PlacedAs(const std::string& relative, const std::string& name, const std::string& placed) {
+    if (placed.empty() || placed == name)
+        return {};
+    const std::size_t slash = relative.rfind('/');
+    return slash == std::string::npos ? placed : relative.substr(0, slash + 1) + placed;
+}
+
 std::string LinkInTheWay(const std::string& link) {
     return "A folder on its way into the offload folder is a link, which is never followed: " + link;
 }
@@ -68,11 +83,11 @@ fs::CopyProgress cTidyfold::ProgressRoutine() {
     };
 }
 
-void cTidyfold::TransferFile(const CollectedFile& file, TransferFolders& folders) {
+JournalResult cTidyfold::TransferFile(const CollectedFile& file, TransferFolders& folders) {
     const TransferMode mode = Options_->CopyAction();
     if (mode != TransferMode::CopyThenDelete && mode != TransferMode::Move && mode != TransferMode::Delete &&
         mode != TransferMode::Trash)
-        return;  // an unknown mode leaves the file where it is
+        return {JournalOutcome::Skipped, "", ""};  // an unknown mode leaves the file where it is
     const fs::OpenFolder* from = folders.Source(file);
     const std::optional<fs::Entry> now = from != nullptr ? from->Stat(file.seen.name) : std::nullopt;
     if (!now) {
@@ -82,29 +97,32 @@ void cTidyfold::TransferFile(const CollectedFile& file, TransferFolders& folders
             LogFailedTransfer("File copy of " + PathOf(file.relative) + " FAILED.\r\n" + kGone);
         else if (mode == TransferMode::Move)
             LogFailedTransfer("Move of " + PathOf(file.relative) + " FAILED.\r\n" + kGone);
-        return;
+        return {mode == TransferMode::Delete || mode == TransferMode::Trash ? JournalOutcome::Skipped
+                                                                            : JournalOutcome::Failed,
+                "", kGone};
     }
     if (now->id != file.seen.id || UsedSinceExamined(*now)) {
         LogError("Left " + PathOf(file.relative) + " where it is: it was used or replaced since the scan.");
-        return;
+        return {JournalOutcome::Skipped, "", kUsedSinceScan};
     }
     if (mode == TransferMode::CopyThenDelete)
-        CopyThenDelete(file, *from, *now, folders);
-    else if (mode == TransferMode::Move)
-        MoveToOffload(file, *from, *now, folders);
-    else if (mode == TransferMode::Trash)
-        SendToTrash(file, *from, *now);
-    else
-        DeleteInPlace(file, *from, *now);
+        return CopyThenDelete(file, *from, *now, folders);
+    if (mode == TransferMode::Move)
+        return MoveToOffload(file, *from, *now, folders);
+    if (mode == TransferMode::Trash)
+        return SendToTrash(file, *from, *now);
+    return DeleteInPlace(file, *from, *now);
 }
 
-void cTidyfold::DeleteInPlace(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now) {
+JournalResult cTidyfold::DeleteInPlace(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now) {
     const std::string path = PathOf(file.relative);
     try {
-        if (from.RemoveListedFile(now, fs::Force::No))
-            LogError("Deleted " + path + ".");
-        else
+        if (!from.RemoveListedFile(now, fs::Force::No)) {
             LogError("Left " + path + " where it is: it changed after it was looked at.");
+            return {JournalOutcome::Skipped, "", kUsedSinceScan};
+        }
+        LogError("Deleted " + path + ".");
+        return {};
     } catch (const Error& error) {
         // A write-protected file ends the pass, as designed; the log says
         // which and why.
@@ -113,25 +131,25 @@ void cTidyfold::DeleteInPlace(const CollectedFile& file, const fs::OpenFolder& f
     }
 }
 
-void cTidyfold::CopyThenDelete(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now,
-                               TransferFolders& folders) {
+JournalResult cTidyfold::CopyThenDelete(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now,
+                                        TransferFolders& folders) {
     const std::string path = PathOf(file.relative);
     RaiseMovingFile(path);
     std::string link;
     const fs::OpenFolder* to = folders.Destination(file, fs::Flush::Yes, link);
     if (to == nullptr) {
         LogFailedTransfer("File copy of " + path + " FAILED.\r\n" + LinkInTheWay(link));
-        return;
+        return Failed(LinkInTheWay(link));
     }
     if (!from.MakeWritable(now)) {
         LogFailedTransfer("File copy of " + path + " FAILED.");
-        return;
+        return Failed(kGone);
     }
     fs::Entry read;
     const fs::Outcome copied = fs::CopyEntry(from, now, *to, now.name, ProgressRoutine(), CopyCancelFlag(), &read);
     if (!copied.Ok()) {
         LogFailedTransfer("File copy of " + path + " FAILED." + Because(copied));
-        return;
+        return Failed(copied.changed ? kChangedWhileCopied : SystemErrorText(copied.error));
     }
     // The copy is durable before it returns, so the Desktop file may go, if
     // it is still on the Desktop and its name still leads to the very file
@@ -139,17 +157,22 @@ void cTidyfold::CopyThenDelete(const CollectedFile& file, const fs::OpenFolder& 
     LogError("File copy of " + path + " succeeded." + OffloadedTo(*to, now.name, copied.placed));
     if (!folders.SourceInPlace()) {
         LogFailedTransfer("Could not move file: " + path + "\r\n" + kFolderMoved);
-        return;
+        return Failed(kFolderMoved);
     }
     const fs::Outcome removed = fs::RemoveIfUnchanged(from, read);
-    if (removed.changed)
+    if (removed.changed) {
         LogFailedTransfer("Could not move file: " + path + "\r\n" + kChangedAfterCopied);
-    else if (removed.error != 0)
+        return Failed(kChangedAfterCopied);
+    }
+    if (removed.error != 0) {
         LogFailedTransfer("Could not move file: " + path + "\r\n" + SystemErrorText(removed.error));
+        return Failed(kCopiedNotRemoved + SystemErrorText(removed.error));
+    }
+    return {JournalOutcome::Done, PlacedAs(file.relative, now.name, copied.placed), ""};
 }
 
-void cTidyfold::MoveToOffload(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now,
-                              TransferFolders& folders) {
+JournalResult cTidyfold::MoveToOffload(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now,
+                                       TransferFolders& folders) {
     const std::string path = PathOf(file.relative);
     RaiseMovingFile(path);
     // A rename is ordered after the folder's creation by the file system's
@@ -160,11 +183,11 @@ void cTidyfold::MoveToOffload(const CollectedFile& file, const fs::OpenFolder& f
     const fs::OpenFolder* to = folders.Destination(file, across ? fs::Flush::Yes : fs::Flush::No, link);
     if (to == nullptr) {
         LogFailedTransfer("Move of " + path + " FAILED.\r\n" + LinkInTheWay(link));
-        return;
+        return Failed(LinkInTheWay(link));
     }
     if (!from.MakeWritable(now)) {
         LogFailedTransfer("Move of " + path + " FAILED.");
-        return;
+        return Failed(kGone);
     }
     // A move across file systems copies and yields: its folder may be moved
     // out of the Desktop meanwhile.
@@ -172,29 +195,31 @@ void cTidyfold::MoveToOffload(const CollectedFile& file, const fs::OpenFolder& f
     const fs::Outcome moved = fs::MoveEntry(from, now, *to, now.name, ProgressRoutine(), CopyCancelFlag(), keepSource);
     if (moved.Ok()) {
         LogError("Move of " + path + " succeeded." + OffloadedTo(*to, now.name, moved.placed));
-        return;
+        return {JournalOutcome::Done, PlacedAs(file.relative, now.name, moved.placed), ""};
     }
-    if (moved.copied)
-        LogFailedTransfer("Could not move file: " + path + "\r\n" +
-                          (folders.SourceInPlace() ? kChangedAfterCopied : kFolderMoved) +
-                          OffloadedTo(*to, now.name, moved.placed));
-    else
-        LogFailedTransfer("Move of " + path + " FAILED." + Because(moved));
+    if (moved.copied) {
+        const char* why = folders.SourceInPlace() ? kChangedAfterCopied : kFolderMoved;
+        LogFailedTransfer("Could not move file: " + path + "\r\n" + why + OffloadedTo(*to, now.name, moved.placed));
+        return {JournalOutcome::Failed, PlacedAs(file.relative, now.name, moved.placed), why};
+    }
+    LogFailedTransfer("Move of " + path + " FAILED." + Because(moved));
+    return Failed(moved.changed ? kChangedWhileCopied : SystemErrorText(moved.error));
 }
 
-void cTidyfold::SendToTrash(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now) {
+JournalResult cTidyfold::SendToTrash(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now) {
     const std::string path = PathOf(file.relative);
     RaiseMovingFile(path);
     const fs::TrashOutcome trashed = fs::TrashEntry(from, now, HomeTrashFolder(), path, fs::TrashDate(clock_()));
     if (trashed.Ok()) {
         LogError("Sent " + path + " to the Trash.");
-        return;
+        return {};
     }
     // The file stays where it is, and says why.
     std::string why = trashed.noTrash ? "Its file system has no Trash you can use."
                       : trashed.changed ? "It changed after it was looked at, so it stays on the Desktop."
                                         : SystemErrorText(trashed.error);
     LogFailedTransfer("Sending " + path + " to the Trash FAILED.\r\n" + why);
+    return Failed(why);
 }
 
 }  // namespace tidyfold

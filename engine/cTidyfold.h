@@ -4,6 +4,7 @@
 // creates a new one for every Clean Desktop.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +14,8 @@
 #include "engine/Clock.h"
 #include "engine/Collected.h"
 #include "engine/Events.h"
+#include "engine/PassJournal.h"
+#include "engine/Plan.h"
 #include "fs/FileSystem.h"
 #include "settings/KeepList.h"
 #include "settings/cOptions.h"
@@ -102,6 +105,25 @@ public:
     bool Stopped() const { return Stopped_; }
     // Collected files whose transfer was begun before Clean ended or stopped.
     std::int32_t Processed() const { return Processed_; }
+    // The journal told of every change before it is made, and of its
+    // outcome after (PassJournal.h); nullptr, the default, records nothing.
+    void Journal(PassJournal* journal) { journal_ = journal; }
+
+    // What a Clean Desktop would do now, as the main window runs it (the
+    // folders unpacked beside archives when DelUCFolders is 1, then Clean),
+    // found without changing anything on the disk. Raises ScanningFile for
+    // each file examined, as Clean does; refuses what Clean refuses.
+    CleanPlan PlanClean();
+    // Carries out the entries of plan whose chosen is true (chosen holds one
+    // value per entry), in the order a Clean Desktop works, with its events
+    // and log lines; each entry is looked at again at its turn. The transfer
+    // mode and time limit are the plan's. Stop is honoured as in Clean.
+    struct CarriedOut {
+        std::int32_t unpacked = 0;            // unpacked folders removed
+        std::optional<std::int32_t> files;    // files chosen for transfer, as Clean counts them
+    };
+    CarriedOut CarryOut(const CleanPlan& plan, const std::vector<bool>& chosen);
+
     // Copies and moves that failed in this run (they are also in the Log).
     std::int32_t FailedTransfers() const { return FailedTransfers_; }
     // What the log says of each of them, in order.
@@ -119,19 +141,41 @@ private:
     // options, Recurse the engine's own (they hold the same value in a pass).
     enum class LimitFrom { Engine, Options };
     // The examination shared by the top-level scan and Recurse, of one entry
-    // of folder's listing; relative is folder's path below root, the Desktop.
-    void ExamineEntry(const fs::OpenFolder& root, const fs::OpenFolder& folder, const std::string& relative,
-                      const fs::Entry& entry, LimitFrom limit);
-    bool RemovedAsNullFile(const fs::OpenFolder& root, const fs::OpenFolder& folder, const std::string& relative,
-                           const fs::Entry& entry, float days);
+    // of folder's listing; relative is folder's path below the Desktop.
+    // True when the entry leaves the Desktop by the plan: collected in a
+    // mode that moves, copies or deletes, or an empty file for the gate.
+    bool ExamineEntry(const fs::OpenFolder& folder, const std::string& relative, const fs::Entry& entry,
+                      LimitFrom limit);
+    // The null-file gate: an empty file older than days is put on the list of files to
+    // delete (gated_) instead of being examined.
+    bool GatedAsNullFile(const fs::OpenFolder& folder, const std::string& relative, const fs::Entry& entry,
+                         float days);
+    // Deletes the empty files of the gate's list, each still the empty file
+    // found; a write-protected one ends the operation (EACCES).
+    void DeleteGated(const fs::OpenFolder& desktop, const std::vector<PlanEntry>& files);
     void ScanDesktop(const PassFolders& folders);
-    void RecurseInto(const fs::OpenFolder& folder, const std::string& relative,
+    // How many of the folders among entries would be empty once the files
+    // the walk collects have left (PlanClean lists them).
+    std::size_t RecurseInto(const fs::OpenFolder& folder, const std::string& relative,
                      const std::vector<fs::Entry>& entries, const PassFolders& folders);
+    // The transfer loop over colFiles_: false when Stop ended it.
+    bool TransferCollected(PassFolders& folders);
+    // The folders unpacked beside archives directly in the Desktop; with
+    // compare, only those their archive holds byte for byte.
+    std::vector<PlanEntry> PlanUnpacked(const PassFolders& folders, bool compare);
+    void RemoveUnpacked(const PassFolders& folders, const std::vector<PlanEntry>& unpacked);
+    // The folders below folder that are empty or would be once those below
+    // them are gone, deepest first; true when folder itself would be empty.
+    bool PlanEmptyBelow(const fs::OpenFolder& folder, const std::string& relative, const PassFolders& folders,
+                        std::vector<PlanEntry>& empty);
+    void RemoveEmptyFolders(const fs::OpenFolder& desktop, const std::vector<PlanEntry>& empty);
+    // Runs act on each entry in turn, each recorded in the journal before
+    // and its outcome after.
+    void Journaled(const std::vector<PlanEntry>& entries, const std::function<JournalResult(const PlanEntry&)>& act);
     // The sub-folder listed, or nothing (and a log line) when it changed
     // since; nothing also for a folder the pass must keep or a drive's Trash.
     std::optional<fs::OpenFolder> EnterListed(const fs::OpenFolder& folder, const fs::Entry& entry,
                                               const PassFolders& folders);
-    bool CleanUpBelow(const fs::OpenFolder& folder, const std::string& relative, const PassFolders& folders);
     // What the user keeps on the Desktop: the list Clean loaded with the
     // other settings, or, for an operation that loads none, the one the
     // settings file holds now.
@@ -139,14 +183,14 @@ private:
     std::string PathOf(const std::string& relative) const;
 
     // One collected file, by the mode CopyAction names.
-    void TransferFile(const CollectedFile& file, TransferFolders& folders);
+    JournalResult TransferFile(const CollectedFile& file, TransferFolders& folders);
     bool UsedSinceExamined(const fs::Entry& now) const;
-    void CopyThenDelete(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now,
-                        TransferFolders& folders);
-    void MoveToOffload(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now,
-                       TransferFolders& folders);
-    void SendToTrash(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now);
-    void DeleteInPlace(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now);
+    JournalResult CopyThenDelete(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now,
+                                 TransferFolders& folders);
+    JournalResult MoveToOffload(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now,
+                                TransferFolders& folders);
+    JournalResult SendToTrash(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now);
+    JournalResult DeleteInPlace(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now);
     void LogFailedTransfer(const std::string& text);
     fs::CopyProgress ProgressRoutine();
 
@@ -175,6 +219,14 @@ private:
     // for events and log lines only, never opened again.
     std::string desktopPath_;
     std::optional<KeepList> keep_;
+
+    PassJournal* journal_ = nullptr;
+    // What the null-file gate found in the walk under way.
+    std::vector<PlanEntry> gated_;
+    // While a plan is made: the folders that would be empty, and the
+    // unpacked folders that would be gone before the scan.
+    std::vector<PlanEntry>* predictedEmpty_ = nullptr;
+    std::vector<fs::Identity> goneBeforeScan_;
 };
 
 }  // namespace tidyfold

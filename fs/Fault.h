@@ -31,7 +31,13 @@ enum class Call {
     Readlink,
     Chmod,
     Utimens,
-    Truncate,  // ftruncate; the file layer's own files never need it, the history does
+    // The history's database (SQLite, through its own calls): kinds of their
+    // own, so that a test fails the history's writes and not a copy's, or
+    // the other way round.
+    HistoryOpen,
+    HistoryWrite,
+    HistorySync,
+    HistoryTruncate,
     Count_  // keep last
 };
 

@@ -139,5 +139,9 @@ bool EntryExists(const std::string& path);
 // included, are kept as they are. Throws for the first folder that cannot be
 // opened or made.
 void CreateFolderPath(const std::string& path, unsigned mode);
+// Reads a file the kernel makes up as it is read (under /proc or /sys),
+// whose size says nothing about its length: up to the end of what reads
+// give. Throws.
+std::string ReadKernelFile(const std::string& path);
 
 }  // namespace tidyfold::fs

@@ -70,9 +70,10 @@ Outcome MoveEntryAt(int fromfd, const Entry& seen, int todir, const std::string&
 }  // namespace
 
 Outcome MoveEntry(const OpenFolder& from, const Entry& seen, const OpenFolder& to, const std::string& name,
-                  const CopyProgress& progress, const volatile int* cancel, const std::function<bool()>& keepSource) {
+                  const CopyProgress& progress, const volatile int* cancel, const std::function<bool()>& keepSource,
+                  Clash clash) {
     return ReturningOutcome([&] {
-        return MoveEntryAt(from.Fd(), seen, to.Fd(), name, Clash::NextFreeName, progress, cancel, keepSource);
+        return MoveEntryAt(from.Fd(), seen, to.Fd(), name, clash, progress, cancel, keepSource);
     });
 }
 

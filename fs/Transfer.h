@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "fs/FileSystem.h"
+#include "fs/FreeName.h"
 #include "fs/OpenFolder.h"
 
 namespace tidyfold::fs {
@@ -50,7 +51,8 @@ Outcome CopyEntry(const OpenFolder& from, const Entry& seen, const OpenFolder& t
                   const CopyProgress& progress, const volatile int* cancel, Entry* read);
 
 // Moves seen from from into to under name, or under the next free name as
-// CopyEntry does, never replacing anything (placed names the name claimed).
+// CopyEntry does, never replacing anything (placed names the name claimed);
+// with Clash::Fail a taken name fails the move (EEXIST) instead.
 // The caller has checked that the name still leads to seen. Within a file
 // system it is one rename. Across file systems it is a CopyEntry (with
 // progress and cancel) put in place the same way, then RemoveIfUnchanged of the
@@ -59,7 +61,7 @@ Outcome CopyEntry(const OpenFolder& from, const Entry& seen, const OpenFolder& t
 // source (changed); any other failure leaves the source only.
 Outcome MoveEntry(const OpenFolder& from, const Entry& seen, const OpenFolder& to, const std::string& name,
                   const CopyProgress& progress, const volatile int* cancel,
-                  const std::function<bool()>& keepSource = nullptr);
+                  const std::function<bool()>& keepSource = nullptr, Clash clash = Clash::NextFreeName);
 
 // Removes read.name from folder only if the name still leads to the same
 // file with the same size and change time (changed otherwise): a file saved

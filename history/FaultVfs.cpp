@@ -65,21 +65,21 @@ int Read(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset) {
 }
 
 int Write(sqlite3_file* file, const void* buffer, int amount, sqlite3_int64 offset) {
-    if (int errnum = Fault(Call::Write))
+    if (int errnum = Fault(Call::HistoryWrite))
         return errnum == ENOSPC ? SQLITE_FULL : SQLITE_IOERR_WRITE;
     sqlite3_file* real = RealOf(file);
     return Noted(real->pMethods->xWrite(real, buffer, amount, offset));
 }
 
 int Truncate(sqlite3_file* file, sqlite3_int64 size) {
-    if (Fault(Call::Truncate) != 0)
+    if (Fault(Call::HistoryTruncate) != 0)
         return SQLITE_IOERR_TRUNCATE;
     sqlite3_file* real = RealOf(file);
     return Noted(real->pMethods->xTruncate(real, size));
 }
 
 int Sync(sqlite3_file* file, int flags) {
-    if (Fault(Call::Fsync) != 0)
+    if (Fault(Call::HistorySync) != 0)
         return SQLITE_IOERR_FSYNC;
     sqlite3_file* real = RealOf(file);
     return Noted(real->pMethods->xSync(real, flags));
@@ -121,7 +121,7 @@ int Open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags,
     seam->base.pMethods = nullptr;
     seam->real = reinterpret_cast<sqlite3_file*>(seam + 1);
     seam->real->pMethods = nullptr;
-    if (Fault(Call::Open) != 0)
+    if (Fault(Call::HistoryOpen) != 0)
         return SQLITE_CANTOPEN;
     sqlite3_vfs* real = static_cast<sqlite3_vfs*>(vfs->pAppData);
     const int code = Noted(real->xOpen(real, name, seam->real, flags, outFlags));

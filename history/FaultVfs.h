@@ -4,8 +4,9 @@ namespace tidyfold::history {
 
 // The name of an SQLite VFS that wraps the system's default one and sends
 // its opens, writes, truncations and syncs through the file layer's fault
-// seam first (fs/Fault.h), so the tests can fail the history's writes as
-// they fail every other write. With nothing armed it only forwards.
+// seam first (fs/Fault.h, the History* calls), so the tests can fail the
+// history's writes as they fail every other write. With nothing armed it
+// only forwards.
 // Registered on first use.
 const char* FaultVfsName();
 

@@ -13,6 +13,7 @@
 
 #include "engine/Clock.h"
 #include "history/Records.h"
+#include "history/Recovery.h"
 
 namespace tidyfold::history {
 
@@ -45,7 +46,12 @@ public:
 
     const std::string& Path() const;
 
-    // Starts recording a pass. The recorder is the journal to
+    // Reconciles with the disk every pass that never ended and whose
+    // program is no longer running (Recovery.h); each then shows as
+    // interrupted.
+    std::vector<RecoveredPass> Recover();
+
+    // Recovers, then starts recording a pass. The recorder is the journal to
     // connect to the engine; End it when the pass ends. Throws.
     std::unique_ptr<PassRecorder> Begin(const PassStart& start);
 

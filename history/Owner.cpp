@@ -14,7 +14,7 @@ namespace {
 
 std::string ReadOrEmpty(const std::string& path) {
     try {
-        return fs::ReadWholeFile(path);
+        return fs::ReadKernelFile(path);
     } catch (const Error&) {
         return {};
     }

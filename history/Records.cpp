@@ -25,10 +25,11 @@ constexpr Codes<PassEnding, 5> kEndings{{
     {PassEnding::Interrupted, "interrupted"},
 }};
 
-constexpr Codes<ActionKind, 7> kActions{{
+constexpr Codes<ActionKind, 8> kActions{{
     {ActionKind::CopyThenDelete, "copy"},
     {ActionKind::Move, "move"},
     {ActionKind::Delete, "delete"},
+    {ActionKind::SendToTrash, "trash"},
     {ActionKind::DeleteEmptyFile, "delete-empty"},
     {ActionKind::RemoveUnpackedFolder, "remove-unpacked"},
     {ActionKind::RemoveEmptyFolder, "remove-empty-folder"},
@@ -76,6 +77,8 @@ ActionKind KindOf(JournalAction action) {
             return ActionKind::Move;
         case JournalAction::Delete:
             return ActionKind::Delete;
+        case JournalAction::SendToTrash:
+            return ActionKind::SendToTrash;
         case JournalAction::DeleteEmptyFile:
             return ActionKind::DeleteEmptyFile;
         case JournalAction::RemoveUnpackedFolder:

@@ -33,6 +33,7 @@ enum class ActionKind {
     CopyThenDelete,
     Move,
     Delete,
+    SendToTrash,
     DeleteEmptyFile,
     RemoveUnpackedFolder,
     RemoveEmptyFolder,
@@ -62,8 +63,7 @@ struct PassRecord {
     // Its actions, by outcome.
     std::int64_t actions = 0;
     std::int64_t done = 0;
-    std::int64_t notDone = 0;     // failed, skipped or never carried out
-    std::int64_t restorable = 0;  // offloaded and still to be put back
+    std::int64_t notDone = 0;  // failed, skipped or never carried out
 };
 
 struct ActionRecord {

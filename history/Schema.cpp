@@ -1,5 +1,7 @@
 #include "history/Schema.h"
 
+#include <string>
+
 #include "base/Error.h"
 
 namespace tidyfold::history {
@@ -10,7 +12,15 @@ constexpr int kVersion = 1;
 
 // Paths are BLOBs: file names are bytes, not always UTF-8. Times are
 // nanoseconds since 1970 UTC, as the file layer reads them; a pass's start
-// and end are whole seconds. Outcomes and kinds are words (Records.cpp).
+// and end are whole seconds. Kinds and outcomes are words (Records.cpp).
+//
+// A pass writes one row per action, before the action, and nothing more for
+// an action that is simply done: the pass's "settled" mark says that every
+// action up to it has its outcome, which is "done" unless outcomes holds
+// another. An action's id is its pass's id times 2^32 plus its number in the
+// pass, so the actions of a pass are one range of the table's own key and
+// need no index of their own. The counts of a pass are written once it is
+// settled.
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS passes(
     id INTEGER PRIMARY KEY,
@@ -23,7 +33,11 @@ CREATE TABLE IF NOT EXISTS passes(
     ending TEXT NOT NULL DEFAULT 'running',
     error TEXT NOT NULL DEFAULT '',
     undoes INTEGER,
-    owner TEXT NOT NULL DEFAULT ''
+    owner TEXT NOT NULL DEFAULT '',
+    settled INTEGER NOT NULL DEFAULT 0,
+    actions INTEGER,
+    done INTEGER,
+    not_done INTEGER
 );
 CREATE TABLE IF NOT EXISTS actions(
     id INTEGER PRIMARY KEY,
@@ -39,13 +53,16 @@ CREATE TABLE IF NOT EXISTS actions(
     mtime INTEGER NOT NULL,
     ctime INTEGER NOT NULL,
     mode INTEGER NOT NULL,
-    outcome TEXT NOT NULL DEFAULT 'pending',
-    note TEXT NOT NULL DEFAULT '',
     undoes INTEGER
 );
-CREATE INDEX IF NOT EXISTS actions_of_pass ON actions(pass);
+CREATE TABLE IF NOT EXISTS outcomes(
+    action INTEGER PRIMARY KEY,
+    outcome TEXT NOT NULL,
+    note TEXT NOT NULL DEFAULT '',
+    destination BLOB
+);
 CREATE INDEX IF NOT EXISTS actions_undoing ON actions(undoes) WHERE undoes IS NOT NULL;
-CREATE INDEX IF NOT EXISTS passes_unended ON passes(id) WHERE ended IS NULL;
+CREATE INDEX IF NOT EXISTS passes_unsettled ON passes(id) WHERE actions IS NULL;
 )sql";
 
 }  // namespace
@@ -60,7 +77,7 @@ void CreateSchema(Database& db) {
         return;
     Transaction transaction(db);
     db.Execute(kSchema);
-    db.Execute("PRAGMA user_version = 1");
+    db.Execute(("PRAGMA user_version = " + std::to_string(kVersion)).c_str());
     transaction.Commit();
 }
 

@@ -8,6 +8,58 @@ void HistoryTest::SetUp() {
     history_ = std::make_unique<history::History>(DbPath(), [this] { return now_; });
 }
 
+JournalEntry HistoryTest::Seen(const std::string& relative, JournalAction action) const {
+    const std::string path = Desktop() + "/" + relative;
+    const std::size_t slash = path.rfind('/');
+    const std::optional<fs::Entry> entry = fs::OpenFolder::Open(path.substr(0, slash)).Stat(path.substr(slash + 1));
+    EXPECT_TRUE(entry.has_value()) << relative;
+    JournalEntry seen;
+    seen.action = action;
+    seen.relative = relative;
+    if (action == JournalAction::Move || action == JournalAction::CopyThenDelete)
+        seen.destination = relative;
+    if (entry) {
+        seen.kind = entry->kind;
+        seen.id = entry->id;
+        seen.size = entry->size;
+        seen.times = entry->times;
+        seen.mode = entry->mode;
+    }
+    return seen;
+}
+
+std::int64_t HistoryTest::Killed(const std::vector<JournalEntry>& entries) {
+    auto pass = Begin();
+    JournalQueue queue(pass.get(), entries);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        queue.Before(i);
+    return pass->Id();
+}
+
+std::int64_t HistoryTest::Completed(const std::vector<JournalEntry>& entries) {
+    auto pass = Begin();
+    JournalQueue queue(pass.get(), entries);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        queue.After(queue.Before(i), {JournalOutcome::Done, "", ""});
+    pass->End(history::PassEnding::Completed);
+    return pass->Id();
+}
+
+history::ActionRecord HistoryTest::ActionAt(std::int64_t pass, const std::string& relative) const {
+    for (const history::ActionRecord& action : history_->Actions(pass))
+        if (action.relative == relative && action.kind != history::ActionKind::Restore)
+            return action;
+    ADD_FAILURE() << "no action for " << relative;
+    return {};
+}
+
+std::int64_t HistoryTest::Restorable(std::int64_t pass) const {
+    std::int64_t count = 0;
+    for (const history::ActionRecord& action : history_->Actions(pass))
+        count += action.CanRestore() ? 1 : 0;
+    return count;
+}
+
 void HistoryTest::TearDown() {
     history_.reset();
     fs::fault::Reset();
@@ -22,8 +74,8 @@ std::unique_ptr<history::PassRecorder> HistoryTest::Begin(history::PassKind kind
     start.kind = kind;
     if (kind == history::PassKind::CleanDesktop)
         start.mode = 1;
-    start.desktop = dir_ / "Desktop";
-    start.offload = dir_ / "Trash";
+    start.desktop = Desktop();
+    start.offload = Offload();
     return history_->Begin(start);
 }
 

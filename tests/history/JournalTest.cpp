@@ -52,7 +52,7 @@ TEST_F(HistoryTest, records_a_pass_and_its_actions_byte_for_byte) {
     EXPECT_EQ(passes[0].actions, 3);
     EXPECT_EQ(passes[0].done, 2);
     EXPECT_EQ(passes[0].notDone, 1);
-    EXPECT_EQ(passes[0].restorable, 2);
+    EXPECT_EQ(Restorable(passes[0].id), 2);
 
     const auto actions = other->Actions(passes[0].id);
     ASSERT_EQ(actions.size(), 3u);
@@ -124,14 +124,15 @@ TEST_F(HistoryTest, every_failing_write_of_the_history_stops_the_step_with_its_e
     const int errnos[] = {ENOSPC, EIO, EROFS};
     int runs = 0, rotation = 0;
     for (const Step& step : steps) {
-        for (Call call : {Call::Open, Call::Write, Call::Fsync, Call::Truncate}) {
+        for (Call call : {Call::HistoryOpen, Call::HistoryWrite, Call::HistorySync, Call::HistoryTruncate}) {
             for (long use = 1;; ++use) {
                 SCOPED_TRACE(std::string(step.name) + " " + std::string(fs::fault::Name(call)) + " use " +
                              std::to_string(use));
                 auto pass = Begin();
                 std::int64_t first = 0;
                 pass->Intend(batch, first);
-                pass->Record(first, {JournalOutcome::Done, "", ""});
+                for (std::int64_t id = first; id < first + std::int64_t(batch.size()); ++id)
+                    pass->Record(id, {JournalOutcome::Done, "", ""});
                 const std::size_t before = history_->Actions(pass->Id()).size();
                 const int errnum = errnos[rotation++ % 3];
                 fs::fault::Reset();
@@ -163,7 +164,7 @@ TEST_F(HistoryTest, every_failing_write_of_the_history_stops_the_step_with_its_e
 }
 
 TEST_F(HistoryTest, a_history_that_cannot_be_opened_says_so) {
-    fs::fault::Inject(Call::Open, EACCES);
+    fs::fault::Inject(Call::HistoryOpen, EACCES);
     try {
         history::History other(dir_ / "state/other.sqlite");
         ADD_FAILURE() << "opened";

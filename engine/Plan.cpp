@@ -1,0 +1,168 @@
+// Plans of a Clean Desktop: made without touching anything, carried out
+// later, all of them or a chosen few.
+
+#include "engine/Plan.h"
+
+#include <algorithm>
+
+#include "base/Error.h"
+#include "engine/PassFolders.h"
+#include "engine/TransferFolders.h"
+#include "engine/cTidyfold.h"
+#include "shell/SafeFolders.h"
+#include "shell/cSpecialFolders.h"
+
+namespace tidyfold {
+
+bool IsTransfer(JournalAction action) {
+    return action == JournalAction::CopyThenDelete || action == JournalAction::Move ||
+           action == JournalAction::Delete || action == JournalAction::SendToTrash;
+}
+
+std::optional<JournalAction> TransferAction(TransferMode mode) {
+    switch (mode) {
+        case TransferMode::CopyThenDelete:
+            return JournalAction::CopyThenDelete;
+        case TransferMode::Move:
+            return JournalAction::Move;
+        case TransferMode::Delete:
+            return JournalAction::Delete;
+        case TransferMode::Trash:
+            return JournalAction::SendToTrash;
+    }
+    return std::nullopt;
+}
+
+bool Offloads(JournalAction action) { return action == JournalAction::CopyThenDelete || action == JournalAction::Move; }
+
+JournalEntry PlanEntry::Journal() const {
+    JournalEntry entry;
+    entry.action = action;
+    entry.kind = seen.kind;
+    entry.relative = relative;
+    entry.destination = destination;
+    entry.id = seen.id;
+    entry.size = seen.size;
+    entry.times = seen.times;
+    entry.mode = seen.mode;
+    return entry;
+}
+
+std::size_t CleanPlan::Count(JournalAction action) const {
+    return static_cast<std::size_t>(
+        std::count_if(entries.begin(), entries.end(), [&](const PlanEntry& e) { return e.action == action; }));
+}
+
+namespace {
+
+// The entries of plan with this action that were chosen.
+std::vector<PlanEntry> Chosen(const CleanPlan& plan, const std::vector<bool>& chosen,
+                              const std::function<bool(JournalAction)>& which) {
+    std::vector<PlanEntry> picked;
+    for (std::size_t i = 0; i < plan.entries.size(); ++i)
+        if (i < chosen.size() && chosen[i] && which(plan.entries[i].action))
+            picked.push_back(plan.entries[i]);
+    return picked;
+}
+
+}  // namespace
+
+void cTidyfold::Journaled(const std::vector<PlanEntry>& entries,
+                          const std::function<JournalResult(const PlanEntry&)>& act) {
+    std::vector<JournalEntry> intents;
+    if (journal_ != nullptr)
+        for (const PlanEntry& entry : entries)
+            intents.push_back(entry.Journal());
+    JournalQueue queue(journal_, intents);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::int64_t id = queue.Before(i);
+        queue.After(id, act(entries[i]));
+    }
+}
+
+CleanPlan cTidyfold::PlanClean() {
+    CheckSettings();  // loads the settings
+    keep_.emplace(Options_->EffectiveKeepPatterns());
+    TrashDirectory(Options_->OffloadPath());
+    TimeLimit(Options_->TimeLimit());
+    const PassFolders folders(cSpecialFolders().Desktop(), Options_->OffloadPath());
+    desktopPath_ = folders.Desktop().Path();
+    CleanPlan plan;
+    plan.desktop = desktopPath_;
+    plan.desktopId = folders.Desktop().Id();
+    plan.offload = Options_->OffloadPath();
+    plan.mode = Options_->CopyAction();
+    plan.timeLimit = TimeLimit_;
+
+    const std::vector<PlanEntry> unpacked =
+        Options_->DelUCFolders() == 1 ? PlanUnpacked(folders, true) : std::vector<PlanEntry>{};
+    goneBeforeScan_.clear();
+    for (const PlanEntry& folder : unpacked)
+        goneBeforeScan_.push_back(folder.seen.id);
+    std::vector<PlanEntry> empty;
+    predictedEmpty_ = &empty;
+    gated_.clear();
+    colFiles_.clear();
+    try {
+        ScanDesktop(folders);
+    } catch (...) {
+        predictedEmpty_ = nullptr;
+        goneBeforeScan_.clear();
+        throw;
+    }
+    predictedEmpty_ = nullptr;
+    goneBeforeScan_.clear();
+
+    // An unknown mode leaves every collected file where it is.
+    if (const std::optional<JournalAction> action = TransferAction(plan.mode))
+        for (const CollectedFile& file : colFiles_)
+            plan.entries.push_back(PlanEntry{*action, file.relative, Offloads(*action) ? file.relative : std::string(),
+                                             file.folder, file.seen, {}});
+    plan.entries.insert(plan.entries.end(), gated_.begin(), gated_.end());
+    gated_.clear();
+    plan.entries.insert(plan.entries.end(), unpacked.begin(), unpacked.end());
+    // Empty folders go only after a transfer loop, as in a Clean pass.
+    if (!colFiles_.empty())
+        plan.entries.insert(plan.entries.end(), empty.begin(), empty.end());
+    colFiles_.clear();
+    return plan;
+}
+
+cTidyfold::CarriedOut cTidyfold::CarryOut(const CleanPlan& plan, const std::vector<bool>& chosen) {
+    CarriedOut result;
+    // The mode and limit the person saw in the plan, whatever the settings
+    // say by now.
+    Options_->CopyAction(plan.mode);
+    TrashDirectory(plan.offload);
+    TimeLimit(plan.timeLimit);
+    RefuseUnsafeOffloadPath(plan.offload);
+    PassFolders folders(plan.desktop, plan.offload);
+    // The plan's relative paths mean nothing in another folder.
+    if (folders.Desktop().Id() != plan.desktopId)
+        throw Error::Refused("The Desktop is another folder than when the preview was made. Preview it again.",
+                             plan.desktop);
+    desktopPath_ = folders.Desktop().Path();
+    if (journal_ != nullptr)
+        journal_->Folders(desktopPath_, plan.offload);
+
+    const std::int32_t before = RemovedFolders_;
+    RemoveUnpacked(folders, Chosen(plan, chosen, [](JournalAction a) { return a == JournalAction::RemoveUnpackedFolder; }));
+    result.unpacked = RemovedFolders_ - before;
+    DeleteGated(folders.Desktop(), Chosen(plan, chosen, [](JournalAction a) { return a == JournalAction::DeleteEmptyFile; }));
+
+    colFiles_.clear();
+    for (const PlanEntry& file : Chosen(plan, chosen, IsTransfer))
+        colFiles_.push_back(CollectedFile{file.relative, file.folder, file.seen});
+    if (colFiles_.empty())
+        return result;
+    RaiseSetFileCount(static_cast<std::int32_t>(colFiles_.size()));
+    if (!TransferCollected(folders))
+        return result;
+    ReachedCleanUp_ = true;
+    RemoveEmptyFolders(folders.Desktop(),
+                       Chosen(plan, chosen, [](JournalAction a) { return a == JournalAction::RemoveEmptyFolder; }));
+    result.files = static_cast<std::int32_t>(colFiles_.size());
+    return result;
+}
+
+}  // namespace tidyfold

@@ -1,0 +1,40 @@
+#pragma once
+
+// Putting back what a pass moved or copied into the offload folder. Every
+// restore is itself a pass of the history ("undo"), recorded before each
+// file moves like any other, so a restore killed half-way is recovered too.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tidyfold::history {
+
+class History;
+
+struct RestoreResult {
+    std::int64_t undoPass = 0;   // the pass that recorded the restore; 0 when there was nothing to restore
+    std::int64_t restored = 0;
+    std::int64_t taken = 0;      // its name was taken on the Desktop: it stays in the offload folder
+    std::int64_t missing = 0;    // no longer in the offload folder, or changed there since
+    std::int64_t failed = 0;
+    // What happened to each action that was not put back, by its id.
+    std::vector<std::pair<std::int64_t, std::string>> notes;
+};
+
+// Called after each file with how many are done and how many there are.
+using RestoreProgress = std::function<void(std::size_t done, std::size_t total)>;
+
+// Puts back the files and links of pass that it moved or copied into the
+// offload folder and that are still there and not yet put back: all of
+// them, or only those of actions (ids of the pass's actions). Each goes to
+// its old place on the Desktop, into folders made again where they are
+// missing (never through a link), with its contents, permission bits and
+// times; a name taken on the Desktop is never replaced. Throws
+// tidyfold::Error when the history cannot be written or a folder cannot be
+// made; what was put back until then stays put back and recorded.
+RestoreResult Restore(History& history, std::int64_t pass, const std::vector<std::int64_t>& actions = {},
+                      const RestoreProgress& progress = {});
+
+}  // namespace tidyfold::history
