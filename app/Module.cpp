@@ -8,10 +8,15 @@
 #include "app/CommandLine.h"
 #include "app/HeadlessRun.h"
 #include "app/SystemdSchedule.h"
+#include "base/Error.h"
+#include "history/History.h"
+#include "settings/cOptions.h"
 #include "ui/AppIcon.h"
 #include "ui/InitControlClasses.h"
+#include "ui/MessageBoxes.h"
 #include "ui/QtYield.h"
 #include "ui/Schedule.h"
+#include "ui/Text.h"
 #include "ui/frmMain.h"
 
 namespace tidyfold {
@@ -34,6 +39,18 @@ bool HasDisplay() {
     return false;
 }
 
+// A pass that was killed (or lost its power) is put in order before anything
+// else touches the Desktop: what it did is read from the disk, a copy it
+// left in both places is finished, its temporary files go.
+void RecoverInterruptedPasses() {
+    try {
+        history::History::OpenDefault()->Recover();
+    } catch (const Error& error) {
+        ui::Boxes().Show(nullptr, ui::ErrorText(error), QString::fromLatin1(kAppTitle), QMessageBox::Warning,
+                         QMessageBox::Ok);
+    }
+}
+
 int RunWindow(int& argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tidyfold"));
@@ -52,6 +69,7 @@ int RunWindow(int& argc, char** argv) {
     // A failure here is not worth stopping for: the window shows anyway.
     (void)InitControlClasses();
     ui::InstallQtYieldHook();
+    RecoverInterruptedPasses();
     app::SystemdSchedule schedule(QCoreApplication::applicationFilePath().toStdString());
     ui::SetSchedule(&schedule);
     ui::frmMain window;

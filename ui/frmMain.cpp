@@ -18,13 +18,17 @@
 
 #include "engine/CopyProgress.h"
 #include "engine/Passes.h"
+#include "history/History.h"
+#include "history/PassRecorder.h"
 #include "shell/cSpecialFolders.h"
 #include "ui/AppIcon.h"
 #include "ui/ElidedLabel.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Named.h"
 #include "ui/Text.h"
+#include "ui/frmHistory.h"
 #include "ui/frmOptions.h"
+#include "ui/frmPreview.h"
 
 namespace tidyfold::ui {
 
@@ -194,11 +198,15 @@ void frmMain::BuildMenu()
     mnuFileOptions = Named(mnuFile->addAction(tr("Options")), "mnuFileOptions");
     mnuFileOptions->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     mnuFileShowLog = Named(mnuFile->addAction(tr("Show Log")), "mnuFileShowLog");
+    mnuFilePreview = Named(mnuFile->addAction(tr("Preview Clean...")), "mnuFilePreview");
+    mnuFileHistory = Named(mnuFile->addAction(tr("History...")), "mnuFileHistory");
     dash0 = Named(mnuFile->addSeparator(), "dash0");
     mnuFileExit = Named(mnuFile->addAction(tr("E&xit")), "mnuFileExit");
     mnuFileExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
     connect(mnuFileOptions, &QAction::triggered, this, &frmMain::mnuFileOptions_Click);
     connect(mnuFileShowLog, &QAction::triggered, this, &frmMain::mnuFileShowLog_Click);
+    connect(mnuFilePreview, &QAction::triggered, this, &frmMain::mnuFilePreview_Click);
+    connect(mnuFileHistory, &QAction::triggered, this, &frmMain::mnuFileHistory_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
 }
 
@@ -224,6 +232,9 @@ void frmMain::SetOperationButtonsEnabled(bool enabled)
     cmdClean->setEnabled(enabled);
     cmdClearUC->setEnabled(enabled);
     cmdDelEmptyFolders->setEnabled(enabled);
+    // Neither starts while a pass runs: History can put files back.
+    mnuFilePreview->setEnabled(enabled);
+    mnuFileHistory->setEnabled(enabled);
 }
 
 template <typename Operation>
@@ -256,6 +267,77 @@ void frmMain::ShowBox(const QString& text, const QString& title, int icon)
     Boxes().Show(this, text, title, static_cast<QMessageBox::Icon>(icon), QMessageBox::Ok);
 }
 
+template <typename Operation>
+std::optional<Error> frmMain::Recorded(cTidyfold& engine, history::PassKind kind, Operation&& operation)
+{
+    history::PassStart start;
+    start.kind = kind;
+    if (kind == history::PassKind::CleanDesktop)
+        start.mode = ModeNumber(oOptions->CopyAction());
+    // Where the pass expects to work; the engine names the folders it opens
+    // before its first change.
+    start.desktop = cSpecialFolders().Desktop();
+    start.offload = oOptions->OffloadPath();
+    // Nothing is done that the history does not know about: a history that
+    // cannot be written stops the operation before it starts.
+    const std::unique_ptr<history::PassRecorder> pass = History().Begin(start);
+    engine.Journal(pass.get());
+    Ended ended{history::PassEnding::Completed, {}};
+    try {
+        ended = operation();
+    } catch (const Error& error) {
+        engine.Journal(nullptr);
+        try {
+            pass->End(history::PassEnding::Failed, ErrorText(error).toStdString());
+        } catch (const Error&) {
+            // Left to recovery at the next start; the first error is shown.
+        }
+        throw;
+    }
+    engine.Journal(nullptr);
+    if (engine.Cancel() != 0 && ended.ending == history::PassEnding::Completed)
+        ended.ending = history::PassEnding::Stopped;
+    try {
+        pass->End(ended.ending, ended.error);
+    } catch (const Error& error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+frmMain::Ended frmMain::ClosingFailed(const Error& error, std::optional<Error>& closing)
+{
+    // A failure of the closing removal of empty folders must not hide what
+    // the pass did: the result is shown, then the error.
+    if (!oCleaner->ReachedCleanUp()) {
+        lblPath->setText(tr("Failed."));
+        throw error;
+    }
+    closing = error;
+    return Ended{history::PassEnding::Failed, ErrorText(error).toStdString()};
+}
+
+void frmMain::ReportClean(const PassResult& result, const std::optional<Error>& closing,
+                          const std::optional<Error>& unrecorded)
+{
+    if (closeRequested_)
+        return;
+    // Failed copies and moves are not a success to keep quiet about.
+    QStringList message;
+    for (const std::string& line : ResultLines(result, "; see File > Show Log."))
+        message << QString::fromStdString(line);
+    ShowBox(message.join(QStringLiteral("\r\n")), tr("Done!"), QMessageBox::Information);
+    if (closing) {
+        lblPath->setText(tr("Failed."));
+        ShowBox(ErrorText(*closing), QString::fromLatin1(kAppTitle), QMessageBox::Warning);
+    }
+    if (unrecorded)
+        ShowBox(ErrorText(*unrecorded), QString::fromLatin1(kAppTitle), QMessageBox::Warning);
+    // "Scan Complete." only after a pass that ran to its end.
+    if (!closing)
+        lblPath->setText(result.stopped ? tr("Stopped.") : tr("Scan Complete."));
+}
+
 void frmMain::cmdClean_Click()
 {
     RunGuarded([this] {
@@ -266,35 +348,56 @@ void frmMain::cmdClean_Click()
             oOptions->LoadOptions();
             // Unsafe settings stop the pass before unpacked folders are removed.
             oCleaner->CheckSettings();
-            if (oOptions->DelUCFolders() == 1)
-                result.unpackedRemoved = oCleaner->ProcessCompressed(cSpecialFolders().Desktop());
-            // Stopped while unpacked folders were checked: no pass follows.
-            if (!oCleaner->Stopped())
-                oCleaner->Clean();
-        } catch (const Error& error) {
-            // A failure of the closing removal of empty folders must not hide
-            // what the pass did: the result is shown, then the error.
-            if (!oCleaner->ReachedCleanUp()) {
-                lblPath->setText(tr("Failed."));
-                throw;
-            }
-            closing = error;
-        }
-        TakeCleanResult(*oCleaner, result);
-        if (closeRequested_)
-            return;
-        // Failed copies and moves are not a success to keep quiet about.
-        QStringList message;
-        for (const std::string& line : ResultLines(result, "; see File > Show Log."))
-            message << QString::fromStdString(line);
-        ShowBox(message.join(QStringLiteral("\r\n")), tr("Done!"), QMessageBox::Information);
-        if (closing) {
+        } catch (const Error&) {
             lblPath->setText(tr("Failed."));
-            ShowBox(ErrorText(*closing), QString::fromLatin1(kAppTitle), QMessageBox::Warning);
-            return;
+            throw;
         }
-        // "Scan Complete." only after a pass that ran to its end.
-        lblPath->setText(result.stopped ? tr("Stopped.") : tr("Scan Complete."));
+        const std::optional<Error> unrecorded = Recorded(*oCleaner, history::PassKind::CleanDesktop, [&] {
+            try {
+                if (oOptions->DelUCFolders() == 1)
+                    result.unpackedRemoved = oCleaner->ProcessCompressed(cSpecialFolders().Desktop());
+                // Stopped while unpacked folders were checked: no pass follows.
+                if (!oCleaner->Stopped())
+                    oCleaner->Clean();
+            } catch (const Error& error) {
+                return ClosingFailed(error, closing);
+            }
+            return Ended{history::PassEnding::Completed, {}};
+        });
+        TakeCleanResult(*oCleaner, result);
+        ReportClean(result, closing, unrecorded);
+    });
+}
+
+void frmMain::mnuFilePreview_Click()
+{
+    RunGuarded([this] {
+        ReplaceCleaner();
+        oOptions->LoadOptions();
+        const CleanPlan plan = oCleaner->PlanClean();
+        lblPath->setText(tr("Idle."));
+        frmPreview preview(plan, this);
+        if (preview.exec() != QDialog::Accepted || closeRequested_)
+            return;
+        const std::vector<bool> chosen = preview.Chosen();
+        // A new engine for the pass: a Stop pressed while the plan was made
+        // belongs to the plan.
+        ReplaceCleaner();
+        PassResult result;
+        std::optional<Error> closing;
+        cTidyfold::CarriedOut done;
+        const std::optional<Error> unrecorded = Recorded(*oCleaner, history::PassKind::CleanDesktop, [&] {
+            try {
+                done = oCleaner->CarryOut(plan, chosen);
+            } catch (const Error& error) {
+                return ClosingFailed(error, closing);
+            }
+            return Ended{history::PassEnding::Completed, {}};
+        });
+        if (plan.Count(JournalAction::RemoveUnpackedFolder) > 0)
+            result.unpackedRemoved = done.unpacked;
+        TakeCleanResult(*oCleaner, result);
+        ReportClean(result, closing, unrecorded);
     });
 }
 
@@ -311,12 +414,17 @@ void frmMain::cmdClearUC_Click()
         } release{sideEngine_};
         PassResult result;
         result.operation = Operation::CleanUnpacked;
-        result.unpackedRemoved = engine.ProcessCompressed(cSpecialFolders().Desktop());
+        const std::optional<Error> unrecorded = Recorded(engine, history::PassKind::CleanUncompressed, [&] {
+            result.unpackedRemoved = engine.ProcessCompressed(cSpecialFolders().Desktop());
+            return Ended{history::PassEnding::Completed, {}};
+        });
         result.stopped = engine.Stopped();
         QStringList message;
         for (const std::string& line : ResultLines(result))
             message << QString::fromStdString(line);
         ShowBox(message.join(QStringLiteral("\r\n")), QString::fromLatin1(kAppTitle), QMessageBox::NoIcon);
+        if (unrecorded)
+            ShowBox(ErrorText(*unrecorded), QString::fromLatin1(kAppTitle), QMessageBox::Warning);
     });
 }
 
@@ -325,8 +433,13 @@ void frmMain::cmdDelEmptyFolders_Click()
     RunGuarded([this] {
         cTidyfold engine;
         engine.SetClock(clock_);
-        engine.CleanUpFolders(cSpecialFolders().Desktop());
+        const std::optional<Error> unrecorded = Recorded(engine, history::PassKind::RemoveEmptyFolders, [&] {
+            engine.CleanUpFolders(cSpecialFolders().Desktop());
+            return Ended{history::PassEnding::Completed, {}};
+        });
         ShowBox(tr("Emptiy folders cleaned up!"), tr("Done!"), QMessageBox::Information);
+        if (unrecorded)
+            ShowBox(ErrorText(*unrecorded), QString::fromLatin1(kAppTitle), QMessageBox::Warning);
     });
 }
 
@@ -368,6 +481,21 @@ void frmMain::mnuFileShowLog_Click()
     layout->addWidget(buttons);
     viewer->resize(640, 360);
     viewer->show();
+}
+
+history::History& frmMain::History()
+{
+    if (!history_)
+        history_ = history::History::OpenDefault(clock_);
+    return *history_;
+}
+
+void frmMain::mnuFileHistory_Click()
+{
+    RunGuarded([this] {
+        frmHistory dialog(History(), this);
+        dialog.exec();
+    });
 }
 
 void frmMain::mnuFileExit_Click()

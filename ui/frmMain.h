@@ -1,13 +1,23 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "base/Error.h"
 #include "engine/Clock.h"
 #include "engine/Events.h"
+#include "engine/Passes.h"
 #include "engine/cTidyfold.h"
 #include "settings/cOptions.h"
+
+namespace tidyfold::history {
+class History;
+enum class PassEnding;
+enum class PassKind;
+}  // namespace tidyfold::history
 
 class QAction;
 class QLabel;
@@ -53,6 +63,8 @@ private:
     void cmdStop_Click();
     void mnuFileOptions_Click();
     void mnuFileShowLog_Click();
+    void mnuFilePreview_Click();
+    void mnuFileHistory_Click();
     void mnuFileExit_Click();
 
     // The engine's events.
@@ -65,10 +77,32 @@ private:
     template <typename Operation>
     void RunGuarded(Operation&& operation);
     void ShowBox(const QString& text, const QString& title, int icon);
+    // The history of passes, opened at its first use. Throws.
+    history::History& History();
+    // How an operation ended, for its pass in the history.
+    struct Ended {
+        history::PassEnding ending;
+        std::string error;
+    };
+    // Runs operation as a pass of the history of this kind: begun before
+    // engine touches anything, each change recorded by engine, ended as
+    // operation says (or as failed, with its error, which goes on to the
+    // caller). An error writing the end is returned, to be shown once the
+    // operation's own result has been.
+    template <typename Operation>
+    std::optional<Error> Recorded(cTidyfold& engine, history::PassKind kind, Operation&& operation);
+    // The end of a Desktop clean that failed: rethrown, unless only its
+    // closing removal of empty folders failed (kept in closing).
+    Ended ClosingFailed(const Error& error, std::optional<Error>& closing);
+    // The result box of Clean Desktop, and after it an error that did not
+    // stop the pass from reporting what it did.
+    void ReportClean(const PassResult& result, const std::optional<Error>& closing,
+                     const std::optional<Error>& unrecorded);
 
     std::unique_ptr<cTidyfold> oCleaner;
     std::unique_ptr<cOptions> oOptions;
     Clock clock_ = SystemClock();
+    std::unique_ptr<history::History> history_;
     bool busy_ = false;
     bool closeRequested_ = false;
     // The short-lived engine of Clean Uncompressed Folders while it runs:
@@ -94,6 +128,8 @@ private:
     QMenu* mnuFile = nullptr;
     QAction* mnuFileOptions = nullptr;
     QAction* mnuFileShowLog = nullptr;
+    QAction* mnuFilePreview = nullptr;
+    QAction* mnuFileHistory = nullptr;
     QAction* dash0 = nullptr;
     QAction* mnuFileExit = nullptr;
 };

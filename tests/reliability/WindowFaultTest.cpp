@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "fs/Fault.h"
+#include "history/History.h"
 #include "tests/ui/GuiTestSupport.h"
 #include "tests/support/TestArchive.h"
 #include "ui/ElidedLabel.h"
@@ -78,6 +79,9 @@ private slots:
     {
         Start();
         sandbox->WriteSettings(tidyfold::test::WindowOptions(*sandbox, tidyfold::TransferMode::CopyThenDelete));
+        // Opened at the program's start, as it is: the faults below are
+        // meant for the operations, not for making the history's folder.
+        tidyfold::history::History::OpenDefault();
     }
 
     void cleanup() { Stop(); }

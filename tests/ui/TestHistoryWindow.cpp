@@ -1,0 +1,194 @@
+// The History window driven by its widgets: passes newest first, the actions
+// of the one selected, Undo Pass, Restore Selected and a name taken on the
+// Desktop meanwhile.
+
+#include <QAction>
+#include <QApplication>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+#include "GuiTestSupport.h"
+#include "history/History.h"
+#include "history/PassRecorder.h"
+#include "ui/HistoryModels.h"
+#include "ui/frmHistory.h"
+#include "ui/frmMain.h"
+
+using tidyfold::test::Exists;
+using tidyfold::test::Get;
+using tidyfold::test::ReadFile;
+using tidyfold::test::WriteFile;
+namespace history = tidyfold::history;
+
+class TestHistoryWindow : public QObject, tidyfold::test::WindowFixture {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<history::History> store;
+
+    // A pass that moved the given Desktop files into the offload folder (the
+    // test moves them) and deleted the ones marked for deletion.
+    std::int64_t RecordedPass(const std::vector<std::string>& moved, const std::vector<std::string>& deleted = {})
+    {
+        std::vector<tidyfold::JournalEntry> entries;
+        auto seen = [&](const std::string& name, tidyfold::JournalAction action) {
+            WriteFile(sandbox->Desktop() + "/" + name, "bytes of " + name);
+            const std::string path = sandbox->Desktop() + "/" + name;
+            const auto entry = tidyfold::fs::OpenFolder::Open(path.substr(0, path.rfind('/')))
+                                   .Stat(path.substr(path.rfind('/') + 1));
+            tidyfold::JournalEntry journal;
+            journal.action = action;
+            journal.relative = name;
+            journal.destination = action == tidyfold::JournalAction::Delete ? "" : name;
+            journal.id = entry->id;
+            journal.size = entry->size;
+            journal.times = entry->times;
+            journal.mode = entry->mode;
+            entries.push_back(journal);
+        };
+        for (const std::string& name : moved)
+            seen(name, tidyfold::JournalAction::Move);
+        for (const std::string& name : deleted)
+            seen(name, tidyfold::JournalAction::Delete);
+        for (const std::string& name : moved) {
+            tidyfold::test::MakeDirs((sandbox->Offload() + "/" + name).substr(0, (sandbox->Offload() + "/" + name).rfind('/')));
+            std::rename((sandbox->Desktop() + "/" + name).c_str(), (sandbox->Offload() + "/" + name).c_str());
+        }
+        for (const std::string& name : deleted)
+            std::remove((sandbox->Desktop() + "/" + name).c_str());
+        auto pass = store->Begin({history::PassKind::CleanDesktop, 1, sandbox->Desktop(), sandbox->Offload(), 0});
+        tidyfold::JournalQueue queue(pass.get(), entries);
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            queue.After(queue.Before(i), {tidyfold::JournalOutcome::Done, "", ""});
+        pass->End(history::PassEnding::Completed);
+        return pass->Id();
+    }
+
+    static QString Cell(QTableView* table, int row, int column)
+    {
+        return table->model()->data(table->model()->index(row, column)).toString();
+    }
+
+    static int RowOf(QTableView* table, int column, const QString& text)
+    {
+        for (int row = 0; row < table->model()->rowCount(); ++row)
+            if (Cell(table, row, column) == text)
+                return row;
+        return -1;
+    }
+
+private slots:
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+
+    void init()
+    {
+        Start();
+        store = history::History::OpenDefault();
+    }
+
+    void cleanup()
+    {
+        store.reset();
+        Stop();
+    }
+
+    void lists_passes_newest_first_and_the_actions_of_the_one_selected()
+    {
+        RecordedPass({"old.txt"});
+        const std::int64_t newer = RecordedPass({"a.txt", "sub/b.txt"}, {"gone.txt"});
+        tidyfold::ui::frmHistory window(*store);
+        window.show();
+        QCOMPARE(window.windowTitle(), QString("History"));
+        auto* passes = Get<QTableView>(window, "tblPasses");
+        auto* actions = Get<QTableView>(window, "tblActions");
+        QCOMPARE(passes->model()->rowCount(), 2);
+        QCOMPARE(Cell(passes, 0, tidyfold::ui::PassesModel::What), QString("Clean Desktop (move)"));
+        QCOMPARE(Cell(passes, 0, tidyfold::ui::PassesModel::HowMany), QString("3 done"));
+        QCOMPARE(Cell(passes, 0, tidyfold::ui::PassesModel::HowItEnded), QString("Completed"));
+        QCOMPARE(passes->selectionModel()->selectedRows().first().row(), 0);
+        QCOMPARE(actions->model()->rowCount(), 3);
+        const int deleted = RowOf(actions, tidyfold::ui::ActionsModel::Name, "gone.txt");
+        QVERIFY(deleted >= 0);
+        QCOMPARE(Cell(actions, deleted, tidyfold::ui::ActionsModel::Outcome), QString("Done, cannot be undone"));
+        QVERIFY(Get<QPushButton>(window, "cmdUndoPass")->isEnabled());
+        QVERIFY(!Get<QPushButton>(window, "cmdRestoreSelected")->isEnabled());
+
+        passes->selectRow(1);
+        QCOMPARE(actions->model()->rowCount(), 1);
+        QCOMPARE(Cell(actions, 0, tidyfold::ui::ActionsModel::Name), QString("old.txt"));
+        QVERIFY(newer > 0);
+    }
+
+    void undo_pass_puts_everything_back_and_records_itself()
+    {
+        RecordedPass({"a.txt", "sub/b.txt"});
+        tidyfold::ui::frmHistory window(*store);
+        window.show();
+        QTest::mouseClick(Get<QPushButton>(window, "cmdUndoPass"), Qt::LeftButton);
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(boxes->shown[0].text, QString("Put back: 2 files."));
+        QCOMPARE(ReadFile(sandbox->Desktop() + "/sub/b.txt"), std::string("bytes of sub/b.txt"));
+        QVERIFY(!Exists(sandbox->Offload() + "/a.txt"));
+        auto* passes = Get<QTableView>(window, "tblPasses");
+        QCOMPARE(passes->model()->rowCount(), 2);
+        QVERIFY(Cell(passes, 0, tidyfold::ui::PassesModel::What).startsWith("Undo of pass"));
+        // The pass that was undone stays selected, with nothing left to undo.
+        QCOMPARE(passes->selectionModel()->selectedRows().first().row(), 1);
+        QVERIFY(!Get<QPushButton>(window, "cmdUndoPass")->isEnabled());
+        auto* actions = Get<QTableView>(window, "tblActions");
+        QVERIFY(Cell(actions, 0, tidyfold::ui::ActionsModel::Outcome).startsWith("Done, put back by pass"));
+    }
+
+    void restore_selected_leaves_a_file_whose_name_is_taken()
+    {
+        RecordedPass({"a.txt", "b.txt", "c.txt"});
+        WriteFile(sandbox->Desktop() + "/b.txt", "a new b");
+        tidyfold::ui::frmHistory window(*store);
+        window.show();
+        auto* actions = Get<QTableView>(window, "tblActions");
+        const int a = RowOf(actions, tidyfold::ui::ActionsModel::Name, "a.txt");
+        const int b = RowOf(actions, tidyfold::ui::ActionsModel::Name, "b.txt");
+        actions->selectionModel()->select(actions->model()->index(a, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        actions->selectionModel()->select(actions->model()->index(b, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QVERIFY(Get<QPushButton>(window, "cmdRestoreSelected")->isEnabled());
+        QTest::mouseClick(Get<QPushButton>(window, "cmdRestoreSelected"), Qt::LeftButton);
+
+        QCOMPARE(boxes->shown.size(), 1);
+        QCOMPARE(boxes->shown[0].text,
+                 QString("Put back: 1 file.\r\nLeft in the offload folder, since their names are taken on the "
+                         "Desktop: 1 file."));
+        QCOMPARE(boxes->shown[0].icon, QMessageBox::Warning);
+        QCOMPARE(ReadFile(sandbox->Desktop() + "/b.txt"), std::string("a new b"));
+        QCOMPARE(ReadFile(sandbox->Offload() + "/b.txt"), std::string("bytes of b.txt"));
+        QCOMPARE(ReadFile(sandbox->Desktop() + "/a.txt"), std::string("bytes of a.txt"));
+        QVERIFY(Exists(sandbox->Offload() + "/c.txt"));
+        // b and c can still go back.
+        QVERIFY(Get<QPushButton>(window, "cmdUndoPass")->isEnabled());
+    }
+
+    void the_file_menu_opens_it()
+    {
+        RecordedPass({"a.txt"});
+        tidyfold::ui::frmMain window;
+        bool opened = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<tidyfold::ui::frmHistory*>(QApplication::activeModalWidget());
+            opened = dialog != nullptr && Get<QTableView>(*dialog, "tblPasses")->model()->rowCount() == 1;
+            if (dialog != nullptr)
+                QTest::mouseClick(Get<QPushButton>(*dialog, "cmdClose"), Qt::LeftButton);
+        });
+        auto* item = window.findChild<QAction*>("mnuFileHistory");
+        QCOMPARE(item->text(), QString("History..."));
+        item->trigger();
+        QVERIFY(opened);
+    }
+};
+
+QTEST_MAIN(TestHistoryWindow)
+#include "TestHistoryWindow.moc"

@@ -1,0 +1,249 @@
+#include "ui/HistoryModels.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QLocale>
+
+#include "ui/Text.h"
+
+namespace tidyfold::ui {
+
+namespace {
+
+QString Tr(const char* text) { return QCoreApplication::translate("History", text); }
+
+QString WhenText(std::int64_t seconds)
+{
+    return QLocale().toString(QDateTime::fromSecsSinceEpoch(seconds), QLocale::ShortFormat);
+}
+
+QString ModeText(int mode)
+{
+    switch (mode) {
+        case 0:
+            return Tr("copy, then delete");
+        case 1:
+            return Tr("move");
+        case 2:
+            return Tr("delete");
+        default:
+            return Tr("leave in place");
+    }
+}
+
+}  // namespace
+
+QString PassWhat(const history::PassRecord& pass)
+{
+    switch (pass.kind) {
+        case history::PassKind::CleanDesktop:
+            return pass.mode ? Tr("Clean Desktop (%1)").arg(ModeText(*pass.mode)) : Tr("Clean Desktop");
+        case history::PassKind::CleanUncompressed:
+            return Tr("Clean Uncompressed Folders");
+        case history::PassKind::RemoveEmptyFolders:
+            return Tr("Remove Empty Folders");
+        case history::PassKind::Undo:
+            return Tr("Undo of pass %1").arg(pass.undoes);
+    }
+    return {};
+}
+
+QString PassEnded(const history::PassRecord& pass)
+{
+    switch (pass.ending) {
+        case history::PassEnding::Running:
+            return Tr("Running");
+        case history::PassEnding::Completed:
+            return Tr("Completed");
+        case history::PassEnding::Stopped:
+            return Tr("Stopped");
+        case history::PassEnding::Failed:
+            return pass.error.empty() ? Tr("Failed") : Tr("Failed: %1").arg(QString::fromStdString(pass.error));
+        case history::PassEnding::Interrupted:
+            return Tr("Interrupted");
+    }
+    return {};
+}
+
+QString ActionWhat(const history::ActionRecord& action)
+{
+    switch (action.kind) {
+        case history::ActionKind::CopyThenDelete:
+            return Tr("Copy then delete");
+        case history::ActionKind::Move:
+            return Tr("Move");
+        case history::ActionKind::Delete:
+            return Tr("Delete");
+        case history::ActionKind::SendToTrash:
+            return Tr("Send to the Trash");
+        case history::ActionKind::DeleteEmptyFile:
+            return Tr("Delete empty file");
+        case history::ActionKind::RemoveUnpackedFolder:
+            return Tr("Remove unpacked folder");
+        case history::ActionKind::RemoveEmptyFolder:
+            return Tr("Remove empty folder");
+        case history::ActionKind::Restore:
+            return Tr("Put back");
+    }
+    return {};
+}
+
+QString ActionOutcomeText(const history::ActionRecord& action)
+{
+    QString text;
+    switch (action.outcome) {
+        case history::ActionOutcome::Pending:
+            text = Tr("Under way");
+            break;
+        case history::ActionOutcome::Done:
+            text = Tr("Done");
+            break;
+        case history::ActionOutcome::Failed:
+            text = Tr("Failed");
+            break;
+        case history::ActionOutcome::Skipped:
+            text = Tr("Left alone");
+            break;
+        case history::ActionOutcome::Interrupted:
+            text = Tr("Not done (interrupted)");
+            break;
+    }
+    if (action.restoredBy != 0)
+        return Tr("%1, put back by pass %2").arg(text).arg(action.restoredBy);
+    // Undo does not reach into the Trash; the desktop's own Trash window
+    // puts such files back.
+    if (action.outcome == history::ActionOutcome::Done && action.kind == history::ActionKind::SendToTrash)
+        return Tr("%1, cannot be undone here: restore it from the Trash").arg(text);
+    if (action.outcome == history::ActionOutcome::Done && action.CannotBeUndone())
+        return Tr("%1, cannot be undone").arg(text);
+    return text;
+}
+
+void PassesModel::SetPasses(std::vector<history::PassRecord> passes)
+{
+    beginResetModel();
+    passes_ = std::move(passes);
+    endResetModel();
+}
+
+const history::PassRecord* PassesModel::PassAt(int row) const
+{
+    return row >= 0 && row < static_cast<int>(passes_.size()) ? &passes_[static_cast<std::size_t>(row)] : nullptr;
+}
+
+int PassesModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(passes_.size());
+}
+
+int PassesModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+
+QVariant PassesModel::data(const QModelIndex& index, int role) const
+{
+    const history::PassRecord* pass = PassAt(index.row());
+    if (pass == nullptr || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+        return {};
+    switch (index.column()) {
+        case When:
+            return WhenText(pass->started);
+        case What:
+            return PassWhat(*pass);
+        case HowMany:
+            if (pass->notDone == 0)
+                return Tr("%1 done").arg(pass->done);
+            return Tr("%1 done, %2 not done").arg(pass->done).arg(pass->notDone);
+        case HowItEnded:
+            return PassEnded(*pass);
+        default:
+            return {};
+    }
+}
+
+QVariant PassesModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+        case When:
+            return Tr("When");
+        case What:
+            return Tr("What");
+        case HowMany:
+            return Tr("How many");
+        case HowItEnded:
+            return Tr("How it ended");
+        default:
+            return {};
+    }
+}
+
+void ActionsModel::SetActions(std::vector<history::ActionRecord> actions)
+{
+    beginResetModel();
+    actions_ = std::move(actions);
+    endResetModel();
+}
+
+const history::ActionRecord* ActionsModel::ActionAt(int row) const
+{
+    return row >= 0 && row < static_cast<int>(actions_.size()) ? &actions_[static_cast<std::size_t>(row)] : nullptr;
+}
+
+int ActionsModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(actions_.size());
+}
+
+int ActionsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+
+QVariant ActionsModel::data(const QModelIndex& index, int role) const
+{
+    const history::ActionRecord* action = ActionAt(index.row());
+    if (action == nullptr)
+        return {};
+    if (role == Qt::TextAlignmentRole && index.column() == Size)
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+        return {};
+    switch (index.column()) {
+        case Action:
+            return ActionWhat(*action);
+        case Name:
+            return PathText(action->relative);
+        case Destination:
+            return PathText(action->destination);
+        case Size:
+            return action->entry == fs::EntryKind::Folder ? QString() : QLocale().formattedDataSize(
+                                                                            static_cast<qint64>(action->size));
+        case Outcome:
+            return ActionOutcomeText(*action);
+        case Note:
+            return QString::fromStdString(action->note);
+        default:
+            return {};
+    }
+}
+
+QVariant ActionsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+        case Action:
+            return Tr("Action");
+        case Name:
+            return Tr("Name on the Desktop");
+        case Destination:
+            return Tr("In the offload folder");
+        case Size:
+            return Tr("Size");
+        case Outcome:
+            return Tr("Outcome");
+        case Note:
+            return Tr("Note");
+        default:
+            return {};
+    }
+}
+
+}  // namespace tidyfold::ui

@@ -1,0 +1,200 @@
+#include "ui/frmHistory.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStringList>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "base/Error.h"
+#include "history/History.h"
+#include "history/Restore.h"
+#include "ui/HistoryModels.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Named.h"
+#include "settings/cOptions.h"
+#include "ui/Text.h"
+
+namespace tidyfold::ui {
+
+namespace {
+
+// A table of many rows: fixed row heights, so nothing is measured per row.
+QTableView* Table(QAbstractItemModel* model, const char* name, QAbstractItemView::SelectionMode mode)
+{
+    auto* table = Named(new QTableView, name);
+    table->setModel(model);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(mode);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setWordWrap(false);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->horizontalHeader()->setStretchLastSection(true);
+    return table;
+}
+
+QString Files(std::int64_t count)
+{
+    return count == 1 ? frmHistory::tr("1 file") : frmHistory::tr("%1 files").arg(count);
+}
+
+}  // namespace
+
+frmHistory::frmHistory(history::History& history, QWidget* parent) : QDialog(parent), history_(history)
+{
+    setObjectName(QStringLiteral("frmHistory"));
+    setWindowTitle(tr("History"));
+    passes_ = new PassesModel(this);
+    actions_ = new ActionsModel(this);
+    auto* layout = new QVBoxLayout(this);
+    BuildTables();
+    layout->addWidget(lblPasses);
+    layout->addWidget(tblPasses, 2);
+    layout->addWidget(lblActions);
+    layout->addWidget(tblActions, 3);
+    layout->addLayout(BuildButtons());
+    resize(860, 560);
+    Refresh();
+}
+
+void frmHistory::BuildTables()
+{
+    lblPasses = Named(new QLabel(tr("&Passes, newest first:")), "lblPasses");
+    tblPasses = Table(passes_, "tblPasses", QAbstractItemView::SingleSelection);
+    tblPasses->setAccessibleName(tr("Passes"));
+    lblPasses->setBuddy(tblPasses);
+    tblPasses->setColumnWidth(PassesModel::When, 150);
+    tblPasses->setColumnWidth(PassesModel::What, 260);
+    tblPasses->setColumnWidth(PassesModel::HowMany, 170);
+
+    lblActions = Named(new QLabel(tr("&Actions of the selected pass:")), "lblActions");
+    tblActions = Table(actions_, "tblActions", QAbstractItemView::ExtendedSelection);
+    tblActions->setAccessibleName(tr("Actions of the selected pass"));
+    lblActions->setBuddy(tblActions);
+    tblActions->setColumnWidth(ActionsModel::Action, 150);
+    tblActions->setColumnWidth(ActionsModel::Name, 220);
+    tblActions->setColumnWidth(ActionsModel::Destination, 160);
+    tblActions->setColumnWidth(ActionsModel::Size, 80);
+    tblActions->setColumnWidth(ActionsModel::Outcome, 190);
+
+    connect(tblPasses->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &frmHistory::ShowActionsOfSelectedPass);
+    connect(tblActions->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmHistory::UpdateButtons);
+}
+
+QLayout* frmHistory::BuildButtons()
+{
+    cmdUndoPass = Named(new QPushButton(tr("Undo Pass")), "cmdUndoPass");
+    cmdRestoreSelected = Named(new QPushButton(tr("Restore Selected")), "cmdRestoreSelected");
+    cmdClose = Named(new QPushButton(tr("Close")), "cmdClose");
+    cmdUndoPass->setToolTip(tr("Put back everything the selected pass moved or copied into the offload folder"));
+    cmdRestoreSelected->setToolTip(tr("Put back the selected files"));
+    connect(cmdUndoPass, &QPushButton::clicked, this, &frmHistory::cmdUndoPass_Click);
+    connect(cmdRestoreSelected, &QPushButton::clicked, this, &frmHistory::cmdRestoreSelected_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
+    auto* row = new QHBoxLayout;
+    row->addWidget(cmdUndoPass);
+    row->addWidget(cmdRestoreSelected);
+    row->addStretch();
+    row->addWidget(cmdClose);
+    return row;
+}
+
+void frmHistory::Refresh()
+{
+    const std::int64_t selected = SelectedPass();
+    passes_->SetPasses(history_.Passes());
+    int row = 0;
+    for (int i = 0; i < passes_->rowCount(); ++i)
+        if (passes_->PassAt(i)->id == selected)
+            row = i;
+    if (passes_->rowCount() > 0)
+        tblPasses->selectRow(row);
+    else
+        ShowActionsOfSelectedPass();
+}
+
+std::int64_t frmHistory::SelectedPass() const
+{
+    const QModelIndexList rows = tblPasses->selectionModel()->selectedRows();
+    const history::PassRecord* pass = rows.isEmpty() ? nullptr : passes_->PassAt(rows.first().row());
+    return pass != nullptr ? pass->id : 0;
+}
+
+std::vector<std::int64_t> frmHistory::SelectedRestorableActions() const
+{
+    std::vector<std::int64_t> ids;
+    for (const QModelIndex& index : tblActions->selectionModel()->selectedRows()) {
+        const history::ActionRecord* action = actions_->ActionAt(index.row());
+        if (action != nullptr && action->CanRestore())
+            ids.push_back(action->id);
+    }
+    return ids;
+}
+
+void frmHistory::ShowActionsOfSelectedPass()
+{
+    const std::int64_t pass = SelectedPass();
+    actions_->SetActions(pass != 0 ? history_.Actions(pass) : std::vector<history::ActionRecord>{});
+    UpdateButtons();
+}
+
+void frmHistory::UpdateButtons()
+{
+    bool restorable = false;
+    for (int row = 0; row < actions_->rowCount() && !restorable; ++row)
+        restorable = actions_->ActionAt(row)->CanRestore();
+    cmdUndoPass->setEnabled(restorable);
+    cmdRestoreSelected->setEnabled(!SelectedRestorableActions().empty());
+}
+
+void frmHistory::cmdUndoPass_Click() { RunRestore({}); }
+
+void frmHistory::cmdRestoreSelected_Click()
+{
+    const std::vector<std::int64_t> ids = SelectedRestorableActions();
+    if (!ids.empty())
+        RunRestore(ids);
+}
+
+void frmHistory::RunRestore(const std::vector<std::int64_t>& actions)
+{
+    const std::int64_t pass = SelectedPass();
+    if (pass == 0)
+        return;
+    history::RestoreResult result;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        result = history::Restore(history_, pass, actions);
+    } catch (const Error& error) {
+        QApplication::restoreOverrideCursor();
+        Refresh();
+        Boxes().Show(this, ErrorText(error), QString::fromLatin1(kAppTitle), QMessageBox::Warning, QMessageBox::Ok);
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+    Refresh();
+    Report(result);
+}
+
+void frmHistory::Report(const history::RestoreResult& result)
+{
+    QStringList lines{tr("Put back: %1.").arg(Files(result.restored))};
+    if (result.taken > 0)
+        lines << tr("Left in the offload folder, since their names are taken on the Desktop: %1.")
+                     .arg(Files(result.taken));
+    if (result.missing > 0)
+        lines << tr("No longer in the offload folder as the pass left them: %1.").arg(Files(result.missing));
+    if (result.failed > 0)
+        lines << tr("Not put back, for the reasons the list gives: %1.").arg(Files(result.failed));
+    const bool clean = result.taken == 0 && result.missing == 0 && result.failed == 0;
+    Boxes().Show(this, lines.join(QStringLiteral("\r\n")), tr("History"),
+                 clean ? QMessageBox::Information : QMessageBox::Warning, QMessageBox::Ok);
+}
+
+}  // namespace tidyfold::ui

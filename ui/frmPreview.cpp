@@ -1,0 +1,112 @@
+#include "ui/frmPreview.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStringList>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "ui/Named.h"
+#include "ui/PreviewModel.h"
+#include "ui/Text.h"
+
+namespace tidyfold::ui {
+
+namespace {
+
+QString Count(std::size_t n, const QString& one, const QString& many)
+{
+    return n == 1 ? one : many.arg(n);
+}
+
+}  // namespace
+
+frmPreview::frmPreview(const CleanPlan& plan, QWidget* parent) : QDialog(parent), plan_(plan)
+{
+    setObjectName(QStringLiteral("frmPreview"));
+    setWindowTitle(tr("Preview"));
+    model_ = new PreviewModel(plan_, this);
+
+    lblSummary = Named(new QLabel(Summary()), "lblSummary");
+    lblSummary->setWordWrap(true);
+    tblPreview = Named(new QTableView, "tblPreview");
+    tblPreview->setModel(model_);
+    tblPreview->setAccessibleName(tr("What Clean Desktop would do"));
+    tblPreview->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tblPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblPreview->setWordWrap(false);
+    // Nothing is measured per row: a Desktop of a hundred thousand files
+    // opens as fast as a short one.
+    tblPreview->verticalHeader()->hide();
+    tblPreview->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    tblPreview->verticalHeader()->setDefaultSectionSize(tblPreview->fontMetrics().height() + 6);
+    tblPreview->horizontalHeader()->setStretchLastSection(true);
+    tblPreview->setColumnWidth(PreviewModel::Name, 280);
+    tblPreview->setColumnWidth(PreviewModel::LastUse, 140);
+    tblPreview->setColumnWidth(PreviewModel::Size, 80);
+    tblPreview->setColumnWidth(PreviewModel::Action, 150);
+    lblSummary->setBuddy(tblPreview);
+
+    cmdCheckAll = Named(new QPushButton(tr("Check All")), "cmdCheckAll");
+    cmdUncheckAll = Named(new QPushButton(tr("Uncheck All")), "cmdUncheckAll");
+    cmdCleanSelected = Named(new QPushButton(tr("Clean Selected")), "cmdCleanSelected");
+    cmdClose = Named(new QPushButton(tr("Close")), "cmdClose");
+    cmdCleanSelected->setDefault(true);
+    connect(cmdCheckAll, &QPushButton::clicked, this, [this] { model_->SetAllChecked(true); });
+    connect(cmdUncheckAll, &QPushButton::clicked, this, [this] { model_->SetAllChecked(false); });
+    connect(cmdCleanSelected, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
+    connect(model_, &PreviewModel::CheckedChanged, this, &frmPreview::UpdateButtons);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdCheckAll);
+    buttons->addWidget(cmdUncheckAll);
+    buttons->addStretch();
+    buttons->addWidget(cmdCleanSelected);
+    buttons->addWidget(cmdClose);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblSummary);
+    layout->addWidget(tblPreview, 1);
+    layout->addLayout(buttons);
+    resize(900, 560);
+    UpdateButtons();
+}
+
+std::vector<bool> frmPreview::Chosen() const { return model_->Chosen(); }
+
+QString frmPreview::Summary() const
+{
+    if (plan_.entries.empty())
+        return tr("Clean Desktop would change nothing now: no file on %1 is old enough.").arg(PathText(plan_.desktop));
+    const std::size_t files = plan_.Count(JournalAction::CopyThenDelete) + plan_.Count(JournalAction::Move) +
+                              plan_.Count(JournalAction::Delete) + plan_.Count(JournalAction::SendToTrash);
+    QStringList parts;
+    if (files > 0) {
+        const auto transfer = std::find_if(plan_.entries.begin(), plan_.entries.end(),
+                                           [](const PlanEntry& entry) { return IsTransfer(entry.action); });
+        const QString verb = PlanActionText(transfer->action);
+        parts << (files == 1 ? tr("1 file to %1").arg(verb) : tr("%1 files to %2").arg(files).arg(verb));
+    }
+    if (const std::size_t empty = plan_.Count(JournalAction::DeleteEmptyFile))
+        parts << Count(empty, tr("1 empty file to delete"), tr("%1 empty files to delete"));
+    if (const std::size_t unpacked = plan_.Count(JournalAction::RemoveUnpackedFolder))
+        parts << Count(unpacked, tr("1 unpacked folder to remove"), tr("%1 unpacked folders to remove"));
+    if (const std::size_t folders = plan_.Count(JournalAction::RemoveEmptyFolder))
+        parts << Count(folders, tr("1 empty folder to remove"), tr("%1 empty folders to remove"));
+    return tr("Clean Desktop would do this now (%1). Uncheck what should stay; each file is looked at again when "
+              "its turn comes, and one used meanwhile stays.")
+        .arg(parts.join(QStringLiteral(", ")));
+}
+
+void frmPreview::UpdateButtons()
+{
+    const bool any = model_->CheckedCount() > 0;
+    cmdCleanSelected->setEnabled(any);
+    cmdUncheckAll->setEnabled(any);
+    cmdCheckAll->setEnabled(model_->CheckedCount() < plan_.entries.size());
+}
+
+}  // namespace tidyfold::ui
