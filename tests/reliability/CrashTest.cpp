@@ -1,6 +1,9 @@
 // Crash consistency: a Clean pass killed with SIGKILL at a random moment
 // loses nothing, leaves nothing half-written under a final name, and a second
-// pass finishes the work.
+// pass finishes the work. Passes that record themselves in the history are
+// killed too: after each kill, recovery makes the history agree with the
+// disk, and Undo puts every original back byte for byte; an Undo is killed
+// the same way.
 //
 // TIDYFOLD_CRASH_KILLS sets the number of kills across the three passes (200
 // by default, 60 in the sanitizer build whose passes are several times
@@ -26,6 +29,7 @@
 #include <string>
 
 #include "tests/reliability/Driver.h"
+#include "tests/reliability/HistoryCheck.h"
 #include "tests/reliability/PassCheck.h"
 #include "tests/reliability/LossCheck.h"
 #include "tests/reliability/Tree.h"
@@ -54,6 +58,10 @@ std::string FastBase() {
     return Usable("/dev/shm") ? "/dev/shm" : "/tmp";
 }
 
+// What is killed: a pass as the engine alone runs it, a pass that records
+// itself in the history, or the Undo of a recorded pass.
+enum class Killed { Pass, RecordedPass, Undo };
+
 struct CrashRun {
     int mode;                 // CopyAction
     std::string base;         // where the Desktop lives
@@ -63,7 +71,12 @@ struct CrashRun {
     // The offload folder already holds an earlier version of every fourth
     // file, so each of those transfers claims a numbered name.
     bool clashes = false;
+    Killed killed = Killed::Pass;
 };
+
+std::vector<std::string> PassArguments(const CrashRun& run) {
+    return run.killed == Killed::Pass ? std::vector<std::string>{} : std::vector<std::string>{"journal"};
+}
 
 class CrashConsistency : public ::testing::Test {
 protected:
@@ -98,8 +111,13 @@ protected:
         earlier_ = DataEntries(Scan(box.Offload()));
     }
 
-    std::vector<std::string> Check(const Sandbox& box) {
+    // An Undo killed across file systems may leave its copy's temporary file
+    // on the Desktop, where it was putting the file back; recovery removes
+    // it (CheckHistory makes sure).
+    std::vector<std::string> Check(const Sandbox& box, bool desktopTemporaries = false) {
         Snapshot desktop = Scan(box.Desktop());
+        if (desktopTemporaries)
+            std::erase_if(desktop, [](const auto& entry) { return IsTempName(BaseName(entry.first)); });
         Snapshot offload = ScanIfPresent(box.Offload());
         return CheckNothingLost({originals_, &desktop, {&offload}, nullptr, &earlier_});
     }
@@ -128,11 +146,17 @@ protected:
         Sandbox box(run.base, run.offloadBase);
         Prepare(box, run);
         auto start = std::chrono::steady_clock::now();
-        DriverEnd end = RunDriver(TIDYFOLD_CRASH_DRIVER, box, box.Path() + "/pass.out");
+        DriverEnd end = RunDriver(TIDYFOLD_CRASH_DRIVER, box, box.Path() + "/pass.out", PassArguments(run));
         double seconds = SecondsSince(start);
         EXPECT_EQ(end.exitCode, 0) << test::ReadFile(box.Path() + "/pass.out.err");
         std::vector<std::string> problems = CheckFinished(box, test::ReadFile(box.Path() + "/pass.out"));
         EXPECT_TRUE(problems.empty()) << "an un-killed pass:\n" << Report(problems);
+        if (run.killed != Killed::Undo)
+            return seconds;
+        start = std::chrono::steady_clock::now();
+        end = RunDriver(TIDYFOLD_CRASH_DRIVER, box, box.Path() + "/undo.out", {"undo"});
+        seconds = SecondsSince(start);
+        EXPECT_EQ(end.exitCode, 0) << test::ReadFile(box.Path() + "/undo.out.err");
         return seconds;
     }
 
@@ -160,8 +184,14 @@ protected:
     bool KillOnce(const CrashRun& run, int i, double wait, Seen& seen) {
         Sandbox box(run.base, run.offloadBase);
         Prepare(box, run);
+        const Snapshot before = Scan(box.Desktop());
         const std::string out = box.Path() + "/pass";
-        pid_t pid = StartDriver(TIDYFOLD_CRASH_DRIVER, box, out + "1");
+        if (run.killed == Killed::Undo) {
+            DriverEnd recorded = RunDriver(TIDYFOLD_CRASH_DRIVER, box, out + "0", PassArguments(run));
+            EXPECT_EQ(recorded.exitCode, 0) << test::ReadFile(out + "0.err");
+        }
+        pid_t pid = StartDriver(TIDYFOLD_CRASH_DRIVER, box, out + "1",
+                                run.killed == Killed::Undo ? std::vector<std::string>{"undo"} : PassArguments(run));
         SleepSeconds(wait);
         kill(pid, SIGKILL);
         DriverEnd end = WaitDriver(pid);
@@ -170,13 +200,26 @@ protected:
             << test::ReadFile(out + "1.err");
         Note(box, seen);
 
-        std::vector<std::string> problems = Check(box);
+        std::vector<std::string> problems = Check(box, run.killed == Killed::Undo);
         EXPECT_TRUE(problems.empty()) << "mode " << run.mode << ", seed " << run.seed << ", kill " << i << " after "
                                       << wait << " s:\n" << Report(problems);
+        if (run.killed != Killed::Pass) {
+            problems = CheckHistory(box);
+            EXPECT_TRUE(problems.empty()) << "kill " << i << " after " << wait << " s, then recovery:\n"
+                                          << Report(problems);
+            problems = UndoAndCheck(box, before, Template());
+            EXPECT_TRUE(problems.empty()) << "kill " << i << " after " << wait << " s, then Undo:\n"
+                                          << Report(problems);
+        }
 
-        DriverEnd second = RunDriver(TIDYFOLD_CRASH_DRIVER, box, out + "2");
+        // An undone pass is cleaned again like any other.
+        DriverEnd second = RunDriver(TIDYFOLD_CRASH_DRIVER, box, out + "2", PassArguments(run));
         EXPECT_EQ(second.exitCode, 0) << "second pass after kill " << i << ": " << test::ReadFile(out + "2.err");
         problems = CheckFinished(box, test::ReadFile(out + "2"));
+        if (run.killed != Killed::Pass) {
+            const std::vector<std::string> agreement = CheckHistory(box);
+            problems.insert(problems.end(), agreement.begin(), agreement.end());
+        }
         EXPECT_TRUE(problems.empty()) << "mode " << run.mode << ", seed " << run.seed << ", kill " << i << " after "
                                       << wait << " s, then a second pass:\n" << Report(problems);
         const std::string log = test::ReadFile(out + "2");
@@ -205,10 +248,11 @@ protected:
             ASSERT_FALSE(HasFailure());
         }
         EXPECT_EQ(killed, run.kills);
-        std::printf("mode %d%s: %d files and links, pass %.3f s; %d kills mid-pass (%d passes finished first); "
+        const char* what = run.killed == Killed::Pass ? "" : run.killed == Killed::RecordedPass ? ", recorded" : ", Undo";
+        std::printf("mode %d%s%s: %d files and links, pass %.3f s; %d kills mid-pass (%d passes finished first); "
                     "%d left files in both trees, %d left a temporary file, %d a name the second pass found "
                     "taken and numbered\n",
-                    run.mode, run.offloadBase.empty() ? "" : " across file systems", int(originals_->size()),
+                    run.mode, run.offloadBase.empty() ? "" : " across file systems", what, int(originals_->size()),
                     measured, killed, finished, seen.split, seen.temporary, seen.numbered);
         RecordProperty("kills", killed);
     }
@@ -243,6 +287,25 @@ TEST_F(CrashConsistency, MoveAcrossFileSystemsSurvivesKills) {
     if (!Usable("/dev/shm"))
         GTEST_SKIP() << "no second file system at /dev/shm";
     Run({1, "/tmp", "/dev/shm", TotalKills() - TotalKills() / 2 - TotalKills() / 4, CrashSeed() + 3});
+}
+
+// A share of the kills (each of these runs recovery, an Undo and a second
+// pass after it) over the same three kinds of pass.
+int Share(int divisor) { return std::max(1, TotalKills() / divisor); }
+
+TEST_F(CrashConsistency, RecordedPassesAgreeWithTheDiskAfterKillsAndUndoPutsEverythingBack) {
+    Run({0, FastBase(), "", Share(20), CrashSeed() + 14, false, Killed::RecordedPass});
+    Run({1, FastBase(), "", Share(40), CrashSeed() + 15, false, Killed::RecordedPass});
+    if (Usable("/dev/shm"))
+        Run({1, "/tmp", "/dev/shm", Share(70), CrashSeed() + 6, false, Killed::RecordedPass});
+}
+
+// Putting back across file systems is a copy onto the Desktop (kept in
+// memory here, where flushing costs nothing) and a removal.
+TEST_F(CrashConsistency, UndoSurvivesKills) {
+    Run({1, FastBase(), "", Share(40), CrashSeed() + 7, false, Killed::Undo});
+    if (Usable("/dev/shm"))
+        Run({1, "/dev/shm", "/tmp", Share(100), CrashSeed() + 8, false, Killed::Undo});
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include <string>
 
 #include "fs/Fault.h"
+#include "tests/reliability/HistoryCheck.h"
 #include "tests/reliability/PassCheck.h"
 #include "tests/reliability/LossCheck.h"
 #include "tests/support/TempDir.h"
@@ -100,6 +101,10 @@ struct PassSetup {
     // Earlier versions of some files already in the offload folder: their
     // transfers claim numbered names, and the claim is faulted too.
     bool clashes = false;
+
+    // Recorded in the history; the faults are then those of the history's
+    // own writes.
+    bool recorded = false;
 };
 
 // What earlier passes left in the offload folder, under the names three of
@@ -109,6 +114,11 @@ void PutEarlierVersions(const Sandbox& box) {
     test::WriteFile(box.Offload() + "/sub/a.txt", Bytes(500, 32));
     test::WriteFile(box.Offload() + "/sub/a (2).txt", Bytes(400, 33));
     test::WriteFile(box.Offload() + "/.hidden", Bytes(30, 34));
+}
+
+bool HistoryCall(Call call) {
+    return call == Call::HistoryOpen || call == Call::HistoryWrite || call == Call::HistorySync ||
+           call == Call::HistoryTruncate;
 }
 
 const char* ErrnoName(int errnum) {
@@ -168,7 +178,7 @@ protected:
             PutEarlierVersions(box);
         earlier_ = DataEntries(ScanIfPresent(box.Offload()));
         fs::fault::Reset();
-        PassOutcome outcome = RunPass(box);
+        PassOutcome outcome = RunPass(box, true, setup.recorded);
         std::map<Call, long> uses;
         for (int c = 0; c < static_cast<int>(Call::Count_); ++c)
             uses[static_cast<Call>(c)] = fs::fault::Uses(static_cast<Call>(c));
@@ -187,7 +197,7 @@ protected:
             PutEarlierVersions(box);
         fs::fault::Reset();
         fs::fault::Inject(call, errnum, static_cast<int>(nth));
-        PassOutcome outcome = RunPass(box);
+        PassOutcome outcome = RunPass(box, true, setup.recorded);
         const bool fired = fs::fault::Uses(call) >= nth;
         fs::fault::Reset();
 
@@ -210,6 +220,18 @@ protected:
                              outcome.log.find("Kept folder") != std::string::npos;
         if (fired && dataCall && !visible)
             problems.push_back("the failure vanished: the pass reported nothing");
+        if (setup.recorded) {
+            // A history that cannot be written stops the pass: nothing is
+            // done that it does not know about.
+            // (When its connection closes the history copies its log into
+            // the database and truncates the log; a failure there leaves the
+            // log in place, which the next opening reads: harmless.)
+            const bool duringPass = nth <= outcome.usesAtEnd[call];
+            if (fired && duringPass && HistoryCall(call) && !outcome.threw)
+                problems.push_back("the pass went on past a failed write of the history");
+            const std::vector<std::string> agreement = CheckHistory(box);
+            problems.insert(problems.end(), agreement.begin(), agreement.end());
+        }
         ++runs_;
         fired_ += fired ? 1 : 0;
         threw_ += outcome.threw ? 1 : 0;
@@ -222,7 +244,7 @@ protected:
                           << Report(problems) << "log:\n" << outcome.log;
             return;
         }
-        PassOutcome second = RunPass(box);
+        PassOutcome second = RunPass(box, true, setup.recorded);
         problems = JudgeFinished(box, second, JudgementFor(setup.mode, false));
         if (!problems.empty() && ++failures_ > 0)
             ADD_FAILURE() << where << ", then an undisturbed pass:\n" << Report(problems) << "log:\n" << second.log;
@@ -235,6 +257,8 @@ protected:
         ASSERT_FALSE(HasFailure());
         int sites = 0;
         for (const auto& [call, count] : uses) {
+            if (setup.recorded != HistoryCall(call))
+                continue;
             std::vector<long> positions = Positions(count, cap);
             sites += static_cast<int>(positions.size());
             for (std::size_t i = 0; i < positions.size(); ++i) {
@@ -292,6 +316,12 @@ TEST_F(FaultInjection, Delete) { Run({"delete", 2, Tmpfs(), ""}); }
 
 // The home Trash below the sandbox's home, on the Desktop's file system.
 TEST_F(FaultInjection, Trash) { Run({"send to the Trash", 3, Tmpfs(), ""}); }
+// The history's own writes, syncs, truncations and opens fail in turn during
+// recorded passes: each failure stops the pass with its error before the
+// next change, and recovery then finds history and disk in agreement.
+TEST_F(FaultInjection, HistoryWritesOfACopyPass) { Run({"recorded copy then delete", 0, Tmpfs(), "", false, true}); }
+TEST_F(FaultInjection, HistoryWritesOfAMovePass) { Run({"recorded move", 1, Tmpfs(), "", false, true}); }
+TEST_F(FaultInjection, HistoryWritesOfADeletePass) { Run({"recorded delete", 2, Tmpfs(), "", false, true}); }
 
 // A real full disk: the offload folder on a 2 MiB tmpfs, the Desktop holding
 // more than that.

@@ -1,30 +1,50 @@
 #include "tests/reliability/PassCheck.h"
 
 #include <exception>
+#include <memory>
 
 #include "tests/support/TempDir.h"
 
 #include "engine/cTidyfold.h"
 #include "base/Error.h"
+#include "history/History.h"
+#include "history/PassRecorder.h"
 
 namespace tidyfold::reliability {
 
-PassOutcome RunPass(const Sandbox& box, bool processCompressed) {
+PassOutcome RunPass(const Sandbox& box, bool processCompressed, bool recorded) {
     PassOutcome outcome;
     cTidyfold engine;
     engine.SetClock([] { return static_cast<std::int64_t>(kFarFuture); });
+    std::unique_ptr<history::History> history;
+    std::unique_ptr<history::PassRecorder> pass;
     try {
+        if (recorded) {
+            history = history::History::OpenDefault();
+            pass = history->Begin({history::PassKind::CleanDesktop, std::nullopt, box.Desktop(), box.Offload(), 0});
+            engine.Journal(pass.get());
+        }
         if (processCompressed)
             engine.ProcessCompressed(box.Desktop());
         engine.Clean();
+        if (pass)
+            pass->End(history::PassEnding::Completed);
     } catch (const Error& error) {
         outcome.threw = true;
         outcome.number = error.Number();
         outcome.what = error.what();
+        try {
+            if (pass)
+                pass->End(history::PassEnding::Failed, error.what());
+        } catch (const Error&) {
+            // Left to recovery.
+        }
     } catch (const std::exception& other) {
         outcome.foreign = true;
         outcome.what = other.what();
     }
+    for (int c = 0; c < static_cast<int>(fs::fault::Call::Count_); ++c)
+        outcome.usesAtEnd[static_cast<fs::fault::Call>(c)] = fs::fault::Uses(static_cast<fs::fault::Call>(c));
     outcome.log = engine.Log();
     return outcome;
 }

@@ -5,9 +5,11 @@
 // per failed transfer with the pass going on.
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "fs/Fault.h"
 #include "tests/reliability/LossCheck.h"
 
 namespace tidyfold::reliability {
@@ -18,11 +20,16 @@ struct PassOutcome {
     std::string what;
     bool foreign = false;     // something other than tidyfold::Error escaped
     std::string log;          // the engine's Log
+    // Uses of each call of the seam by the time the pass ended (for a
+    // recorded pass, before the history's connection closed).
+    std::map<fs::fault::Call, long> usesAtEnd;
 };
 
 // ProcessCompressed on the Desktop, then Clean, as the main window runs them
-// when folders beside archives are to be removed; "now" is kFarFuture.
-PassOutcome RunPass(const Sandbox& box, bool processCompressed = true);
+// when folders beside archives are to be removed; "now" is kFarFuture. When
+// recorded, the pass is recorded in the sandbox's history as the window
+// records it (an error ends it as failed).
+PassOutcome RunPass(const Sandbox& box, bool processCompressed = true, bool recorded = false);
 
 // The Desktop-relative paths of the log's lines that begin with prefix and
 // end with suffix ("File copy of ", " FAILED.").

@@ -5,16 +5,24 @@
 // when the pass ended normally, 3 when it ended with an error.
 //
 // With "save N" after the folder it saves the settings N times instead,
-// alternating between two sets of values.
+// alternating between two sets of values. With "journal" the pass is
+// recorded in the history of passes ($XDG_STATE_HOME), as the program
+// records it; with "undo" it puts back the newest Clean Desktop pass of the
+// history instead.
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <memory>
+#include <optional>
 
 #include "engine/cTidyfold.h"
 #include "base/Error.h"
 #include "fs/FileSystem.h"
+#include "history/History.h"
+#include "history/PassRecorder.h"
+#include "history/Restore.h"
 #include "settings/cOptions.h"
 #include "tests/support/Sandbox.h"
 
@@ -37,12 +45,37 @@ int SaveRepeatedly(int times) {
     return 0;
 }
 
+// The pass as the main window runs it: recorded in the history.
+std::optional<std::int32_t> JournalledClean(tidyfold::cTidyfold& engine) {
+    auto history = tidyfold::history::History::OpenDefault();
+    const std::unique_ptr<tidyfold::history::PassRecorder> pass =
+        history->Begin({tidyfold::history::PassKind::CleanDesktop, std::nullopt, "", "", 0});
+    engine.Journal(pass.get());
+    const std::optional<std::int32_t> count = engine.Clean();
+    pass->End(tidyfold::history::PassEnding::Completed);
+    return count;
+}
+
+int Undo() {
+    auto history = tidyfold::history::History::OpenDefault();
+    for (const tidyfold::history::PassRecord& pass : history->Passes()) {
+        if (pass.kind == tidyfold::history::PassKind::CleanDesktop) {
+            const tidyfold::history::RestoreResult result = tidyfold::history::Restore(*history, pass.id);
+            std::printf("restored %lld\n", static_cast<long long>(result.restored));
+            return 0;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const bool save = argc == 4 && std::strcmp(argv[2], "save") == 0;
-    if (argc != 2 && !save) {
-        std::fprintf(stderr, "usage: %s APPLICATION_FOLDER [save TIMES]\n", argv[0]);
+    const bool journal = argc == 3 && std::strcmp(argv[2], "journal") == 0;
+    const bool undo = argc == 3 && std::strcmp(argv[2], "undo") == 0;
+    if (argc != 2 && !save && !journal && !undo) {
+        std::fprintf(stderr, "usage: %s APPLICATION_FOLDER [save TIMES | journal | undo]\n", argv[0]);
         return 64;
     }
     tidyfold::fs::SetApplicationFolderForTesting(argv[1]);
@@ -51,7 +84,9 @@ int main(int argc, char** argv) {
     tidyfold::cTidyfold engine;
     engine.SetClock([] { return static_cast<std::int64_t>(tidyfold::test::kFarFuture); });
     try {
-        auto count = engine.Clean();
+        if (undo)
+            return Undo();
+        auto count = journal ? JournalledClean(engine) : engine.Clean();
         std::fputs(engine.Log().c_str(), stdout);
         std::printf("collected %d\n", count.value_or(0));
         return 0;
