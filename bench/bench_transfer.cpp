@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -20,6 +21,9 @@
 
 #include "bench/BenchSupport.h"
 #include "engine/cTidyfold.h"
+#include "history/History.h"
+#include "history/PassRecorder.h"
+#include "history/Restore.h"
 
 using namespace tidyfold;
 using namespace tidyfold::bench;
@@ -155,6 +159,77 @@ void SmallFilesFigure(const Sandbox& box, const std::string& where) {
                 engine.wall.Median() / floor.wall.Median(), engine.cpu.Median() / floor.cpu.Median());
 }
 
+// A pass as the main window runs it: recorded in the history.
+std::optional<std::int32_t> RecordedCleanOld(history::History& history, std::int64_t& pass) {
+    cTidyfold engine;
+    engine.SetClock(FarFuture());
+    const std::unique_ptr<history::PassRecorder> recorder =
+        history.Begin({history::PassKind::CleanDesktop, 1, "", "", 0});
+    engine.Journal(recorder.get());
+    const std::optional<std::int32_t> count = engine.Clean();
+    recorder->End(history::PassEnding::Completed);
+    pass = recorder->Id();
+    return count;
+}
+
+// The floor of an Undo once the files are known: the Desktop folders made
+// parents first, one rename per file back. (Undo leaves the emptied offload
+// folders, so the floor does not remove them either.)
+void MoveKnownBack(const Sandbox& box, const Tree& tree) {
+    for (const std::string& folder : tree.folders) MakeDir(box.Desktop() + "/" + folder);
+    for (const std::string& file : tree.files)
+        RenameNoReplace(box.Offload() + "/" + file, box.Desktop() + "/" + file);
+}
+
+void ClearOffload(const Sandbox& box) {
+    Check(CountFiles(box.Offload()) == 0, "files were left in the offload folder");
+    RemoveTree(box.Offload());
+    sync();
+}
+
+void HistoryFigure(const Sandbox& box, const std::string& where) {
+    PrintHeading("2c. the history: the pass of 2a recorded in it, and its Undo, " + where);
+    TreeShape shape;
+    shape.files = kSmallFiles;
+    shape.folders = kSmallFolders;
+    shape.topLevelFiles = 200;
+    const Tree tree = PlanTree(shape);
+    box.WriteSettings(1);
+    box.Reset();
+    MakeTree(box.Desktop(), tree, 256);
+    sync();
+    const std::unique_ptr<history::History> store = history::History::OpenDefault();
+    Timed plain, recorded, undo, backFloor;
+    for (int i = 0; i < kSmallRuns; ++i) {
+        plain.Run([&] { Check(CleanOld() == kSmallFiles, "Clean did not collect every file"); });
+        CheckMoved(box, tree);
+        MoveBack(box, tree);
+
+        std::int64_t pass = 0;
+        recorded.Run([&] { Check(RecordedCleanOld(*store, pass) == kSmallFiles, "not every file collected"); });
+        CheckMoved(box, tree);
+        sync();
+        undo.Run([&] {
+            Check(history::Restore(*store, pass).restored == kSmallFiles, "Undo did not put every file back");
+        });
+        Check(CountFiles(box.Desktop()) == tree.files.size(), "not every file is back on the Desktop");
+        ClearOffload(box);
+
+        MoveKnownTree(box.Desktop(), box.Offload(), tree);
+        sync();
+        backFloor.Run([&] { MoveKnownBack(box, tree); });
+        ClearOffload(box);
+    }
+    PrintSamples("engine Clean, mode 1", plain.wall);
+    PrintSamples("the same, recorded in the history", recorded.wall);
+    PrintRatio("recorded / not recorded, wall (medians)", recorded.wall.Median(), plain.wall.Median(), 1.1);
+    PrintRatio("recorded / not recorded, processor", recorded.cpu.Median(), plain.cpu.Median(), 1.1);
+    PrintSamples("Undo of that pass", undo.wall);
+    PrintSamples("floor: mkdir + rename(2) loop back", backFloor.wall);
+    PrintRatio("Undo / rename loop back, wall (medians)", undo.wall.Median(), backFloor.wall.Median(), 1.3);
+    PrintRatio("Undo / rename loop back, processor", undo.cpu.Median(), backFloor.cpu.Median(), 1.3);
+}
+
 void WriteBigFile(const std::string& path) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) Fail("create " + path + ": " + std::strerror(errno));
@@ -227,6 +302,7 @@ int main() {
     {
         Sandbox box;
         SmallFilesFigure(box, "same file system, " + BenchBase());
+        HistoryFigure(box, BenchBase());
         std::printf("   (rename loop: file list known beforehand; destination folders made and emptied\n"
                     "    Desktop folders removed inside the timing, as the pass does)\n");
         BigFileFigure(box);
@@ -237,6 +313,7 @@ int main() {
     if (IsMemoryFileSystem(MemoryBase())) {
         Sandbox box(MemoryBase());
         SmallFilesFigure(box, "in " + MemoryBase() + " (memory file system)");
+        HistoryFigure(box, "in " + MemoryBase());
     }
     return 0;
 }
