@@ -127,6 +127,10 @@ void SetApplicationFolderForTesting(std::string folder);
 // looking up the program's own data folder; the passes never decide anything
 // by a resolved path (they open their folders and compare identities).
 std::string ResolveIfLink(const std::string& path);
+// The real path of the existing folder at path, every link on the way
+// resolved. For a folder of the user's own settings or state that may lie
+// behind a link into a dotfile collection. Throws.
+std::string RealFolderPath(const std::string& path);
 
 // The parent of path ("/a/b" gives "/a", "/a" gives "/"); empty for a bare name.
 std::string ParentPath(const std::string& path);

@@ -52,6 +52,18 @@ std::string ResolveIfLink(const std::string& path) {
     return real ? std::string(real.get()) : path;
 }
 
+std::string RealFolderPath(const std::string& path) {
+    std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
+    if (!real)
+        ThrowErrno("cannot find the folder", path);
+    struct stat st;
+    if (sys::LstatAt(AT_FDCWD, real.get(), &st) != 0)
+        ThrowErrno("cannot find the folder", path);
+    if (!S_ISDIR(st.st_mode))
+        ThrowErrno(ENOTDIR, "cannot find the folder", path);
+    return real.get();
+}
+
 UniqueFd OpenDirectoryAt(int dirfd, const std::string& path) {
     return UniqueFd(
         sys::OpenAt(dirfd, path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));

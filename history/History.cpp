@@ -13,24 +13,6 @@
 
 namespace tidyfold::history {
 
-namespace {
-
-// Makes folder and the folders above it that are missing.
-void MakeFolders(const std::string& folder) {
-    if (folder.empty() || fs::FolderExists(folder))
-        return;
-    MakeFolders(fs::ParentPath(folder));
-    try {
-        fs::CreateFolder(folder);
-    } catch (const Error& error) {
-        // Made by someone else meanwhile is as good.
-        if (!error.IsSystem(EEXIST) || !fs::FolderExists(folder))
-            throw;
-    }
-}
-
-}  // namespace
-
 History::History(const std::string& path, Clock clock)
     : db_(std::make_shared<Database>(path)), clock_(clock ? std::move(clock) : SystemClock()) {
     CreateSchema(*db_);
@@ -47,8 +29,12 @@ std::unique_ptr<History> History::OpenDefault(Clock clock) {
     const std::string path = DefaultPath();
     if (path.empty())
         throw Error::Refused("No home folder is known, so there is nowhere to keep the history.");
-    MakeFolders(fs::ParentPath(path));
-    return std::make_unique<History>(path, std::move(clock));
+    // Private to the user, as state folders are; a ~/.local/state that is
+    // a link into a dotfile collection is kept and used. The database itself
+    // is opened refusing any link, so it is opened by the folder's real path.
+    const std::string folder = fs::ParentPath(path);
+    fs::CreateFolderPath(folder, 0700);
+    return std::make_unique<History>(fs::RealFolderPath(folder) + "/history.sqlite", std::move(clock));
 }
 
 const std::string& History::Path() const { return db_->Path(); }

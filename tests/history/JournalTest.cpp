@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <functional>
 
@@ -209,12 +212,42 @@ TEST_F(HistoryTest, the_history_lives_in_the_state_folder) {
     }
 }
 
-TEST_F(HistoryTest, its_folders_are_made_at_the_first_start) {
-    EnvGuard env;
-    env.Set("XDG_STATE_HOME", dir_ / "new/state");
-    auto opened = history::History::OpenDefault();
-    EXPECT_EQ(opened->Path(), dir_ / "new/state/tidyfold/history.sqlite");
-    EXPECT_TRUE(Exists(opened->Path()));
+unsigned ModeOf(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777u : 0u;
+}
+
+TEST_F(HistoryTest, its_folders_are_made_at_the_first_start_private_and_through_a_linked_state_folder) {
+    // A home whose ~/.local/state is a link to a folder elsewhere.
+    MakeDirs(dir_ / "dotfiles/state");
+    MakeDirs(dir_ / "linked/.local");
+    ASSERT_EQ(symlink((dir_ / "dotfiles/state").c_str(), (dir_ / "linked/.local/state").c_str()), 0);
+    struct Case {
+        const char* state;  // XDG_STATE_HOME; nullptr for unset
+        std::string home;
+        std::string made;  // the history's folder, made by the first start
+    };
+    const Case cases[] = {
+        {"new/state", "/nonexistent", ""},
+        {nullptr, dir_ / "linked", dir_ / "dotfiles/state/tidyfold"},
+    };
+    for (const Case& c : cases) {
+        EnvGuard env;
+        const std::string state = c.state != nullptr ? dir_ / c.state : std::string();
+        SCOPED_TRACE(c.state != nullptr ? state : c.home);
+        if (c.state != nullptr)
+            env.Set("XDG_STATE_HOME", state);
+        else
+            env.Unset("XDG_STATE_HOME");
+        env.Set("HOME", c.home);
+        auto opened = history::History::OpenDefault();
+        EXPECT_TRUE(Exists(opened->Path()));
+        const std::string made = c.made.empty() ? state + "/tidyfold" : c.made;
+        EXPECT_EQ(ModeOf(made), 0700u);
+        if (c.state != nullptr) {
+            EXPECT_EQ(ModeOf(state), 0700u);
+        }
+    }
 }
 
 TEST_F(HistoryTest, a_pass_belongs_to_a_running_program_only_while_it_runs) {
