@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Saves pictures of the windows to screenshots/: the main window before and
-# after a pass on a throw-away Desktop, the pass's result box, and both pages
-# of the Options dialog; again at twice the pixel density (screenshots/scale2)
+# Saves pictures of the windows to screenshots/: the Preview of a pass on a
+# throw-away Desktop, the main window before and after that pass, the pass's
+# result box, the History window with the pass, and the pages of the Options
+# dialog; again at twice the pixel density (screenshots/scale2)
 # and in a dark palette (screenshots/dark). Runs the real windows on a
 # virtual X server.
 set -euo pipefail

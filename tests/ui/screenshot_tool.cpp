@@ -20,11 +20,15 @@
 #include <cstdio>
 
 #include "GuiTestSupport.h"
+#include "engine/cTidyfold.h"
+#include "history/History.h"
 #include "ui/BrowseForFolder.h"
 #include "ui/AppIcon.h"
 #include "ui/QtYield.h"
+#include "ui/frmHistory.h"
 #include "ui/frmMain.h"
 #include "ui/frmOptions.h"
+#include "ui/frmPreview.h"
 
 namespace {
 
@@ -140,6 +144,16 @@ int main(int argc, char** argv)
     tidyfold::ui::InstallQtYieldHook();
 
     {
+        // What Clean Desktop would do on that Desktop, before it does it.
+        tidyfold::cTidyfold engine;
+        engine.SetClock(tidyfold::test::MinuteAhead());
+        const tidyfold::CleanPlan plan = engine.PlanClean();
+        tidyfold::ui::frmPreview preview(plan);
+        preview.show();
+        (void)QTest::qWaitForWindowExposed(&preview);
+        Save(preview, "preview");
+    }
+    {
         tidyfold::ui::frmMain window;
         window.SetClock(tidyfold::test::MinuteAhead());  // the files just made are old
         window.show();
@@ -147,6 +161,14 @@ int main(int argc, char** argv)
         Save(window, "main_before");
         window.findChild<QPushButton*>("cmdClean")->click();
         Save(window, "main_after");
+    }
+    {
+        // The pass just run, newest first, with its actions.
+        const auto history = tidyfold::history::History::OpenDefault();
+        tidyfold::ui::frmHistory dialog(*history);
+        dialog.show();
+        (void)QTest::qWaitForWindowExposed(&dialog);
+        Save(dialog, "history");
     }
     {
         tidyfold::ui::frmOptions dialog;
