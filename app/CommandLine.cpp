@@ -29,6 +29,10 @@ struct Options {
                              QCoreApplication::translate("tidyfold",
                                                          "Print only errors, and show a desktop notification when "
                                                          "files were moved or could not be (for automatic runs).")};
+    QCommandLineOption dryRun{QStringLiteral("dry-run"),
+                              QCoreApplication::translate("tidyfold",
+                                                          "Print what the operations would do, one line per "
+                                                          "action, and change nothing at all.")};
 };
 
 void Describe(QCommandLineParser& parser, const Options& options) {
@@ -39,7 +43,7 @@ void Describe(QCommandLineParser& parser, const Options& options) {
         "Exit status: 0 when everything went, 1 when some files could not be\n"
         "transferred, 2 when a pass could not run."));
     parser.addOptions({options.help, options.version, options.clean, options.cleanUnpacked, options.removeEmpty,
-                       options.quiet});
+                       options.quiet, options.dryRun});
 }
 
 }  // namespace
@@ -56,6 +60,7 @@ Request ParseCommandLine(const QStringList& arguments) {
     request.cleanUnpacked = parser.isSet(options.cleanUnpacked);
     request.removeEmpty = parser.isSet(options.removeEmpty);
     request.quiet = parser.isSet(options.quiet);
+    request.dryRun = parser.isSet(options.dryRun);
     if (!parsed) {
         request.error = parser.errorText();
         request.unknownOnly = !parser.unknownOptionNames().isEmpty();
@@ -65,6 +70,12 @@ Request ParseCommandLine(const QStringList& arguments) {
     } else if (request.quiet && !request.AnyOperation()) {
         request.error = QCoreApplication::translate("tidyfold",
                                                     "--quiet goes with --clean, --clean-unpacked or --remove-empty.");
+    } else if (request.dryRun && !request.AnyOperation()) {
+        request.error = QCoreApplication::translate(
+            "tidyfold", "--dry-run goes with --clean, --clean-unpacked or --remove-empty.");
+    } else if (request.dryRun && request.quiet) {
+        // A quiet run is an automatic one, which acts; a dry run only tells.
+        request.error = QCoreApplication::translate("tidyfold", "--dry-run and --quiet do not go together.");
     }
     return request;
 }

@@ -16,11 +16,12 @@ struct Request {
     bool cleanUnpacked = false;  // --clean-unpacked: Clean Uncompressed Folders
     bool removeEmpty = false;    // --remove-empty: Remove Empty Folders
     bool quiet = false;          // only errors; the run counts as an automatic one
+    bool dryRun = false;         // print what the operations would do, change nothing
     QString error;               // what is wrong with the arguments, if anything
     bool unknownOnly = false;    // the only fault: options unknown to us (perhaps Qt's own)
 
     // Asked for anything that runs without the window.
-    bool Headless() const { return help || version || clean || cleanUnpacked || removeEmpty || quiet; }
+    bool Headless() const { return help || version || clean || cleanUnpacked || removeEmpty || quiet || dryRun; }
     bool AnyOperation() const { return clean || cleanUnpacked || removeEmpty; }
 };
 

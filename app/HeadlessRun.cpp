@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DryRun.h"
 #include "app/Notification.h"
 #include "app/TerminalProgress.h"
 #include "base/Bool.h"
@@ -121,6 +122,8 @@ int RunHeadless(const Request& request) {
     std::signal(SIGINT, AskStop);
     std::signal(SIGTERM, AskStop);
     SetYieldHook(StopWhenAsked);
+    if (request.dryRun)
+        return RunDryRun(Operations(request));
     Tally tally;
     int status = kAllWent;
     for (const Operation operation : Operations(request)) {

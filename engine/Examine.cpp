@@ -17,7 +17,8 @@ std::string Joined(const std::string& relative, const std::string& name) {
 
 // The modes that take a collected file off the Desktop.
 bool Removes(TransferMode mode) {
-    return mode == TransferMode::CopyThenDelete || mode == TransferMode::Move || mode == TransferMode::Delete;
+    return mode == TransferMode::CopyThenDelete || mode == TransferMode::Move || mode == TransferMode::Delete ||
+           mode == TransferMode::Trash;
 }
 
 }  // namespace

@@ -81,6 +81,18 @@ std::vector<std::string> CleanDesktopLines(const PassResult& result, const std::
 
 }  // namespace
 
+CleanPlan PlanOperation(cTidyfold& engine, Operation operation) {
+    switch (operation) {
+        case Operation::CleanUnpacked:
+            return engine.PlanUnpackedFolders(cSpecialFolders().Desktop());
+        case Operation::RemoveEmpty:
+            return engine.PlanEmptyFolders(cSpecialFolders().Desktop());
+        case Operation::CleanDesktop:
+            break;
+    }
+    return engine.PlanClean();
+}
+
 std::vector<std::string> ResultLines(const PassResult& result, const std::string& logHint) {
     switch (result.operation) {
         case Operation::CleanDesktop:

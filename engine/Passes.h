@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Plan.h"
 #include "settings/cOptions.h"
 
 namespace tidyfold {
@@ -47,6 +48,11 @@ void TakeCleanResult(const cTidyfold& engine, PassResult& result);
 // options is the front end's own, reloaded for a Desktop clean. Throws what
 // the engine throws: the pass could not run (or not to its end).
 PassResult RunOperation(cTidyfold& engine, cOptions& options, Operation operation);
+
+// What operation would do now, as RunOperation would run it, found without
+// changing anything (a Desktop clean as the window plans it). Throws what the
+// engine throws: the operation could not run.
+CleanPlan PlanOperation(cTidyfold& engine, Operation operation);
 
 // What the result box says, line by line: "Desktop Cleaning Complete!",
 // "2 uncompressed folders removed", "15 files processed.", where the files

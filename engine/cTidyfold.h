@@ -114,6 +114,11 @@ public:
     // found without changing anything on the disk. Raises ScanningFile for
     // each file examined, as Clean does; refuses what Clean refuses.
     CleanPlan PlanClean();
+    // What ProcessCompressed(sPath) would remove (each folder compared with
+    // its archive now) and what CleanUpFolders(sPath) would remove, deepest
+    // first, found without changing anything. Plans to show, not to carry out.
+    CleanPlan PlanUnpackedFolders(const std::string& sPath);
+    CleanPlan PlanEmptyFolders(const std::string& sPath);
     // Carries out the entries of plan whose chosen is true (chosen holds one
     // value per entry), in the order a Clean Desktop works, with its events
     // and log lines; each entry is looked at again at its turn. The transfer

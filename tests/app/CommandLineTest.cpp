@@ -5,12 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/app/ProgramRun.h"
 #include "tests/support/Sandbox.h"
+#include "tests/support/Snapshot.h"
 #include "tests/support/TestArchive.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Unprivileged.h"
@@ -65,6 +68,8 @@ TEST_F(CommandLine, help_version_and_usage_errors) {
         {{"--bogus"}, 2, "", "tidyfold: Unknown option 'bogus'."},
         {{"--clean", "extra"}, 2, "", "Unexpected argument 'extra'."},
         {{"--quiet"}, 2, "", "--quiet goes with"},
+        {{"--dry-run"}, 2, "", "--dry-run goes with"},
+        {{"--clean", "--dry-run", "--quiet"}, 2, "", "--dry-run and --quiet do not go together."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.front());
@@ -177,6 +182,87 @@ TEST_F(CommandLine, unpacked_and_empty_folders_as_the_buttons_remove_them) {
     EXPECT_EQ(empty.status, 0) << empty.err;
     EXPECT_EQ(empty.out, "Emptiy folders cleaned up!\n");
     EXPECT_FALSE(Exists(sandbox.Desktop() + "/Empty"));
+}
+
+// The lines of text, sorted: the order of a folder's listing is the file
+// system's.
+std::vector<std::string> SortedLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+TEST_F(CommandLine, a_dry_run_lists_each_change_and_changes_nothing) {
+    const std::string d = sandbox.Desktop() + "/";
+    const std::string o = sandbox.Offload() + "/";
+    struct Case {
+        std::vector<std::string> arguments;
+        TransferMode mode;
+        std::vector<std::string> lines;  // sorted, the closing line included
+    };
+    const std::vector<std::string> removals = {"delete empty file: " + d + "zero.txt",
+                                               "remove empty folder: " + d + "Empty",
+                                               "remove empty folder: " + d + "Empty/Deeper",
+                                               "remove unpacked folder: " + d + "Photos"};
+    auto with = [&](std::vector<std::string> lines, const std::vector<std::string>& more) {
+        lines.insert(lines.end(), more.begin(), more.end());
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    const std::vector<Case> cases = {
+        {{"--clean", "--dry-run"}, TransferMode::Move,
+         with(removals, {"Dry run: 8 changes, none made.", "move: " + d + "Old/notes.txt -> " + o + "Old/notes.txt",
+                         "move: " + d + "Photos.zip -> " + o + "Photos.zip",
+                         "move: " + d + "report.txt -> " + o + "report.txt", "remove empty folder: " + d + "Old"})},
+        {{"--dry-run", "--clean"}, TransferMode::Trash,
+         with(removals, {"Dry run: 8 changes, none made.", "send to the Trash: " + d + "Old/notes.txt",
+                         "send to the Trash: " + d + "Photos.zip", "send to the Trash: " + d + "report.txt",
+                         "remove empty folder: " + d + "Old"})},
+        {{"--clean", "--dry-run"}, static_cast<TransferMode>(4),
+         with(removals, {"Dry run: 4 changes, none made."})},
+        {{"--clean-unpacked", "--dry-run"}, TransferMode::Move,
+         {"Dry run: 1 changes, none made.", "remove unpacked folder: " + d + "Photos"}},
+        {{"--remove-empty", "--dry-run"}, TransferMode::Move,
+         {"Dry run: 2 changes, none made.", "remove empty folder: " + d + "Empty",
+          "remove empty folder: " + d + "Empty/Deeper"}},
+    };
+    WriteArchive(d + "Photos.zip", ArchiveFormat::Zip, {{"Photos/a.jpg", "jpeg"}});
+    WriteFile(d + "Photos/a.jpg", "jpeg");
+    WriteFile(d + "report.txt", "r");
+    WriteFile(d + "Old/notes.txt", "n");
+    WriteFile(d + "zero.txt", "");
+    WriteFile(d + "Apps/editor.desktop", "kept");
+    MakeDirs(d + "Empty/Deeper");
+    // Every file read once before the wait (as the snapshots and the archive
+    // check read them): a file's first read sets its access time, which
+    // counts as a use, and later reads leave it alone.
+    (void)Scan(sandbox.Path());
+    WaitUntilOld();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.front() + " " + std::to_string(ModeNumber(c.mode)));
+        cOptions options = sandbox.Options(c.mode);
+        options.TimeLimit(0.0f);
+        options.DelUCFolders(1);
+        options.DelNullFiles(1);
+        options.KeepPatterns(std::vector<std::string>{"*.desktop"});
+        sandbox.WriteSettings(options);
+        // The whole sandbox: the Desktop, the settings, the offload folder,
+        // the state folder a history would be kept in.
+        const Snapshot before = Scan(sandbox.Path());
+        const Ran ran = Run(c.arguments);
+        EXPECT_EQ(ran.status, 0) << ran.err;
+        EXPECT_EQ(ran.err, "");
+        EXPECT_EQ(SortedLines(ran.out), c.lines) << ran.out;
+        const Snapshot after = Scan(sandbox.Path());
+        EXPECT_EQ(after.size(), before.size());
+        for (const auto& [path, entry] : before) {
+            const auto now = after.find(path);
+            EXPECT_TRUE(now != after.end() && Untouched(entry, now->second)) << Printable(path);
+        }
+    }
 }
 
 }  // namespace

@@ -1,0 +1,78 @@
+#include "app/DryRun.h"
+
+#include <cstdio>
+#include <set>
+
+#include "app/HeadlessRun.h"
+#include "base/Error.h"
+#include "engine/CopyProgress.h"
+#include "engine/Passes.h"
+#include "engine/cTidyfold.h"
+#include "fs/FileSystem.h"
+#include "ui/Text.h"
+
+namespace tidyfold::app {
+
+namespace {
+
+std::string What(JournalAction action) {
+    switch (action) {
+        case JournalAction::CopyThenDelete:
+            return "copy then delete";
+        case JournalAction::Move:
+            return "move";
+        case JournalAction::Delete:
+            return "delete";
+        case JournalAction::SendToTrash:
+            return "send to the Trash";
+        case JournalAction::DeleteEmptyFile:
+            return "delete empty file";
+        case JournalAction::RemoveUnpackedFolder:
+            return "remove unpacked folder";
+        case JournalAction::RemoveEmptyFolder:
+            return "remove empty folder";
+    }
+    return "change";
+}
+
+PlannedAction Planned(const CleanPlan& plan, const PlanEntry& entry) {
+    PlannedAction action{What(entry.action), fs::JoinPath(plan.desktop, entry.relative), {}};
+    if (!entry.destination.empty())
+        action.where = fs::JoinPath(plan.offload, entry.destination);
+    return action;
+}
+
+}  // namespace
+
+std::string ActionLine(const PlannedAction& action) {
+    return action.what + ": " + action.path + (action.where.empty() ? std::string() : " -> " + action.where);
+}
+
+int RunDryRun(const std::vector<Operation>& operations) {
+    // Operations given together are each planned on the Desktop as it is
+    // now; an action two of them would take is told once.
+    std::set<std::string> told;
+    for (const Operation operation : operations) {
+        cTidyfold engine;
+        RegisterCurrentEngine(&engine);
+        try {
+            const CleanPlan plan = PlanOperation(engine, operation);
+            RegisterCurrentEngine(nullptr);
+            for (const PlanEntry& entry : plan.entries) {
+                const std::string line = ActionLine(Planned(plan, entry));
+                if (told.insert(line).second)
+                    std::printf("%s\n", line.c_str());
+            }
+            if (engine.Stopped())
+                return kSomeFailed;
+        } catch (const Error& error) {
+            RegisterCurrentEngine(nullptr);
+            std::fprintf(stderr, "tidyfold: %s\n", ui::ErrorText(error).toLocal8Bit().constData());
+            return kCouldNotRun;
+        }
+    }
+    std::printf("Dry run: %zu changes, none made.\n", told.size());
+    return kAllWent;
+}
+
+}  // namespace tidyfold::app
