@@ -13,6 +13,9 @@
 #include "engine/Passes.h"
 #include "engine/Yield.h"
 #include "engine/cTidyfold.h"
+#include "history/History.h"
+#include "history/PassRecorder.h"
+#include "shell/cSpecialFolders.h"
 #include "ui/Text.h"
 
 namespace tidyfold::app {
@@ -75,6 +78,50 @@ void NotifyAutomaticRun(const Tally& tally) {
     Notify(QCoreApplication::translate("tidyfold", "Tidyfold cleaned the Desktop"), body);
 }
 
+history::PassKind KindOf(Operation operation) {
+    switch (operation) {
+        case Operation::CleanUnpacked:
+            return history::PassKind::CleanUncompressed;
+        case Operation::RemoveEmpty:
+            return history::PassKind::RemoveEmptyFolders;
+        case Operation::CleanDesktop:
+            break;
+    }
+    return history::PassKind::CleanDesktop;
+}
+
+// Runs the operation recorded in the history, as the window records its
+// passes: nothing is done that the history does not know of, so History and
+// Undo reach a scheduled pass too. A history that cannot be written stops the
+// operation before it starts.
+PassResult Recorded(cTidyfold& engine, cOptions& options, Operation operation) {
+    options.LoadOptions();
+    history::PassStart start;
+    start.kind = KindOf(operation);
+    if (operation == Operation::CleanDesktop)
+        start.mode = ModeNumber(options.CopyAction());
+    start.desktop = cSpecialFolders().Desktop();
+    start.offload = options.OffloadPath();
+    const std::unique_ptr<history::History> history = history::History::OpenDefault();
+    const std::unique_ptr<history::PassRecorder> pass = history->Begin(start);
+    engine.Journal(pass.get());
+    PassResult result;
+    try {
+        result = RunOperation(engine, options, operation);
+    } catch (const Error& error) {
+        engine.Journal(nullptr);
+        try {
+            pass->End(history::PassEnding::Failed, error.Description());
+        } catch (const Error&) {
+            // Left to recovery at the next start; the first error is told.
+        }
+        throw;
+    }
+    engine.Journal(nullptr);
+    pass->End(engine.Cancel() != 0 ? history::PassEnding::Stopped : history::PassEnding::Completed);
+    return result;
+}
+
 // One operation; false when it could not run.
 bool RunOne(Operation operation, const Request& request, Tally& tally, int& status) {
     cTidyfold engine;
@@ -84,7 +131,7 @@ bool RunOne(Operation operation, const Request& request, Tally& tally, int& stat
         engine.Connect(&progress);
     RegisterCurrentEngine(&engine);
     try {
-        const PassResult result = RunOperation(engine, options, operation);
+        const PassResult result = Recorded(engine, options, operation);
         progress.Finish();
         RegisterCurrentEngine(nullptr);
         if (!request.quiet)

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "history/History.h"
 #include "tests/app/ProgramRun.h"
 #include "tests/support/Sandbox.h"
 #include "tests/support/Snapshot.h"
@@ -95,6 +96,16 @@ TEST_F(CommandLine, clean_without_a_display_prints_the_result_and_moves_the_file
     EXPECT_EQ(ReadFile(sandbox.Offload() + "/report.txt"), "r");
     EXPECT_EQ(ReadFile(sandbox.Offload() + "/Old/notes.txt"), "n");
     EXPECT_FALSE(Exists(sandbox.Desktop() + "/Old"));  // emptied, then removed
+    // Recorded in the history as the window records its passes, so History
+    // and Undo reach it.
+    {
+        history::History recorded(history::History::DefaultPath());
+        const std::vector<history::PassRecord> passes = recorded.Passes();
+        ASSERT_EQ(passes.size(), 1u);
+        EXPECT_EQ(passes[0].kind, history::PassKind::CleanDesktop);
+        EXPECT_EQ(passes[0].ending, history::PassEnding::Completed);
+        EXPECT_EQ(recorded.Actions(passes[0].id).size(), 3u);  // two moves, one empty folder
+    }
 
     // Quiet: nothing printed, and nothing left to do.
     const Ran quiet = Run({"--clean", "--quiet"});
