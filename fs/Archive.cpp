@@ -13,6 +13,7 @@
 
 #include "base/Error.h"
 #include "fs/Handles.h"
+#include "fs/ReadOpen.h"
 
 namespace tidyfold::fs {
 
@@ -190,9 +191,9 @@ ArchiveReader::ArchiveReader(int dirfd, const std::string& name, std::string sho
     State& s = *state_;
     s.shown = std::move(shownPath);
     s.pacer = std::move(pacer);
-    // O_NONBLOCK: a FIFO under the archive's name must not wait for a
-    // writer; it is refused below. Reads of a regular file ignore the flag.
-    s.fd = UniqueFd(sys::OpenAt(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    // A FIFO under the archive's name does not wait for a writer; it is
+    // refused below.
+    s.fd = UniqueFd(OpenToRead(dirfd, name));
     if (!s.fd.Valid()) {
         if (errno == ELOOP)
             throw Error::Refused("The archive is a symbolic link, which is never followed.", s.shown, ELOOP);

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "fs/Fault.h"
+#include "fs/ReadOpen.h"
 
 namespace tidyfold::fs {
 
@@ -16,8 +17,6 @@ namespace {
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 // Nothing below an open folder is ever reached through a link.
 constexpr int kSubFolderFlags = kFolderFlags | O_NOFOLLOW;
-// O_NONBLOCK: should a FIFO take a file's place, the open must not hang.
-constexpr int kReadFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
 // ".." of "/" is "/" again; a chain longer than this is no real tree.
 constexpr int kMaxAncestors = 4096;
 
@@ -220,7 +219,7 @@ std::vector<Identity> OpenFolder::SelfAndAncestors() const {
 
 InputFile OpenFolder::OpenForReading(const std::string& name) const {
     const std::string path = JoinPath(path_, name);
-    UniqueFd fd(sys::OpenAt(fd_.Get(), name.c_str(), kReadFlags));
+    UniqueFd fd(OpenToRead(fd_.Get(), name));
     if (!fd.Valid())
         ThrowErrno("cannot open", path);
     struct stat st;
