@@ -141,6 +141,8 @@ int PassesModel::columnCount(const QModelIndex& parent) const { return parent.is
 QVariant PassesModel::data(const QModelIndex& index, int role) const
 {
     const history::PassRecord* pass = PassAt(index.row());
+    if (pass != nullptr && role == Qt::AccessibleTextRole)
+        return AccessibleCellText(data(index, Qt::DisplayRole).toString());
     if (pass == nullptr || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
     switch (index.column()) {
@@ -201,6 +203,8 @@ QVariant ActionsModel::data(const QModelIndex& index, int role) const
     const history::ActionRecord* action = ActionAt(index.row());
     if (action == nullptr)
         return {};
+    if (role == Qt::AccessibleTextRole)
+        return AccessibleCellText(data(index, Qt::DisplayRole).toString());
     if (role == Qt::TextAlignmentRole && index.column() == Size)
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)

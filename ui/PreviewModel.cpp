@@ -88,6 +88,8 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const auto row = static_cast<std::size_t>(index.row());
+    if (role == Qt::AccessibleTextRole)
+        return AccessibleCellText(data(index, Qt::DisplayRole).toString());
     if (role == Qt::CheckStateRole && index.column() == Name)
         return marks_[row] != 0 ? Qt::Checked : Qt::Unchecked;
     if (role == Qt::TextAlignmentRole && index.column() == Size)

@@ -18,6 +18,13 @@ inline QString PathText(const std::string& path)
     return QFile::decodeName(QByteArray::fromRawData(path.data(), static_cast<qsizetype>(path.size())));
 }
 
+// A table cell as a screen reader names it: an empty one is "none", since a
+// cell with no name is skipped in silence or read as a bare "cell".
+inline QString AccessibleCellText(const QString& shown)
+{
+    return shown.isEmpty() ? QCoreApplication::translate("tidyfold", "none") : shown;
+}
+
 inline std::string PathBytes(const QString& text)
 {
     return QFile::encodeName(text).toStdString();

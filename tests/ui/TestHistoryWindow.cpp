@@ -1,6 +1,6 @@
-// The History window driven by its widgets: passes newest first, the actions
-// of the one selected, Undo Pass, Restore Selected and a name taken on the
-// Desktop meanwhile.
+// The History and Preview windows driven by their widgets: passes newest
+// first, the actions of the one selected, Undo Pass, Restore Selected and a
+// name taken on the Desktop meanwhile; a row left out of a Preview's clean.
 
 #include <QAction>
 #include <QApplication>
@@ -15,11 +15,15 @@
 #include "history/History.h"
 #include "history/PassRecorder.h"
 #include "ui/HistoryModels.h"
+#include "ui/PreviewModel.h"
 #include "ui/frmHistory.h"
+#include "ui/frmPreview.h"
 #include "ui/frmMain.h"
 
+using tidyfold::test::AccessibilityProblems;
 using tidyfold::test::Exists;
 using tidyfold::test::Get;
+using tidyfold::test::MinuteAhead;
 using tidyfold::test::ReadFile;
 using tidyfold::test::WriteFile;
 namespace history = tidyfold::history;
@@ -103,6 +107,8 @@ private slots:
         tidyfold::ui::frmHistory window(*store);
         window.show();
         QCOMPARE(window.windowTitle(), QString("History"));
+        const QStringList problems = AccessibilityProblems(window);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join("\n")));
         auto* passes = Get<QTableView>(window, "tblPasses");
         auto* actions = Get<QTableView>(window, "tblActions");
         QCOMPARE(passes->model()->rowCount(), 2);
@@ -187,6 +193,42 @@ private slots:
         QCOMPARE(item->text(), QString("History..."));
         item->trigger();
         QVERIFY(opened);
+    }
+
+    void preview_cleans_only_the_rows_left_checked()
+    {
+        sandbox->WriteSettings(tidyfold::test::WindowOptions(*sandbox, tidyfold::TransferMode::Move));
+        WriteFile(sandbox->Desktop() + "/a.txt", "alpha");
+        WriteFile(sandbox->Desktop() + "/sub/b.txt", "beta");
+        tidyfold::ui::frmMain window;
+        window.SetClock(MinuteAhead());
+        QStringList problems{"no Preview window opened"};
+        int rows = -1;
+        QString title;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<tidyfold::ui::frmPreview*>(QApplication::activeModalWidget());
+            if (dialog == nullptr)
+                return;
+            title = dialog->windowTitle();
+            problems = AccessibilityProblems(*dialog);
+            auto* table = Get<QTableView>(*dialog, "tblPreview");
+            rows = table->model()->rowCount();
+            const int b = RowOf(table, tidyfold::ui::PreviewModel::Name, "sub/b.txt");
+            table->model()->setData(table->model()->index(b, tidyfold::ui::PreviewModel::Name), Qt::Unchecked,
+                                    Qt::CheckStateRole);
+            QTest::mouseClick(Get<QPushButton>(*dialog, "cmdCleanSelected"), Qt::LeftButton);
+        });
+        window.findChild<QAction*>("mnuFilePreview")->trigger();
+
+        QCOMPARE(title, QString("Preview"));
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join("\n")));
+        // The two files, and "sub" as the folder they would leave empty.
+        QCOMPARE(rows, 3);
+        QCOMPARE(ReadFile(sandbox->Offload() + "/a.txt"), std::string("alpha"));
+        QVERIFY(!Exists(sandbox->Desktop() + "/a.txt"));
+        QCOMPARE(ReadFile(sandbox->Desktop() + "/sub/b.txt"), std::string("beta"));
+        QVERIFY(!Exists(sandbox->Offload() + "/sub/b.txt"));
+        QCOMPARE(boxes->shown.size(), 1);
     }
 };
 
