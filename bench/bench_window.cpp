@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 
 #include "bench/BenchSupport.h"
 #include "engine/Yield.h"
@@ -69,15 +70,23 @@ double PreviewOpening(ui::frmMain& window, int& rows) {
     Check(preview != nullptr, "the main window has no mnuFilePreview");
     double shown = 0.0;
     const double start = Now();
-    QTimer::singleShot(0, [&] {
+    // The plan is made with the yield hook in place, so the timer can fire
+    // while the Desktop is still being read: it looks again until the
+    // Preview is the modal window.
+    std::function<void()> look = [&] {
         auto* dialog = qobject_cast<ui::frmPreview*>(QApplication::activeModalWidget());
-        Check(dialog != nullptr, "no Preview window opened");
+        if (dialog == nullptr) {
+            Check(Now() - start < 600.0, "no Preview window opened");
+            QTimer::singleShot(1, look);
+            return;
+        }
         auto* table = dialog->findChild<QTableView*>(QStringLiteral("tblPreview"));
         table->viewport()->repaint();
         shown = Now() - start;
         rows = table->model()->rowCount();
         dialog->reject();
-    });
+    };
+    QTimer::singleShot(0, look);
     ui::InstallQtYieldHook();
     preview->trigger();
     SetYieldHook({});
