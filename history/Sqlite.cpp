@@ -56,7 +56,14 @@ Database::Database(const std::string& path) : path_(path) {
     // WAL: a pass appends its batches without rewriting the database, and
     // the History window reads while a pass writes. FULL: a batch's intents
     // are on disk before any of them is carried out, power loss included.
-    Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+    try {
+        Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+    } catch (...) {
+        // No destructor runs for an object whose constructor throws.
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        throw;
+    }
 }
 
 Database::~Database() {
