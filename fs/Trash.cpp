@@ -88,7 +88,7 @@ std::optional<OpenFolder> TopFolder(const OpenFolder& from) {
 std::optional<TrashFolders> SharedTrash(const OpenFolder& top, std::uint64_t device) {
     const std::optional<Entry> shared = top.Stat(".Trash");
     // Without the sticky bit, or as a link, anyone could swap our folder in
-    // it for another: the specification says not to use it then.
+    // it for another, so file managers skip such a folder and so do we.
     if (!shared || shared->kind != EntryKind::Folder || (shared->mode & S_ISVTX) == 0)
         return std::nullopt;
     OpenFolder mine = EnsureSub(top.OpenSub(".Trash"), std::to_string(geteuid()));

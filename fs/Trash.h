@@ -1,11 +1,12 @@
 #pragma once
 
-// The desktop's Trash, as the FreeDesktop.org Trash specification lays it
-// out, so that a file manager lists a trashed file with its original place and
-// puts it back. Written here, relative to open folders, rather than through
-// GIO's g_file_trash: that renames by path (a file swapped in after the pass
-// looked at it would be trashed in its stead) and with a plain rename (an
-// entry already in Trash/files without its info file would be replaced).
+// The desktop's Trash, laid out the way desktop file managers share it (files/
+// and info/*.trashinfo), so that a file manager lists a trashed file with its
+// original place and puts it back. Written here, relative to open folders,
+// rather than through GIO's g_file_trash: that renames by path (a file swapped
+// in after the pass looked at it would be trashed in its stead) and with a
+// plain rename (an entry already in Trash/files without its info file would be
+// replaced).
 
 #include <cstdint>
 #include <string>
