@@ -5,6 +5,7 @@
 #include "engine/FolderChain.h"
 #include "engine/PassFolders.h"
 #include "engine/cTidyfold.h"
+#include "engine/RelativePath.h"
 
 namespace tidyfold {
 
@@ -28,7 +29,7 @@ bool cTidyfold::PlanEmptyBelow(const fs::OpenFolder& folder, const std::string& 
         if (entry.kind != fs::EntryKind::Folder)
             continue;
         // A kept folder stays as it is, empty or not, with all it holds.
-        const std::string subRelative = relative.empty() ? entry.name : relative + "/" + entry.name;
+        const std::string subRelative = RelativePath(relative, entry.name);
         if (Keep().Matches(subRelative, KeepKind::Folder))
             continue;
         const std::optional<fs::OpenFolder> sub = EnterListed(folder, entry, folders);

@@ -6,14 +6,11 @@
 #include "engine/FolderChain.h"
 #include "engine/Yield.h"
 #include "engine/cTidyfold.h"
+#include "engine/RelativePath.h"
 
 namespace tidyfold {
 
 namespace {
-
-std::string Joined(const std::string& relative, const std::string& name) {
-    return relative.empty() ? name : relative + "/" + name;
-}
 
 // The modes that take a collected file off the Desktop.
 bool Removes(TransferMode mode) {
@@ -57,7 +54,8 @@ bool cTidyfold::GatedAsNullFile(const fs::OpenFolder& folder, const std::string&
     // Deleted once the walk is over, each recorded before it goes: a gate
     // that deleted in the middle of the walk would cost the history one
     // flush per file.
-    gated_.push_back(PlanEntry{JournalAction::DeleteEmptyFile, Joined(relative, entry.name), {}, folder.Id(), entry, {}});
+    gated_.push_back(
+        PlanEntry{JournalAction::DeleteEmptyFile, RelativePath(relative, entry.name), {}, folder.Id(), entry, {}});
     return true;
 }
 
@@ -79,7 +77,7 @@ void cTidyfold::DeleteGated(const fs::OpenFolder& desktop, const std::vector<Pla
 
 bool cTidyfold::ExamineEntry(const fs::OpenFolder& folder, const std::string& relative, const fs::Entry& entry,
                              LimitFrom limit) {
-    const std::string inFolder = Joined(relative, entry.name);
+    const std::string inFolder = RelativePath(relative, entry.name);
     // A kept file is not even looked at: never offloaded, trashed or
     // deleted, the empty-file deletion included.
     if (Keep().Matches(inFolder, KeepKind::File))

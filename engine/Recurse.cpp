@@ -7,6 +7,7 @@
 
 #include "engine/PassFolders.h"
 #include "engine/cTidyfold.h"
+#include "engine/RelativePath.h"
 
 namespace tidyfold {
 
@@ -84,7 +85,7 @@ std::size_t cTidyfold::RecurseInto(const fs::OpenFolder& folder, const std::stri
         if (entry.kind != fs::EntryKind::Folder)
             continue;
         // A kept folder is never walked: nothing in it is offloaded.
-        const std::string subRelative = relative.empty() ? entry.name : relative + "/" + entry.name;
+        const std::string subRelative = RelativePath(relative, entry.name);
         if (Keep().Matches(subRelative, KeepKind::Folder))
             continue;
         // An unpacked folder that a plan removes first is never scanned.

@@ -3,6 +3,7 @@
 
 #include "base/Error.h"
 #include "engine/UnpackedCheck.h"
+#include "engine/RelativePath.h"
 #include "fs/Handles.h"
 
 namespace tidyfold::unpacked {
@@ -17,7 +18,7 @@ public:
     void Walk(const fs::OpenFolder& folder, const std::string& relative) {
         for (const fs::Entry& entry : folder.List()) {
             pacer_.Entry();
-            const std::string path = relative.empty() ? entry.name : relative + "/" + entry.name;
+            const std::string path = RelativePath(relative, entry.name);
             if (entry.error != 0)
                 Keep(UnpackedKeep::Unreadable, path, Error::System(entry.error, "cannot read the details of",
                                                                    fs::JoinPath(folder.Path(), entry.name))
