@@ -10,8 +10,9 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh --screenshots
 
 build="${TIDYFOLD_BUILD_DIR:-build}"
-if [[ ! -f "$build/CMakeCache.txt" ]]; then
-    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The tool is built with the tests; scripts/run.sh leaves them out of build/.
+if [[ ! -f "$build/CMakeCache.txt" ]] || ! grep -q '^TIDYFOLD_BUILD_TESTS:BOOL=ON' "$build/CMakeCache.txt"; then
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDYFOLD_BUILD_TESTS=ON >/dev/null
 fi
 cmake --build "$build" --target screenshot_tool tidyfold -j"$(nproc)"
 
