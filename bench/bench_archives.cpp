@@ -21,6 +21,9 @@
 
 using namespace tidyfold;
 using namespace tidyfold::bench;
+using test::ArchiveFormat;
+using test::ArchiveItem;
+using test::WriteArchive;
 
 namespace {
 
@@ -43,9 +46,17 @@ void MakeDesktop(const Sandbox& box, const Shape& shape) {
     box.Reset();
     const int archives = shape.files / 10;
     const std::string content(64, 'x');
+    // An unpacked folder goes only when its archive holds it, so the archives
+    // beside one are real and hold its three files; the others are never read.
+    const int withFolder = std::min(archives, shape.folders / 2);
+    std::vector<ArchiveItem> parts;
+    for (int f = 0; f < 3; ++f) parts.push_back({Numbered("part %d.txt", f), content});
     for (int i = 0; i < shape.files; ++i) {
         const std::string name = i < archives ? Numbered("Archive %05d.zip", i) : Numbered("Note %05d.txt", i);
-        WriteFile(box.Desktop() + "/" + name, content);
+        if (i < withFolder)
+            WriteArchive(box.Desktop() + "/" + name, ArchiveFormat::Zip, parts);
+        else
+            WriteFile(box.Desktop() + "/" + name, content);
     }
     for (int i = 0; i < shape.folders; ++i) {
         const bool unpacked = i < shape.folders / 2;
