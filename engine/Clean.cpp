@@ -76,11 +76,11 @@ bool cTidyfold::TransferCollected(PassFolders& folders) {
     std::vector<JournalEntry> intents;
     const std::optional<JournalAction> action = TransferAction(Options_->CopyAction());
     if (journal_ != nullptr && action) {
+        static const std::string kNowhere;
         intents.reserve(colFiles_.size());
         for (const CollectedFile& file : colFiles_)
-            intents.push_back(PlanEntry{*action, file.relative, Offloads(*action) ? file.relative : std::string(),
-                                        file.folder, file.seen, {}}
-                                  .Journal());
+            intents.push_back(JournalEntryOf(*action, file.relative, Offloads(*action) ? file.relative : kNowhere,
+                                             file.seen));
     }
     JournalQueue queue(journal_, intents);
     // By index, and each entry copied: a listener may call back into the

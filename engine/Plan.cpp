@@ -35,7 +35,8 @@ std::optional<JournalAction> TransferAction(TransferMode mode) {
 
 bool Offloads(JournalAction action) { return action == JournalAction::CopyThenDelete || action == JournalAction::Move; }
 
-JournalEntry PlanEntry::Journal() const {
+JournalEntry JournalEntryOf(JournalAction action, const std::string& relative, const std::string& destination,
+                            const fs::Entry& seen) {
     JournalEntry entry;
     entry.action = action;
     entry.kind = seen.kind;
@@ -47,6 +48,8 @@ JournalEntry PlanEntry::Journal() const {
     entry.mode = seen.mode;
     return entry;
 }
+
+JournalEntry PlanEntry::Journal() const { return JournalEntryOf(action, relative, destination, seen); }
 
 std::size_t CleanPlan::Count(JournalAction action) const {
     return static_cast<std::size_t>(

@@ -34,6 +34,11 @@ struct PlanEntry {
     JournalEntry Journal() const;
 };
 
+// The journal's view of an entry seen at relative below the Desktop, going
+// to destination below the offload folder (empty when it goes nowhere).
+JournalEntry JournalEntryOf(JournalAction action, const std::string& relative, const std::string& destination,
+                            const fs::Entry& seen);
+
 struct CleanPlan {
     // The folders as the plan found them.
     std::string desktop;

@@ -41,6 +41,11 @@ private:
     std::string path_;
 };
 
+// Whether a bound text or blob is copied (the default) or only pointed to:
+// UntilRun promises that it stays unchanged until the statement has run
+// (Run or Reset), which saves a copy of each value written in bulk.
+enum class Lifetime { Copy, UntilRun };
+
 // A prepared statement; bound values by their position from 1.
 class Statement {
 public:
@@ -50,8 +55,8 @@ public:
     ~Statement();
 
     Statement& Bind(int index, std::int64_t value);
-    Statement& Bind(int index, std::string_view text);          // as text
-    Statement& BindBytes(int index, std::string_view bytes);    // as a blob: paths are bytes
+    Statement& Bind(int index, std::string_view text, Lifetime lifetime = Lifetime::Copy);        // as text
+    Statement& BindBytes(int index, std::string_view bytes, Lifetime lifetime = Lifetime::Copy);  // a blob: paths are bytes
     Statement& BindNull(int index);
     Statement& Bind(int index, const std::optional<std::int64_t>& value);
 
