@@ -85,9 +85,9 @@ void BuildFaultTree(const Sandbox& box) {
     if (symlink("top1.txt", (d + "/link").c_str()) != 0)
         throw std::runtime_error("symlink");
     box.WriteArchiveList("zip,rar,");
-    // Without user-dirs.dirs: these runs demand that every failure of a read
-    // shows, and the Desktop lookup answers a failed read of that file with
-    // $HOME/Desktop, silently.
+    // Without user-dirs.dirs the Desktop lookup reads nothing, so every fault
+    // injected here lands in the pass itself; a failed read of that file has
+    // its own tests with the special folders.
     box.RemoveUserDirs();
 }
 
