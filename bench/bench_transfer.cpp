@@ -115,19 +115,25 @@ struct Timed {
     }
 };
 
-void SmallFilesFigure(const Sandbox& box, const std::string& where) {
-    PrintHeading("2a. transfer, mode 1 (move): " + Thousands(kSmallFiles) + " files of 256 bytes in " +
-                 Thousands(kSmallFolders) + " folders, " + where);
+// The Desktop of 2a and 2c: 20,000 files of 256 bytes, 200 of them at the
+// top, the rest in 1,000 folders; settings for moving them (mode 1).
+Tree MakeSmallDesktop(const Sandbox& box) {
     TreeShape shape;
     shape.files = kSmallFiles;
     shape.folders = kSmallFolders;
     shape.topLevelFiles = 200;
-    shape.fanout = 10;
     const Tree tree = PlanTree(shape);
     box.WriteSettings(1);
     box.Reset();
     MakeTree(box.Desktop(), tree, 256);
     sync();
+    return tree;
+}
+
+void SmallFilesFigure(const Sandbox& box, const std::string& where) {
+    PrintHeading("2a. transfer, mode 1 (move): " + Thousands(kSmallFiles) + " files of 256 bytes in " +
+                 Thousands(kSmallFolders) + " folders, " + where);
+    const Tree tree = MakeSmallDesktop(box);
     Timed engine, floor, walkFloor;
     for (int i = 0; i < kSmallRuns; ++i) {
         std::optional<std::int32_t> moved;
@@ -190,15 +196,7 @@ void ClearOffload(const Sandbox& box) {
 
 void HistoryFigure(const Sandbox& box, const std::string& where) {
     PrintHeading("2c. the history: the pass of 2a recorded in it, and its Undo, " + where);
-    TreeShape shape;
-    shape.files = kSmallFiles;
-    shape.folders = kSmallFolders;
-    shape.topLevelFiles = 200;
-    const Tree tree = PlanTree(shape);
-    box.WriteSettings(1);
-    box.Reset();
-    MakeTree(box.Desktop(), tree, 256);
-    sync();
+    const Tree tree = MakeSmallDesktop(box);
     const std::unique_ptr<history::History> store = history::History::OpenDefault();
     Timed plain, recorded, undo, backFloor, walkBackFloor;
     for (int i = 0; i < kSmallRuns; ++i) {
