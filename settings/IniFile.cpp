@@ -55,15 +55,17 @@ bool IsSectionOrEntry(std::string_view line) {
     return equals != std::string_view::npos && equals > 0;
 }
 
+// Lines as the parser sees them: a CR alone ends one too, so "; x\r[Keep]"
+// is a comment and a section, not one comment line.
 std::vector<std::string_view> Lines(std::string_view text) {
     std::vector<std::string_view> lines;
     while (!text.empty()) {
-        const auto end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        lines.push_back(line);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        const auto end = text.find_first_of("\r\n");
+        lines.push_back(text.substr(0, end));
+        if (end == std::string_view::npos)
+            break;
+        const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+        text.remove_prefix(end + (crlf ? 2 : 1));
     }
     return lines;
 }

@@ -157,6 +157,12 @@ TEST(KeepListText, ListReplacedInPlaceAndSectionRemovedWithoutOne) {
     const std::string shorter = WriteKeepPatterns(before, Patterns{"z"});
     EXPECT_EQ(shorter, "[Keep]\nPattern1=z\n\n[TYFL]\nCopyAction=1\n");
     EXPECT_EQ(WriteKeepPatterns(before, std::nullopt), "[TYFL]\nCopyAction=1\n");
+    // A lone CR ends a line for the reader, so "[Keep]" after one in a
+    // comment is the section itself and must go too.
+    const std::string crInComment = "[TYFL]\nCopyAction=1\n; note\r[Keep]\n";
+    const std::string removed = WriteKeepPatterns(crInComment, std::nullopt);
+    EXPECT_EQ(ReadKeepPatterns(removed), std::nullopt) << removed;
+    EXPECT_EQ(ReadKeepPatterns(WriteKeepPatterns(crInComment, Patterns{"b"})), Patterns{"b"});
 }
 
 TEST(KeepListText, OptionsLoadAndSaveTheListBesideTheFiveKeys) {
