@@ -4,9 +4,10 @@
 #include <set>
 
 #include "app/HeadlessRun.h"
+#include "app/StopSignals.h"
 #include "base/Error.h"
 #include "engine/CopyProgress.h"
-#include "engine/Passes.h"
+#include "history/PassRunner.h"
 #include "engine/cTidyfold.h"
 #include "fs/FileSystem.h"
 #include "ui/Text.h"
@@ -31,6 +32,8 @@ std::string What(JournalAction action) {
             return "remove unpacked folder";
         case JournalAction::RemoveEmptyFolder:
             return "remove empty folder";
+        case JournalAction::Restore:
+            return "put back";
     }
     return "change";
 }
@@ -55,8 +58,9 @@ int RunDryRun(const std::vector<Operation>& operations) {
     for (const Operation operation : operations) {
         cTidyfold engine;
         RegisterCurrentEngine(&engine);
+        const StopTarget target(engine);
         try {
-            const CleanPlan plan = PlanOperation(engine, operation);
+            const CleanPlan plan = history::PassRunner::Plan(engine, operation);
             RegisterCurrentEngine(nullptr);
             for (const PlanEntry& entry : plan.entries) {
                 const std::string line = ActionLine(Planned(plan, entry));

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Passes.h"
+#include "engine/PassReport.h"
 
 namespace tidyfold::app {
 

@@ -18,8 +18,10 @@ void Notify(const QString& summary, const QString& body) {
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    // The desktop groups the notification under the launcher of that name.
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("org.tidyfold.Tidyfold")}};
     call << QStringLiteral("Tidyfold") << 0u << QStringLiteral("org.tidyfold.Tidyfold") << summary << body << QStringList()
-         << QVariantMap() << -1;
+         << hints << -1;
     // The answer (or the error of no service) is of no further use.
     bus.call(call, QDBus::Block, kTimeoutMs);
 }

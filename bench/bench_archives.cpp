@@ -171,8 +171,7 @@ void MeasureCheck(const Sandbox& box, const Unpacked& shape, const std::string& 
     const double mib = static_cast<double>(shape.fileSize) * shape.files / (1 << 20);
     const Cost check = MedianCost([&] {
         const fs::OpenFolder desktop = fs::OpenFolder::Open(box.Desktop());
-        const std::int16_t cancel = 0;
-        const UnpackedFolderVerdict verdict = CheckUnpackedFolder(desktop, archive, "Photos", cancel);
+        const UnpackedFolderVerdict verdict = CheckUnpackedFolder(desktop, archive, "Photos", [] { return false; });
         Check(verdict.Remove(), "the check kept the folder: " + verdict.Reason());
     });
     std::vector<std::string> cat{"cat"};

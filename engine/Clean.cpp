@@ -6,6 +6,7 @@
 #include "base/Error.h"
 #include "engine/PassFolders.h"
 #include "engine/TransferFolders.h"
+#include "engine/Yield.h"
 #include "engine/cTidyfold.h"
 #include "shell/SafeFolders.h"
 #include "shell/cSpecialFolders.h"
@@ -47,22 +48,25 @@ std::optional<std::int32_t> cTidyfold::Clean() {
     if (journal_ != nullptr)
         journal_->Folders(desktopPath_, Options_->OffloadPath());
 
+    report_.mode = Options_->CopyAction();
+    report_.desktop = desktopPath_;
+    report_.offload = Options_->OffloadPath();
     gated_.clear();
     ScanDesktop(folders);
     // A stop during the scan leaves part of the Desktop unscanned.
-    Stopped_ = Stopped_ || Cancel_ != 0;
+    Stopped_ = Stopped_ || StopAsked();
     // Deleted whatever follows, as a gate in the middle of the scan would
     // have done: a Stop during the scan keeps what the scan had looked at.
     const std::vector<PlanEntry> gated = std::move(gated_);
     gated_.clear();
     DeleteGated(folders.Desktop(), gated);
+    report_.collected = static_cast<std::int32_t>(colFiles_.size());
     if (colFiles_.empty())
         return std::nullopt;
 
     RaiseSetFileCount(static_cast<std::int32_t>(colFiles_.size()));
     if (!TransferCollected(folders))
         return std::nullopt;
-    ReachedCleanUp_ = true;
     std::vector<PlanEntry> empty;
     PlanEmptyBelow(folders.Desktop(), "", folders, empty);
     RemoveEmptyFolders(folders.Desktop(), empty);
@@ -86,16 +90,29 @@ bool cTidyfold::TransferCollected(PassFolders& folders) {
     // By index, and each entry copied: a listener may call back into the
     // engine and grow the list while a file is transferred.
     for (std::size_t i = 0; i < colFiles_.size(); ++i) {
-        if (Cancel_ != 0) {
+        // Once per file in every mode, so that a Stop pressed while files
+        // are moved or deleted is seen before the next one.
+        Yield();
+        if (StopAsked()) {
             Stopped_ = true;
             return false;
         }
         const CollectedFile file = colFiles_[i];
-        ++Processed_;
         const std::int64_t id = i < intents.size() ? queue.Before(i) : 0;
         const JournalResult result = TransferFile(file, transfers);
         if (i < intents.size())
             queue.After(id, result);
+        // A copy abandoned for a stop is neither done nor failed: the file
+        // stays on the Desktop as if its turn had not come.
+        if (cutShort_) {
+            Stopped_ = true;
+            return false;
+        }
+        ++report_.processed;
+        if (action)
+            Settled(*action, file.seen, file.relative, Offloads(*action) ? file.relative : std::string(), result);
+        else
+            LeaveAlone(file.relative, "the transfer mode in the settings leaves files where they are");
     }
     return true;
 }

@@ -48,6 +48,9 @@ std::int32_t cTidyfold::ProcessCompressed(const std::string& sPath) {
     desktopPath_ = folders.Desktop().Path();
     if (journal_ != nullptr)
         journal_->Folders(desktopPath_, cOptions::StoredOffloadPath());
+    report_.unpackedStep = true;
+    if (report_.desktop.empty())
+        report_.desktop = desktopPath_;
     // Each folder is compared with its archive as its removal comes.
     RemoveUnpacked(folders, PlanUnpacked(folders, false));
     return RemovedFolders_;
@@ -66,6 +69,7 @@ std::vector<PlanEntry> cTidyfold::PlanUnpacked(const PassFolders& folders, bool 
             subFolders.emplace(entry.name, &entry);
     }
     std::vector<PlanEntry> unpacked;
+    const std::function<bool()> stopAsked = [this] { return StopAsked(); };
     for (const fs::Entry& file : entries) {
         if (file.kind != fs::EntryKind::File && file.kind != fs::EntryKind::Link)
             continue;
@@ -83,13 +87,15 @@ std::vector<PlanEntry> cTidyfold::PlanUnpacked(const PassFolders& folders, bool 
             continue;
         if (HoldsKept(folder, sub, sub.name, Keep(), true)) {
             LogError("Kept folder " + fs::JoinPath(folder.Path(), sub.name) + ": it holds files you keep.");
+            report_.entries.push_back(ReportEntry{JournalAction::RemoveUnpackedFolder, JournalOutcome::Skipped,
+                                                  sub.kind, sub.name, {}, "it holds files you keep"});
             continue;
         }
         PlanEntry entry{JournalAction::RemoveUnpackedFolder, sub.name, {}, folder.Id(), sub, file.name};
         // A plan shown before anything is done lists only the folders that
         // the comparison would let go.
         if (compare) {
-            const UnpackedFolderVerdict verdict = CheckUnpackedFolder(folder, file.name, sub.name, Cancel_);
+            const UnpackedFolderVerdict verdict = CheckUnpackedFolder(folder, file.name, sub.name, stopAsked);
             if (verdict.keep == UnpackedKeep::Stopped) {
                 Stopped_ = true;
                 break;
@@ -104,19 +110,20 @@ std::vector<PlanEntry> cTidyfold::PlanUnpacked(const PassFolders& folders, bool 
 
 void cTidyfold::RemoveUnpacked(const PassFolders& folders, const std::vector<PlanEntry>& unpacked) {
     const fs::OpenFolder& folder = folders.Desktop();
+    const std::function<bool()> stopAsked = [this] { return StopAsked(); };
     Journaled(unpacked, [&](const PlanEntry& sub) -> JournalResult {
         // The folder under check when Stop came stays, and so does every
         // later one.
-        if (Cancel_ != 0) {
-            Stopped_ = true;
+        if (StopAsked()) {
+            Stopped_ = cutShort_ = true;
             return {JournalOutcome::Skipped, "", "The check was stopped."};
         }
         // A name proves nothing: the folder goes only when every file in it
         // is a byte-identical copy of the archive's, and it goes at once,
         // with no yield in between for it to change.
-        const UnpackedFolderVerdict verdict = CheckUnpackedFolder(folder, sub.archive, sub.relative, Cancel_);
+        const UnpackedFolderVerdict verdict = CheckUnpackedFolder(folder, sub.archive, sub.relative, stopAsked);
         if (verdict.keep == UnpackedKeep::Stopped) {
-            Stopped_ = true;
+            Stopped_ = cutShort_ = true;
             return {JournalOutcome::Skipped, "", "The check was stopped."};
         }
         if (!verdict.Remove()) {

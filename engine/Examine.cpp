@@ -90,6 +90,10 @@ bool cTidyfold::ExamineEntry(const fs::OpenFolder& folder, const std::string& re
         // Ageing a file on times that could not be read would offload it on
         // a guess; it is reported and left where it is.
         LogError("Could not open file: " + PathOf(inFolder) + "\r\n" + SystemErrorText(entry.error));
+        const std::optional<JournalAction> action = TransferAction(Options_->CopyAction());
+        report_.entries.push_back(ReportEntry{action.value_or(JournalAction::Move), JournalOutcome::Skipped,
+                                              entry.kind, inFolder, {},
+                                              "its times could not be read: " + SystemErrorText(entry.error)});
         RaiseScanningFile(PathOf(inFolder));
         return false;
     }

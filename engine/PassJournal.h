@@ -25,6 +25,7 @@ enum class JournalAction {
     DeleteEmptyFile,       // an empty file deleted by the null-file gate
     RemoveUnpackedFolder,  // a folder unpacked beside its archive, removed with its contents
     RemoveEmptyFolder,     // an empty folder removed
+    Restore,               // put back from the offload folder by an Undo
 };
 
 // A change about to be made, with what the pass saw of the entry.

@@ -79,7 +79,11 @@ void cTidyfold::Journaled(const std::vector<PlanEntry>& entries,
     JournalQueue queue(journal_, intents);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::int64_t id = queue.Before(i);
-        queue.After(id, act(entries[i]));
+        const JournalResult result = act(entries[i]);
+        queue.After(id, result);
+        // What a stop cut short was neither done nor kept.
+        if (!cutShort_)
+            Settled(entries[i].action, entries[i].seen, entries[i].relative, entries[i].destination, result);
     }
 }
 
@@ -147,6 +151,10 @@ cTidyfold::CarriedOut cTidyfold::CarryOut(const CleanPlan& plan, const std::vect
     desktopPath_ = folders.Desktop().Path();
     if (journal_ != nullptr)
         journal_->Folders(desktopPath_, plan.offload);
+    report_.mode = plan.mode;
+    report_.desktop = desktopPath_;
+    report_.offload = plan.offload;
+    report_.unpackedStep = plan.Count(JournalAction::RemoveUnpackedFolder) > 0;
 
     const std::int32_t before = RemovedFolders_;
     RemoveUnpacked(folders, Chosen(plan, chosen, [](JournalAction a) { return a == JournalAction::RemoveUnpackedFolder; }));
@@ -156,12 +164,12 @@ cTidyfold::CarriedOut cTidyfold::CarryOut(const CleanPlan& plan, const std::vect
     colFiles_.clear();
     for (const PlanEntry& file : Chosen(plan, chosen, IsTransfer))
         colFiles_.push_back(CollectedFile{file.relative, file.folder, file.seen});
+    report_.collected = static_cast<std::int32_t>(colFiles_.size());
     if (colFiles_.empty())
         return result;
     RaiseSetFileCount(static_cast<std::int32_t>(colFiles_.size()));
     if (!TransferCollected(folders))
         return result;
-    ReachedCleanUp_ = true;
     RemoveEmptyFolders(folders.Desktop(),
                        Chosen(plan, chosen, [](JournalAction a) { return a == JournalAction::RemoveEmptyFolder; }));
     result.files = static_cast<std::int32_t>(colFiles_.size());

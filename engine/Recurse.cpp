@@ -32,7 +32,7 @@ bool IsDriveTrash(const std::string& name) {
 }  // namespace
 
 void cTidyfold::Recurse(const std::string& sPath) {
-    if (Cancel_ != 0)
+    if (StopAsked())
         return;
     const PassFolders folders(sPath, Options_->OffloadPath());
     desktopPath_ = folders.Desktop().Path();
@@ -52,7 +52,7 @@ void cTidyfold::ScanDesktop(const PassFolders& folders) {
             ExamineEntry(folders.Desktop(), "", entry, LimitFrom::Options);
     }
     // Where Recurse would be entered with the Desktop.
-    if (Cancel_ == 0)
+    if (!StopAsked())
         RecurseInto(folders.Desktop(), "", entries, folders);
 }
 
@@ -69,8 +69,10 @@ std::optional<fs::OpenFolder> cTidyfold::EnterListed(const fs::OpenFolder& folde
         return std::nullopt;
     std::optional<fs::OpenFolder> sub = folder.OpenListed(entry);
     if (!sub) {
-        LogError("Skipped folder " + fs::JoinPath(folder.Path(), entry.name) +
-                 ": it changed after it was listed (it may be a link now), so it was not entered.");
+        const std::string notice = "Skipped folder " + fs::JoinPath(folder.Path(), entry.name) +
+                                   ": it changed after it was listed (it may be a link now), so it was not entered.";
+        LogError(notice);
+        report_.notices.push_back(notice);
         return std::nullopt;
     }
     if (folders.MustKeep(sub->Id()))
@@ -102,7 +104,7 @@ std::size_t cTidyfold::RecurseInto(const fs::OpenFolder& folder, const std::stri
                 ++subLeaving;
         }
         // Cancel is honoured where the nested walk would begin.
-        if (Cancel_ == 0)
+        if (!StopAsked())
             subLeaving += RecurseInto(*sub, subRelative, subEntries, folders);
         // For a plan: a folder whose every entry would leave would be empty
         // at the end of the pass, and go with the empty folders (deepest

@@ -2,6 +2,8 @@
 // step of its own: the file's folder is entered again from the Desktop, the
 // file looked at again, and only the file the scan saw is acted on.
 
+#include <cerrno>
+
 #include "base/Error.h"
 #include "engine/Ageing.h"
 #include "engine/CopyProgress.h"
@@ -24,6 +26,9 @@ constexpr const char* kGone = "It is no longer where the scan found it.";
 constexpr const char* kFolderMoved =
     "Its folder was moved out of the Desktop while it was copied, so it was left where it is now; the offload "
     "folder keeps the copy.";
+
+// A copy abandoned because a stop was asked for: the pass ends there.
+constexpr const char* kStoppedWhileCopied = "The pass was stopped while it was copied, so it stays on the Desktop.";
 
 // What the history says of a file left where it was.
 constexpr const char* kUsedSinceScan = "It was used or replaced since the scan, so it stays on the Desktop.";
@@ -63,10 +68,22 @@ std::string Because(const fs::Outcome& outcome) {
 
 }  // namespace
 
-void cTidyfold::LogFailedTransfer(const std::string& text) {
-    LogError(text);
-    Failures_.push_back(text);
-    ++FailedTransfers_;
+void cTidyfold::LogFailedTransfer(const std::string& text) { LogError(text); }
+
+void cTidyfold::LeaveAlone(const std::string& relative, const std::string& reason) {
+    LogError("Left " + PathOf(relative) + " where it is: " + reason + ".");
+    const std::optional<JournalAction> action = TransferAction(Options_->CopyAction());
+    report_.entries.push_back(ReportEntry{action.value_or(JournalAction::Move), JournalOutcome::Skipped,
+                                          fs::EntryKind::File, relative, {}, reason});
+}
+
+void cTidyfold::Settled(JournalAction action, const fs::Entry& seen, const std::string& relative,
+                        const std::string& destination, const JournalResult& result) {
+    ReportEntry entry{action, result.outcome, seen.kind, relative, {}, result.note};
+    // Where an offloaded file is now: its own name, or the next free one.
+    if (result.outcome == JournalOutcome::Done && Offloads(action))
+        entry.where = result.destination.empty() ? destination : result.destination;
+    report_.entries.push_back(std::move(entry));
 }
 
 // The pass yields while it scans and copies, so a collected file may have
@@ -147,6 +164,10 @@ JournalResult cTidyfold::CopyThenDelete(const CollectedFile& file, const fs::Ope
     }
     fs::Entry read;
     const fs::Outcome copied = fs::CopyEntry(from, now, *to, now.name, ProgressRoutine(), CopyCancelFlag(), &read);
+    if (copied.error == ECANCELED && StopAsked()) {
+        cutShort_ = true;
+        return {JournalOutcome::Skipped, "", kStoppedWhileCopied};
+    }
     if (!copied.Ok()) {
         LogFailedTransfer("File copy of " + path + " FAILED." + Because(copied));
         return Failed(copied.changed ? kChangedWhileCopied : SystemErrorText(copied.error));
@@ -193,6 +214,10 @@ JournalResult cTidyfold::MoveToOffload(const CollectedFile& file, const fs::Open
     // out of the Desktop meanwhile.
     const auto keepSource = [&folders] { return !folders.SourceInPlace(); };
     const fs::Outcome moved = fs::MoveEntry(from, now, *to, now.name, ProgressRoutine(), CopyCancelFlag(), keepSource);
+    if (moved.error == ECANCELED && !moved.copied && StopAsked()) {
+        cutShort_ = true;
+        return {JournalOutcome::Skipped, "", kStoppedWhileCopied};
+    }
     if (moved.Ok()) {
         LogError("Move of " + path + " succeeded." + OffloadedTo(*to, now.name, moved.placed));
         return {JournalOutcome::Done, PlacedAs(file.relative, now.name, moved.placed), ""};

@@ -31,10 +31,10 @@ struct Kept {
 }
 
 // Yields as the scan does, after every few MiB read and every few hundred
-// entries, and ends the check (Kept, Stopped) when cancel is set then.
+// entries, and ends the check (Kept, Stopped) when a stop is asked for then.
 class Pacer {
 public:
-    explicit Pacer(const std::int16_t& cancel) : cancel_(cancel) {}
+    explicit Pacer(const std::function<bool()>& stopAsked) : stopAsked_(stopAsked) {}
     void Bytes(std::uint64_t count);
     void Entry();
     // For the archive reader, which reports its running total.
@@ -42,7 +42,7 @@ public:
 
 private:
     void Breathe();
-    const std::int16_t& cancel_;
+    const std::function<bool()>& stopAsked_;
     std::uint64_t bytes_ = 0;
     unsigned entries_ = 0;
 };

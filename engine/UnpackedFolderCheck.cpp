@@ -46,7 +46,7 @@ fs::ArchiveReader::Pacer Pacer::ForArchive() {
 
 void Pacer::Breathe() {
     Yield();
-    if (cancel_ != 0)
+    if (stopAsked_())
         Keep(UnpackedKeep::Stopped, {});
 }
 
@@ -81,12 +81,12 @@ std::string UnpackedFolderVerdict::Reason() const {
 }
 
 UnpackedFolderVerdict CheckUnpackedFolder(const fs::OpenFolder& desktop, const std::string& archiveName,
-                                          const std::string& folderName, const std::int16_t& cancel) {
+                                          const std::string& folderName, const std::function<bool()>& stopAsked) {
     using namespace unpacked;
-    if (cancel != 0)
+    if (stopAsked())
         return {UnpackedKeep::Stopped, {}, {}};
     try {
-        Pacer pacer(cancel);
+        Pacer pacer(stopAsked);
         const ArchiveIndex index = ReadArchiveIndex(desktop, archiveName, folderName, pacer);
         const fs::OpenFolder folder = desktop.OpenSub(folderName);
         Needs needs = WalkFolder(folder, index, pacer);

@@ -19,6 +19,7 @@
 // the engine's yield hook every few MiB and every few hundred entries.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "fs/OpenFolder.h"
@@ -57,11 +58,11 @@ struct UnpackedFolderVerdict {
 // Compares the folder folderName with the archive archiveName, both directly
 // in the open folder desktop and both opened relative to it without following
 // a link (an archive that is a link is refused, a folder that is one is never
-// entered). A non-zero cancel, seen after any of the check's yields, stops it
-// and keeps the folder: pass the engine's Cancel flag. Reads only; removes
+// entered). stopAsked, asked after any of the check's yields, stops it and
+// keeps the folder when it says so: pass the engine's StopAsked. Reads only; removes
 // nothing. Errors of the file layer become a verdict of Unreadable; only a
 // lack of memory escapes.
 UnpackedFolderVerdict CheckUnpackedFolder(const fs::OpenFolder& desktop, const std::string& archiveName,
-                                          const std::string& folderName, const std::int16_t& cancel);
+                                          const std::string& folderName, const std::function<bool()>& stopAsked);
 
 }  // namespace tidyfold

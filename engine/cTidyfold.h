@@ -3,6 +3,7 @@
 // The cleaning engine. One object serves one tidying run: the main window
 // creates a new one for every Clean Desktop.
 
+#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "engine/Collected.h"
 #include "engine/Events.h"
 #include "engine/PassJournal.h"
+#include "engine/PassReport.h"
 #include "engine/Plan.h"
 #include "fs/FileSystem.h"
 #include "settings/KeepList.h"
@@ -96,15 +98,14 @@ public:
     void SetClock(Clock clock) { clock_ = clock ? std::move(clock) : SystemClock(); }
     // The files collected for transfer, in discovery order.
     const std::vector<CollectedFile>& colFiles() const { return colFiles_; }
-    // True once Clean's transfer loop ran to its end and the removal of
-    // empty folders began: an error from that last step leaves the pass's
-    // count (colFiles().size()) and FailedTransfers() standing.
-    bool ReachedCleanUp() const { return ReachedCleanUp_; }
-    // Whether an operation of this object ended early on Cancel: the scan
+    // Whether an operation of this object ended early on a stop: the scan
     // cut short, the transfer loop left, an unpacked folder's check stopped.
     bool Stopped() const { return Stopped_; }
-    // Collected files whose transfer was begun before Clean ended or stopped.
-    std::int32_t Processed() const { return Processed_; }
+    // What the operations of this object did so far, entry by entry, and the
+    // files a Desktop clean collected and handled (the runner adds how the
+    // pass ended).
+    const PassReport& Report() const { return report_; }
+    PassReport& Report() { return report_; }
     // The journal told of every change before it is made, and of its
     // outcome after (PassJournal.h); nullptr, the default, records nothing.
     void Journal(PassJournal* journal) { journal_ = journal; }
@@ -129,14 +130,18 @@ public:
     };
     CarriedOut CarryOut(const CleanPlan& plan, const std::vector<bool>& chosen);
 
-    // Copies and moves that failed in this run (they are also in the Log).
-    std::int32_t FailedTransfers() const { return FailedTransfers_; }
-    // What the log says of each of them, in order.
-    const std::vector<std::string>& Failures() const { return Failures_; }
-    // Abandons a copy in progress cleanly (its temporary file removed, the
-    // Desktop file kept); used when the program is closed during a run.
+    // Transfers that failed in this run (they are also in the Log).
+    std::int32_t FailedTransfers() const { return report_.Transfers(JournalOutcome::Failed); }
+    // Asks the run to stop before its next file and abandons a copy in
+    // progress cleanly (its temporary file removed, the Desktop file kept):
+    // the Stop button, closing the window, a signal.
     void AbandonCopy() { lCopyCancel_ = 1; }
-    const volatile int* CopyCancelFlag() const { return &lCopyCancel_; }
+    // The flag AbandonCopy sets, for a signal handler to set itself: a
+    // volatile sig_atomic_t is all a handler may write.
+    volatile std::sig_atomic_t* StopFlag() { return &lCopyCancel_; }
+    const volatile std::sig_atomic_t* CopyCancelFlag() const { return &lCopyCancel_; }
+    // Cancel is set, or the stop flag.
+    bool StopAsked() const { return Cancel_ != 0 || lCopyCancel_ != 0; }
 
 private:
     void CreateFolderPath(const std::string& folder);
@@ -197,6 +202,11 @@ private:
     JournalResult SendToTrash(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now);
     JournalResult DeleteInPlace(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now);
     void LogFailedTransfer(const std::string& text);
+    // A file the pass leaves where it is, and why (a reason a person reads).
+    void LeaveAlone(const std::string& relative, const std::string& reason);
+    // Tells the report how a change ended (the journal is told by its queue).
+    void Settled(JournalAction action, const fs::Entry& seen, const std::string& relative,
+                 const std::string& destination, const JournalResult& result);
     fs::CopyProgress ProgressRoutine();
 
     void RaiseMovingFile(const std::string& path);
@@ -207,17 +217,17 @@ private:
     float TimeLimit_ = 0.0f;
     std::string Log_;
     std::int16_t fErrorsThrown_ = kFalse;
-    volatile int lCopyCancel_ = 0;
+    volatile std::sig_atomic_t lCopyCancel_ = 0;
     std::vector<CollectedFile> colFiles_;
     std::int16_t Cancel_ = kFalse;
     std::shared_ptr<cOptions> Options_;
 
     std::int32_t RemovedFolders_ = 0;  // running count of ProcessCompressed
-    std::int32_t FailedTransfers_ = 0;
-    std::int32_t Processed_ = 0;
     bool Stopped_ = false;
-    std::vector<std::string> Failures_;
-    bool ReachedCleanUp_ = false;
+    // A stop cut the change under way short (a copy abandoned, an unpacked
+    // folder's check ended): the operation ends there.
+    bool cutShort_ = false;
+    PassReport report_;
     cTidyfoldEvents* listener_ = nullptr;
     Clock clock_;
     // The Desktop path of the operation under way, as the user spelled it:

@@ -39,6 +39,8 @@ std::unique_ptr<History> History::OpenDefault(Clock clock) {
 
 const std::string& History::Path() const { return db_->Path(); }
 
+void History::SetBusyWait(int milliseconds) { db_->SetBusyWait(milliseconds); }
+
 std::vector<RecoveredPass> History::Recover() { return RecoverPasses(*db_, clock_); }
 
 std::unique_ptr<PassRecorder> History::Begin(const PassStart& start) {
@@ -46,7 +48,7 @@ std::unique_ptr<PassRecorder> History::Begin(const PassStart& start) {
     // (a copy in both places, temporary files) is put right first.
     Recover();
     Statement insert = db_->Prepare(
-        "INSERT INTO passes(started, kind, mode, desktop, offload, undoes, owner) VALUES(?, ?, ?, ?, ?, ?, ?)");
+"INSERT INTO passes(started, kind, mode, desktop, offload, undoes, owner, origin) VALUES(?, ?, ?, ?, ?, ?, ?, ?)");
     insert.Bind(1, clock_()).Bind(2, Code(start.kind));
     if (start.mode)
         insert.Bind(3, static_cast<std::int64_t>(*start.mode));
@@ -57,7 +59,7 @@ std::unique_ptr<PassRecorder> History::Begin(const PassStart& start) {
         insert.Bind(6, start.undoes);
     else
         insert.BindNull(6);
-    insert.Bind(7, ThisProgram()).Run("cannot write the history");
+    insert.Bind(7, ThisProgram()).Bind(8, Code(start.origin)).Run("cannot write the history");
     return std::make_unique<PassRecorder>(db_, db_->LastInsertId(), clock_);
 }
 

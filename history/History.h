@@ -27,6 +27,7 @@ struct PassStart {
     std::string desktop;
     std::string offload;
     std::int64_t undoes = 0;  // for an Undo: the pass it puts back
+    PassOrigin origin = PassOrigin::Unknown;
 };
 
 class History {
@@ -62,6 +63,10 @@ public:
     std::vector<ActionRecord> Actions(std::int64_t pass) const;
     // The given actions of a pass (those that belong to it), in order.
     std::vector<ActionRecord> Actions(std::int64_t pass, const std::vector<std::int64_t>& ids) const;
+
+    // How long a write waits for another program's lock on the history
+    // before it fails (EBUSY); tests shorten it.
+    void SetBusyWait(int milliseconds);
 
     Database& Db() const { return *db_; }
     std::int64_t Now() const { return clock_(); }

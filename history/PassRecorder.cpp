@@ -205,6 +205,10 @@ void PassRecorder::End(PassEnding ending, const std::string& error) {
     WriteKept();
     Statement end = db_->Prepare("UPDATE passes SET ended = ?, ending = ?, error = ? WHERE id = ?");
     end.Bind(1, clock_()).Bind(2, Code(ending)).Bind(3, error).Bind(4, pass_).Run(kWriteError);
+    if (files_) {
+        Statement files = db_->Prepare("UPDATE passes SET collected = ?, processed = ? WHERE id = ?");
+        files.Bind(1, std::int64_t{files_->first}).Bind(2, std::int64_t{files_->second}).Bind(3, pass_).Run(kWriteError);
+    }
     if (settled)
         StoreCounts(*db_, pass_, next_ - 1 - FirstActionId(pass_), done_, notDone_);
     transaction.Commit();

@@ -51,6 +51,9 @@ public:
     // cannot be written is left to recovery.
     void End(PassEnding ending, const std::string& error = {});
 
+    // A Desktop clean's files, collected and handled: written with the end.
+    void Files(std::int32_t collected, std::int32_t processed) { files_.emplace(collected, processed); }
+
 private:
     template <typename Source>
     std::size_t IntendAll(std::span<const Source> upcoming, std::int64_t& first);
@@ -78,6 +81,7 @@ private:
     std::vector<Kept> kept_;
     std::optional<std::pair<std::string, std::string>> folders_;
     bool ended_ = false;
+    std::optional<std::pair<std::int32_t, std::int32_t>> files_;
     std::unique_ptr<Statement> insert_;
     std::unique_ptr<Statement> insertMany_;
     std::unique_ptr<Statement> outcome_;

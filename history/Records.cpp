@@ -17,6 +17,13 @@ constexpr Codes<PassKind, 4> kPassKinds{{
     {PassKind::Undo, "undo"},
 }};
 
+constexpr Codes<PassOrigin, 4> kOrigins{{
+    {PassOrigin::Unknown, ""},
+    {PassOrigin::Window, "window"},
+    {PassOrigin::CommandLine, "command-line"},
+    {PassOrigin::Schedule, "schedule"},
+}};
+
 constexpr Codes<PassEnding, 5> kEndings{{
     {PassEnding::Running, "running"},
     {PassEnding::Completed, "completed"},
@@ -69,27 +76,11 @@ std::optional<E> Find(const Codes<E, N>& codes, std::string_view code) {
 
 }  // namespace
 
-ActionKind KindOf(JournalAction action) {
-    switch (action) {
-        case JournalAction::CopyThenDelete:
-            return ActionKind::CopyThenDelete;
-        case JournalAction::Move:
-            return ActionKind::Move;
-        case JournalAction::Delete:
-            return ActionKind::Delete;
-        case JournalAction::SendToTrash:
-            return ActionKind::SendToTrash;
-        case JournalAction::DeleteEmptyFile:
-            return ActionKind::DeleteEmptyFile;
-        case JournalAction::RemoveUnpackedFolder:
-            return ActionKind::RemoveUnpackedFolder;
-        case JournalAction::RemoveEmptyFolder:
-            return ActionKind::RemoveEmptyFolder;
-    }
-    return ActionKind::Move;
-}
+ActionKind KindOf(JournalAction action) { return action; }
 
 std::string_view Code(PassKind kind) { return Find(kPassKinds, kind); }
+std::string_view Code(PassOrigin origin) { return Find(kOrigins, origin); }
+std::optional<PassOrigin> PassOriginFrom(std::string_view code) { return Find(kOrigins, code); }
 std::string_view Code(PassEnding ending) { return Find(kEndings, ending); }
 std::string_view Code(ActionKind kind) { return Find(kActions, kind); }
 std::string_view Code(ActionOutcome outcome) { return Find(kOutcomes, outcome); }

@@ -8,16 +8,13 @@
 #include <string_view>
 
 #include "engine/PassJournal.h"
+#include "engine/PassReport.h"
 #include "fs/OpenFolder.h"
 
 namespace tidyfold::history {
 
-enum class PassKind {
-    CleanDesktop,
-    CleanUncompressed,   // Clean Uncompressed Folders
-    RemoveEmptyFolders,
-    Undo,                // Undo Pass or Restore Selected
-};
+// Undo: Undo Pass or Restore Selected.
+using PassKind = Operation;
 
 enum class PassEnding {
     Running,      // under way (or killed, until recovery sees it)
@@ -28,16 +25,15 @@ enum class PassEnding {
 };
 
 // Everything a pass can do to one entry: the engine's changes and putting
-// an offloaded entry back.
-enum class ActionKind {
-    CopyThenDelete,
-    Move,
-    Delete,
-    SendToTrash,
-    DeleteEmptyFile,
-    RemoveUnpackedFolder,
-    RemoveEmptyFolder,
-    Restore,  // from the offload folder back to its place on the Desktop
+// an offloaded entry back (Restore).
+using ActionKind = JournalAction;
+
+// What started a pass.
+enum class PassOrigin {
+    Unknown,      // a pass recorded before origins were
+    Window,
+    CommandLine,
+    Schedule,     // an automatic run of the schedule
 };
 
 enum class ActionOutcome {
@@ -59,6 +55,11 @@ struct PassRecord {
     PassEnding ending = PassEnding::Running;
     std::string error;       // what ended it, for a failed pass
     std::int64_t undoes = 0;  // the pass an Undo put back; 0 for others
+    PassOrigin origin = PassOrigin::Unknown;
+    // A Desktop clean's files: collected by its scan, and handled before it
+    // ended (stopped or failed passes handle fewer); unknown for older passes.
+    std::optional<std::int32_t> collected;
+    std::optional<std::int32_t> processed;
 
     // Its actions, by outcome.
     std::int64_t actions = 0;
@@ -105,11 +106,13 @@ ActionKind KindOf(JournalAction action);
 // The words stored in the database, one per value; readable with the
 // sqlite3 tool. The reverse gives nothing for an unknown word.
 std::string_view Code(PassKind kind);
+std::string_view Code(PassOrigin origin);
 std::string_view Code(PassEnding ending);
 std::string_view Code(ActionKind kind);
 std::string_view Code(ActionOutcome outcome);
 std::string_view Code(fs::EntryKind kind);
 std::optional<PassKind> PassKindFrom(std::string_view code);
+std::optional<PassOrigin> PassOriginFrom(std::string_view code);
 std::optional<PassEnding> PassEndingFrom(std::string_view code);
 std::optional<ActionKind> ActionKindFrom(std::string_view code);
 std::optional<ActionOutcome> ActionOutcomeFrom(std::string_view code);

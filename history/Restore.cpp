@@ -13,7 +13,7 @@ namespace tidyfold::history {
 
 namespace {
 
-constexpr const char* kTaken = "A file of that name is on the Desktop now; it stays in the offload folder.";
+constexpr const char* kTaken = kTakenOnDesktop;
 constexpr const char* kMissing = "It is no longer in the offload folder.";
 constexpr const char* kChanged = "It was changed or replaced in the offload folder since; it stays there.";
 
@@ -58,7 +58,7 @@ public:
                 first -= static_cast<std::int64_t>(start);
             }
             const JournalResult outcome = PutBack(actions[i]);
-            Count(actions[i].id, outcome, result);
+            Count(actions[i], outcome, result);
             recorder_.Record(first + static_cast<std::int64_t>(i), outcome);
             if (progress)
                 progress(i + 1, actions.size());
@@ -118,7 +118,10 @@ private:
         return {JournalOutcome::Done, "", ""};
     }
 
-    static void Count(std::int64_t id, const JournalResult& outcome, RestoreResult& result) {
+    static void Count(const ActionRecord& action, const JournalResult& outcome, RestoreResult& result) {
+        result.entries.push_back(ReportEntry{JournalAction::Restore, outcome.outcome, action.entry, action.relative,
+                                             action.destination, outcome.note});
+        const std::int64_t id = action.id;
         if (outcome.outcome == JournalOutcome::Done) {
             ++result.restored;
             return;
@@ -148,6 +151,12 @@ std::vector<ActionRecord> Restorable(const History& history, std::int64_t pass,
 RestoreResult Restore(History& history, std::int64_t pass, const std::vector<std::int64_t>& ids,
                       const RestoreProgress& progress) {
     RestoreResult result;
+    Restore(history, pass, ids, progress, PassOrigin::Unknown, result);
+    return result;
+}
+
+void Restore(History& history, std::int64_t pass, const std::vector<std::int64_t>& ids,
+             const RestoreProgress& progress, PassOrigin origin, RestoreResult& result) {
     const std::optional<PassRecord> record = history.Pass(pass);
     if (!record)
         throw Error::Refused("The history has no pass " + std::to_string(pass) + ".", history.Path());
@@ -156,9 +165,9 @@ RestoreResult Restore(History& history, std::int64_t pass, const std::vector<std
     history.Recover();
     const std::vector<ActionRecord> actions = Restorable(history, pass, ids);
     if (actions.empty())
-        return result;
+        return;
     std::unique_ptr<PassRecorder> recorder =
-        history.Begin(PassStart{PassKind::Undo, std::nullopt, record->desktop, record->offload, pass});
+        history.Begin(PassStart{PassKind::Undo, std::nullopt, record->desktop, record->offload, pass, origin});
     result.undoPass = recorder->Id();
     try {
         Restorer restorer(*record, *recorder);
@@ -172,7 +181,6 @@ RestoreResult Restore(History& history, std::int64_t pass, const std::vector<std
         throw;
     }
     recorder->End(PassEnding::Completed);
-    return result;
 }
 
 }  // namespace tidyfold::history

@@ -9,9 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "engine/PassReport.h"
+#include "history/Records.h"
+
 namespace tidyfold::history {
 
 class History;
+
+// Why a file stays in the offload folder when its name is taken on the Desktop.
+inline constexpr const char* kTakenOnDesktop =
+    "A file of that name is on the Desktop now; it stays in the offload folder.";
 
 struct RestoreResult {
     std::int64_t undoPass = 0;   // the pass that recorded the restore; 0 when there was nothing to restore
@@ -21,6 +28,8 @@ struct RestoreResult {
     std::int64_t failed = 0;
     // What happened to each action that was not put back, by its id.
     std::vector<std::pair<std::int64_t, std::string>> notes;
+    // Each action looked at, as the pass's report tells it.
+    std::vector<ReportEntry> entries;
 };
 
 // Called after each file with how many are done and how many there are.
@@ -36,5 +45,9 @@ using RestoreProgress = std::function<void(std::size_t done, std::size_t total)>
 // made; what was put back until then stays put back and recorded.
 RestoreResult Restore(History& history, std::int64_t pass, const std::vector<std::int64_t>& actions = {},
                       const RestoreProgress& progress = {});
+// The same, filling result as it goes: when it throws, result holds what was
+// done until then. origin says what started it.
+void Restore(History& history, std::int64_t pass, const std::vector<std::int64_t>& actions,
+             const RestoreProgress& progress, PassOrigin origin, RestoreResult& result);
 
 }  // namespace tidyfold::history

@@ -8,7 +8,7 @@ namespace {
 
 constexpr const char* kPassColumns =
     "p.id, p.started, p.ended, p.kind, p.mode, p.desktop, p.offload, p.ending, p.error, p.undoes, p.actions, "
-    "p.done, p.not_done";
+    "p.done, p.not_done, p.origin, p.collected, p.processed";
 
 // An action's outcome: its row in outcomes, else done up to the pass's mark.
 #define TIDYFOLD_OUTCOME(a, o, p) \
@@ -61,6 +61,11 @@ PassRecord PassFrom(Database& db, const Statement& row) {
     pass.ending = PassEndingFrom(row.Text(7)).value_or(PassEnding::Running);
     pass.error = row.Text(8);
     pass.undoes = row.OptionalInt(9).value_or(0);
+    pass.origin = PassOriginFrom(row.Text(13)).value_or(PassOrigin::Unknown);
+    if (const std::optional<std::int64_t> collected = row.OptionalInt(14))
+        pass.collected = static_cast<std::int32_t>(*collected);
+    if (const std::optional<std::int64_t> processed = row.OptionalInt(15))
+        pass.processed = static_cast<std::int32_t>(*processed);
     if (row.IsNull(10)) {
         // Not settled yet: counted as it stands.
         const Counts counts = CountNow(db, pass.id);

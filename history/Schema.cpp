@@ -8,7 +8,7 @@ namespace tidyfold::history {
 
 namespace {
 
-constexpr int kVersion = 1;
+constexpr int kVersion = 2;
 
 // Paths are BLOBs: file names are bytes, not always UTF-8. Times are
 // nanoseconds since 1970 UTC, as the file layer reads them; a pass's start
@@ -20,7 +20,8 @@ constexpr int kVersion = 1;
 // another. An action's id is its pass's id times 2^32 plus its number in the
 // pass, so the actions of a pass are one range of the table's own key and
 // need no index of their own. The counts of a pass are written once it is
-// settled.
+// settled. A Desktop clean also keeps how many files its scan collected and
+// how many it handled before it ended, and every pass what started it.
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS passes(
     id INTEGER PRIMARY KEY,
@@ -37,7 +38,10 @@ CREATE TABLE IF NOT EXISTS passes(
     settled INTEGER NOT NULL DEFAULT 0,
     actions INTEGER,
     done INTEGER,
-    not_done INTEGER
+    not_done INTEGER,
+    collected INTEGER,
+    processed INTEGER,
+    origin TEXT NOT NULL DEFAULT ''
 );
 CREATE TABLE IF NOT EXISTS actions(
     id INTEGER PRIMARY KEY,
@@ -65,6 +69,13 @@ CREATE INDEX IF NOT EXISTS actions_undoing ON actions(undoes) WHERE undoes IS NO
 CREATE INDEX IF NOT EXISTS passes_unsettled ON passes(id) WHERE actions IS NULL;
 )sql";
 
+// What version 2 added to a history of version 1.
+constexpr const char* kFromVersion1 = R"sql(
+ALTER TABLE passes ADD COLUMN collected INTEGER;
+ALTER TABLE passes ADD COLUMN processed INTEGER;
+ALTER TABLE passes ADD COLUMN origin TEXT NOT NULL DEFAULT '';
+)sql";
+
 }  // namespace
 
 void CreateSchema(Database& db) {
@@ -76,7 +87,7 @@ void CreateSchema(Database& db) {
     if (found == kVersion)
         return;
     Transaction transaction(db);
-    db.Execute(kSchema);
+    db.Execute(found == 1 ? kFromVersion1 : kSchema);
     db.Execute(("PRAGMA user_version = " + std::to_string(kVersion)).c_str());
     transaction.Commit();
 }

@@ -72,6 +72,8 @@ Database::Database(const std::string& path) : path_(path) {
     }
 }
 
+void Database::SetBusyWait(int milliseconds) { sqlite3_busy_timeout(db_, milliseconds); }
+
 Database::~Database() {
     if (db_ != nullptr)
         sqlite3_close_v2(db_);

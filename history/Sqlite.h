@@ -29,6 +29,8 @@ public:
     Statement Prepare(const char* sql);
     std::int64_t LastInsertId() const;
     const std::string& Path() const noexcept { return path_; }
+    // How long a call waits for another connection's lock before it fails.
+    void SetBusyWait(int milliseconds);
 
     // Throws the error of the last failed call as having been doing
     // operation ("cannot write the history").

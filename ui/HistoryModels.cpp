@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include "ui/ReportText.h"
 #include "ui/Text.h"
 
 namespace tidyfold::ui {
@@ -17,48 +18,22 @@ QString WhenText(std::int64_t seconds)
     return QLocale().toString(QDateTime::fromSecsSinceEpoch(seconds), QLocale::ShortFormat);
 }
 
-QString ModeText(int mode)
-{
-    switch (mode) {
-        case 0:
-            return Tr("copy, then delete");
-        case 1:
-            return Tr("move");
-        case 2:
-            return Tr("delete");
-        default:
-            return Tr("leave in place");
-    }
-}
-
 }  // namespace
 
-QString PassWhat(const history::PassRecord& pass)
-{
-    switch (pass.kind) {
-        case history::PassKind::CleanDesktop:
-            return pass.mode ? Tr("Clean Desktop (%1)").arg(ModeText(*pass.mode)) : Tr("Clean Desktop");
-        case history::PassKind::CleanUncompressed:
-            return Tr("Clean Uncompressed Folders");
-        case history::PassKind::RemoveEmptyFolders:
-            return Tr("Remove Empty Folders");
-        case history::PassKind::Undo:
-            return Tr("Undo of pass %1").arg(pass.undoes);
-    }
-    return {};
-}
+QString PassWhat(const history::PassRecord& pass) { return OperationTitle(pass.kind, pass.mode, pass.undoes); }
 
 QString PassEnded(const history::PassRecord& pass)
 {
+    const QString error = QString::fromStdString(pass.error);
     switch (pass.ending) {
         case history::PassEnding::Running:
             return Tr("Running");
         case history::PassEnding::Completed:
-            return Tr("Completed");
+            return EndingText(Ending::Completed, pass.collected, pass.processed, error);
         case history::PassEnding::Stopped:
-            return Tr("Stopped");
+            return EndingText(Ending::Stopped, pass.collected, pass.processed, error);
         case history::PassEnding::Failed:
-            return pass.error.empty() ? Tr("Failed") : Tr("Failed: %1").arg(QString::fromStdString(pass.error));
+            return EndingText(Ending::Failed, pass.collected, pass.processed, error);
         case history::PassEnding::Interrupted:
             return Tr("Interrupted");
     }

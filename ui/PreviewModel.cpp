@@ -33,6 +33,8 @@ QString PlanActionText(JournalAction action)
             return Tr("remove unpacked folder");
         case JournalAction::RemoveEmptyFolder:
             return Tr("remove empty folder");
+        case JournalAction::Restore:
+            return Tr("put back");
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #include "ui/frmHistory.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -11,11 +12,13 @@
 
 #include "base/Error.h"
 #include "history/History.h"
+#include "history/PassRunner.h"
 #include "history/Restore.h"
 #include "ui/HistoryModels.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Named.h"
 #include "settings/cOptions.h"
+#include "ui/ReportText.h"
 #include "ui/Text.h"
 
 namespace tidyfold::ui {
@@ -38,14 +41,12 @@ QTableView* Table(QAbstractItemModel* model, const char* name, QAbstractItemView
     return table;
 }
 
-QString Files(std::int64_t count)
-{
-    return count == 1 ? frmHistory::tr("1 file") : frmHistory::tr("%1 files").arg(count);
-}
-
 }  // namespace
 
-frmHistory::frmHistory(history::History& history, QWidget* parent) : QDialog(parent), history_(history)
+frmHistory::frmHistory(history::History& history, QWidget* parent)
+    : QDialog(parent),
+      history_(history),
+      runner_(std::make_unique<history::PassRunner>(history::PassOrigin::Window, &history))
 {
     setObjectName(QStringLiteral("frmHistory"));
     setWindowTitle(tr("History"));
@@ -104,6 +105,8 @@ QLayout* frmHistory::BuildButtons()
     row->addWidget(cmdClose);
     return row;
 }
+
+frmHistory::~frmHistory() = default;
 
 void frmHistory::Refresh()
 {
@@ -167,34 +170,19 @@ void frmHistory::RunRestore(const std::vector<std::int64_t>& actions)
     const std::int64_t pass = SelectedPass();
     if (pass == 0)
         return;
-    history::RestoreResult result;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        result = history::Restore(history_, pass, actions);
-    } catch (const Error& error) {
-        QApplication::restoreOverrideCursor();
-        Refresh();
-        Boxes().Show(this, ErrorText(error), QString::fromLatin1(kAppTitle), QMessageBox::Warning, QMessageBox::Ok);
-        return;
-    }
+    const PassReport report = runner_->Undo(pass, actions);
     QApplication::restoreOverrideCursor();
     Refresh();
-    Report(result);
-}
-
-void frmHistory::Report(const history::RestoreResult& result)
-{
-    QStringList lines{tr("Put back: %1.").arg(Files(result.restored))};
-    if (result.taken > 0)
-        lines << tr("Left in the offload folder, since their names are taken on the Desktop: %1.")
-                     .arg(Files(result.taken));
-    if (result.missing > 0)
-        lines << tr("No longer in the offload folder as the pass left them: %1.").arg(Files(result.missing));
-    if (result.failed > 0)
-        lines << tr("Not put back, for the reasons the list gives: %1.").arg(Files(result.failed));
-    const bool clean = result.taken == 0 && result.missing == 0 && result.failed == 0;
-    Boxes().Show(this, lines.join(QStringLiteral("\r\n")), tr("History"),
-                 clean ? QMessageBox::Information : QMessageBox::Warning, QMessageBox::Ok);
+    if (!report.CouldNotRun()) {
+        const bool clean = std::all_of(report.entries.begin(), report.entries.end(),
+                                       [](const ReportEntry& e) { return e.outcome == JournalOutcome::Done; });
+        Boxes().Show(this, ResultLines(report, QStringLiteral(".")).join(QStringLiteral("\r\n")), tr("History"),
+                     clean ? QMessageBox::Information : QMessageBox::Warning, QMessageBox::Ok);
+    }
+    if (report.error)
+        Boxes().Show(this, ErrorText(*report.error), QString::fromLatin1(kAppTitle), QMessageBox::Warning,
+                     QMessageBox::Ok);
 }
 
 }  // namespace tidyfold::ui

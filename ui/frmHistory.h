@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
 
 namespace tidyfold::history {
 class History;
-struct RestoreResult;
+class PassRunner;
 }  // namespace tidyfold::history
 
 class QLabel;
@@ -22,6 +23,7 @@ class frmHistory : public QDialog {
     Q_OBJECT
 public:
     explicit frmHistory(history::History& history, QWidget* parent = nullptr);
+    ~frmHistory() override;
 
     // Reads the passes again, keeping the selected one selected.
     void Refresh();
@@ -34,12 +36,12 @@ private:
     std::int64_t SelectedPass() const;
     std::vector<std::int64_t> SelectedRestorableActions() const;
     void RunRestore(const std::vector<std::int64_t>& actions);
-    void Report(const history::RestoreResult& result);
 
     void cmdUndoPass_Click();
     void cmdRestoreSelected_Click();
 
     history::History& history_;
+    std::unique_ptr<history::PassRunner> runner_;
     PassesModel* passes_ = nullptr;
     ActionsModel* actions_ = nullptr;
 

@@ -17,14 +17,13 @@
 #include <optional>
 
 #include "engine/CopyProgress.h"
-#include "engine/Passes.h"
 #include "history/History.h"
-#include "history/PassRecorder.h"
-#include "shell/cSpecialFolders.h"
+#include "history/PassRunner.h"
 #include "ui/AppIcon.h"
 #include "ui/ElidedLabel.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Named.h"
+#include "ui/ReportText.h"
 #include "ui/Text.h"
 #include "ui/frmHistory.h"
 #include "ui/frmOptions.h"
@@ -225,6 +224,8 @@ void frmMain::SetClock(Clock clock)
 {
     clock_ = clock ? std::move(clock) : SystemClock();
     oCleaner->SetClock(clock_);
+    // The history stamps its passes by the same clock.
+    runner_.reset();
 }
 
 void frmMain::SetOperationButtonsEnabled(bool enabled)
@@ -267,105 +268,50 @@ void frmMain::ShowBox(const QString& text, const QString& title, int icon)
     Boxes().Show(this, text, title, static_cast<QMessageBox::Icon>(icon), QMessageBox::Ok);
 }
 
-template <typename Operation>
-std::optional<Error> frmMain::Recorded(cTidyfold& engine, history::PassKind kind, Operation&& operation)
+void frmMain::ShowError(const Error& error)
 {
-    history::PassStart start;
-    start.kind = kind;
-    if (kind == history::PassKind::CleanDesktop)
-        start.mode = ModeNumber(oOptions->CopyAction());
-    // Where the pass expects to work; the engine names the folders it opens
-    // before its first change.
-    start.desktop = cSpecialFolders().Desktop();
-    start.offload = oOptions->OffloadPath();
-    // Nothing is done that the history does not know about: a history that
-    // cannot be written stops the operation before it starts.
-    const std::unique_ptr<history::PassRecorder> pass = History().Begin(start);
-    engine.Journal(pass.get());
-    Ended ended{history::PassEnding::Completed, {}};
-    try {
-        ended = operation();
-    } catch (const Error& error) {
-        engine.Journal(nullptr);
-        try {
-            pass->End(history::PassEnding::Failed, ErrorText(error).toStdString());
-        } catch (const Error&) {
-            // Left to recovery at the next start; the first error is shown.
-        }
-        throw;
-    }
-    engine.Journal(nullptr);
-    if (engine.Cancel() != 0 && ended.ending == history::PassEnding::Completed)
-        ended.ending = history::PassEnding::Stopped;
-    try {
-        pass->End(ended.ending, ended.error);
-    } catch (const Error& error) {
-        return error;
-    }
-    return std::nullopt;
+    ShowBox(ErrorText(error), QString::fromLatin1(kAppTitle), QMessageBox::Warning);
 }
 
-frmMain::Ended frmMain::ClosingFailed(const Error& error, std::optional<Error>& closing)
+void frmMain::Tell(const PassReport& report, const QString& title, int icon)
 {
-    // A failure of the closing removal of empty folders must not hide what
-    // the pass did: the result is shown, then the error.
-    if (!oCleaner->ReachedCleanUp()) {
-        lblPath->setText(tr("Failed."));
-        throw error;
-    }
-    closing = error;
-    return Ended{history::PassEnding::Failed, ErrorText(error).toStdString()};
-}
-
-void frmMain::ReportClean(const PassResult& result, const std::optional<Error>& closing,
-                          const std::optional<Error>& unrecorded)
-{
+    lastReport_ = report;
     if (closeRequested_)
         return;
-    // Failed copies and moves are not a success to keep quiet about.
-    QStringList message;
-    for (const std::string& line : ResultLines(result, "; see File > Show Log."))
-        message << QString::fromStdString(line);
-    ShowBox(message.join(QStringLiteral("\r\n")), tr("Done!"), QMessageBox::Information);
-    if (closing) {
-        lblPath->setText(tr("Failed."));
-        ShowBox(ErrorText(*closing), QString::fromLatin1(kAppTitle), QMessageBox::Warning);
+    if (report.CouldNotRun()) {
+        // Nothing was done: the error is the whole story.
+        if (report.operation == Operation::CleanDesktop)
+            lblPath->setText(tr("Failed."));
+        ShowError(*report.error);
+        return;
     }
-    if (unrecorded)
-        ShowBox(ErrorText(*unrecorded), QString::fromLatin1(kAppTitle), QMessageBox::Warning);
+    ShowBox(ResultLines(report, tr("; see File > Show Log.")).join(QStringLiteral("\r\n")), title, icon);
+    // The work done comes first, then what stopped the rest.
+    if (report.error)
+        ShowError(*report.error);
+    if (report.unrecorded)
+        ShowError(*report.unrecorded);
+    if (report.operation != Operation::CleanDesktop)
+        return;
     // "Scan Complete." only after a pass that ran to its end.
-    if (!closing)
-        lblPath->setText(result.stopped ? tr("Stopped.") : tr("Scan Complete."));
+    switch (report.ending) {
+        case Ending::Completed:
+            lblPath->setText(tr("Scan Complete."));
+            break;
+        case Ending::Stopped:
+            lblPath->setText(tr("Stopped."));
+            break;
+        case Ending::Failed:
+            lblPath->setText(tr("Failed."));
+            break;
+    }
 }
 
 void frmMain::cmdClean_Click()
 {
     RunGuarded([this] {
         ReplaceCleaner();
-        PassResult result;
-        std::optional<Error> closing;
-        try {
-            oOptions->LoadOptions();
-            // Unsafe settings stop the pass before unpacked folders are removed.
-            oCleaner->CheckSettings();
-        } catch (const Error&) {
-            lblPath->setText(tr("Failed."));
-            throw;
-        }
-        const std::optional<Error> unrecorded = Recorded(*oCleaner, history::PassKind::CleanDesktop, [&] {
-            try {
-                if (oOptions->DelUCFolders() == 1)
-                    result.unpackedRemoved = oCleaner->ProcessCompressed(cSpecialFolders().Desktop());
-                // Stopped while unpacked folders were checked: no pass follows.
-                if (!oCleaner->Stopped())
-                    oCleaner->Clean();
-            } catch (const Error& error) {
-                return ClosingFailed(error, closing);
-            }
-            return Ended{history::PassEnding::Completed, {}};
-        });
-        TakeCleanResult(*oCleaner, result);
-        ReportClean(result, closing, unrecorded);
+        Tell(Runner().Run(*oCleaner, Operation::CleanDesktop, oOptions.get()), tr("Done!"), QMessageBox::Information);
     });
 }
 
@@ -374,7 +320,7 @@ void frmMain::mnuFilePreview_Click()
     RunGuarded([this] {
         ReplaceCleaner();
         oOptions->LoadOptions();
-        const CleanPlan plan = oCleaner->PlanClean();
+        const CleanPlan plan = history::PassRunner::Plan(*oCleaner, Operation::CleanDesktop);
         lblPath->setText(tr("Idle."));
         frmPreview preview(plan, this);
         if (preview.exec() != QDialog::Accepted || closeRequested_)
@@ -383,21 +329,7 @@ void frmMain::mnuFilePreview_Click()
         // A new engine for the pass: a Stop pressed while the plan was made
         // belongs to the plan.
         ReplaceCleaner();
-        PassResult result;
-        std::optional<Error> closing;
-        cTidyfold::CarriedOut done;
-        const std::optional<Error> unrecorded = Recorded(*oCleaner, history::PassKind::CleanDesktop, [&] {
-            try {
-                done = oCleaner->CarryOut(plan, chosen);
-            } catch (const Error& error) {
-                return ClosingFailed(error, closing);
-            }
-            return Ended{history::PassEnding::Completed, {}};
-        });
-        if (plan.Count(JournalAction::RemoveUnpackedFolder) > 0)
-            result.unpackedRemoved = done.unpacked;
-        TakeCleanResult(*oCleaner, result);
-        ReportClean(result, closing, unrecorded);
+        Tell(Runner().CarryOut(*oCleaner, plan, chosen), tr("Done!"), QMessageBox::Information);
     });
 }
 
@@ -412,19 +344,7 @@ void frmMain::cmdClearUC_Click()
             cTidyfold*& engine;
             ~Release() { engine = nullptr; }
         } release{sideEngine_};
-        PassResult result;
-        result.operation = Operation::CleanUnpacked;
-        const std::optional<Error> unrecorded = Recorded(engine, history::PassKind::CleanUncompressed, [&] {
-            result.unpackedRemoved = engine.ProcessCompressed(cSpecialFolders().Desktop());
-            return Ended{history::PassEnding::Completed, {}};
-        });
-        result.stopped = engine.Stopped();
-        QStringList message;
-        for (const std::string& line : ResultLines(result))
-            message << QString::fromStdString(line);
-        ShowBox(message.join(QStringLiteral("\r\n")), QString::fromLatin1(kAppTitle), QMessageBox::NoIcon);
-        if (unrecorded)
-            ShowBox(ErrorText(*unrecorded), QString::fromLatin1(kAppTitle), QMessageBox::Warning);
+        Tell(Runner().Run(engine, Operation::CleanUncompressed), QString::fromLatin1(kAppTitle), QMessageBox::NoIcon);
     });
 }
 
@@ -433,23 +353,20 @@ void frmMain::cmdDelEmptyFolders_Click()
     RunGuarded([this] {
         cTidyfold engine;
         engine.SetClock(clock_);
-        const std::optional<Error> unrecorded = Recorded(engine, history::PassKind::RemoveEmptyFolders, [&] {
-            engine.CleanUpFolders(cSpecialFolders().Desktop());
-            return Ended{history::PassEnding::Completed, {}};
-        });
-        ShowBox(tr("Emptiy folders cleaned up!"), tr("Done!"), QMessageBox::Information);
-        if (unrecorded)
-            ShowBox(ErrorText(*unrecorded), QString::fromLatin1(kAppTitle), QMessageBox::Warning);
+        Tell(Runner().Run(engine, Operation::RemoveEmptyFolders), tr("Done!"), QMessageBox::Information);
     });
 }
 
 void frmMain::cmdStop_Click()
 {
     // Stays set on this engine when no pass runs; the next Clean Desktop
-    // starts with a new one.
+    // starts with a new one. A copy under way is abandoned cleanly.
     oCleaner->Cancel(kTrue);
-    if (sideEngine_ != nullptr)
+    oCleaner->AbandonCopy();
+    if (sideEngine_ != nullptr) {
         sideEngine_->Cancel(kTrue);
+        sideEngine_->AbandonCopy();
+    }
 }
 
 void frmMain::mnuFileOptions_Click()
@@ -461,16 +378,15 @@ void frmMain::mnuFileOptions_Click()
 
 void frmMain::mnuFileShowLog_Click()
 {
-    const std::string log = oCleaner->Log();
-    if (log.empty()) {
+    const QStringList lines = lastReport_ ? LogLines(*lastReport_) : QStringList();
+    if (lines.isEmpty()) {
         ShowBox(tr("The log of the last pass is empty."), QString::fromLatin1(kAppTitle), QMessageBox::Information);
         return;
     }
     auto* viewer = Named(new QDialog(this), "frmLog");
     viewer->setAttribute(Qt::WA_DeleteOnClose);
     viewer->setWindowTitle(tr("Log"));
-    auto* text = Named(new QPlainTextEdit(PathText(log).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))),
-                       "txtLog");
+    auto* text = Named(new QPlainTextEdit(lines.join(QLatin1Char('\n'))), "txtLog");
     text->setReadOnly(true);
     text->setLineWrapMode(QPlainTextEdit::NoWrap);
     text->setAccessibleName(tr("Log"));
@@ -483,11 +399,15 @@ void frmMain::mnuFileShowLog_Click()
     viewer->show();
 }
 
-history::History& frmMain::History()
+history::History& frmMain::History() { return Runner().Recorded(); }
+
+history::PassRunner& frmMain::Runner()
 {
-    if (!history_)
-        history_ = history::History::OpenDefault(clock_);
-    return *history_;
+    // The history is opened when the first pass needs it: a window whose
+    // history cannot be opened still starts, and says why at the pass.
+    if (!runner_)
+        runner_ = std::make_unique<history::PassRunner>(history::PassOrigin::Window, nullptr, clock_);
+    return *runner_;
 }
 
 void frmMain::mnuFileHistory_Click()
@@ -512,8 +432,10 @@ void frmMain::closeEvent(QCloseEvent* event)
         closeRequested_ = true;
         oCleaner->Cancel(kTrue);
         oCleaner->AbandonCopy();
-        if (sideEngine_ != nullptr)
+        if (sideEngine_ != nullptr) {
             sideEngine_->Cancel(kTrue);
+            sideEngine_->AbandonCopy();
+        }
         event->ignore();
         return;
     }

@@ -9,14 +9,13 @@
 #include "base/Error.h"
 #include "engine/Clock.h"
 #include "engine/Events.h"
-#include "engine/Passes.h"
+#include "engine/PassReport.h"
 #include "engine/cTidyfold.h"
 #include "settings/cOptions.h"
 
 namespace tidyfold::history {
 class History;
-enum class PassEnding;
-enum class PassKind;
+class PassRunner;
 }  // namespace tidyfold::history
 
 class QAction;
@@ -79,30 +78,20 @@ private:
     void ShowBox(const QString& text, const QString& title, int icon);
     // The history of passes, opened at its first use. Throws.
     history::History& History();
-    // How an operation ended, for its pass in the history.
-    struct Ended {
-        history::PassEnding ending;
-        std::string error;
-    };
-    // Runs operation as a pass of the history of this kind: begun before
-    // engine touches anything, each change recorded by engine, ended as
-    // operation says (or as failed, with its error, which goes on to the
-    // caller). An error writing the end is returned, to be shown once the
-    // operation's own result has been.
-    template <typename Operation>
-    std::optional<Error> Recorded(cTidyfold& engine, history::PassKind kind, Operation&& operation);
-    // The end of a Desktop clean that failed: rethrown, unless only its
-    // closing removal of empty folders failed (kept in closing).
-    Ended ClosingFailed(const Error& error, std::optional<Error>& closing);
-    // The result box of Clean Desktop, and after it an error that did not
-    // stop the pass from reporting what it did.
-    void ReportClean(const PassResult& result, const std::optional<Error>& closing,
-                     const std::optional<Error>& unrecorded);
+    // Runs every pass of the window and records it in the history.
+    history::PassRunner& Runner();
+    // Tells what a pass did: its result box (title and icon as the
+    // operation's own), then the error that ended it, the status line, and
+    // keeps the account for Show Log.
+    void Tell(const PassReport& report, const QString& title, int icon);
+    void ShowError(const Error& error);
 
     std::unique_ptr<cTidyfold> oCleaner;
     std::unique_ptr<cOptions> oOptions;
     Clock clock_ = SystemClock();
-    std::unique_ptr<history::History> history_;
+    std::unique_ptr<history::PassRunner> runner_;
+    // The account of the last pass, for Show Log.
+    std::optional<PassReport> lastReport_;
     bool busy_ = false;
     bool closeRequested_ = false;
     // The short-lived engine of Clean Uncompressed Folders while it runs:

@@ -91,7 +91,8 @@ TEST_F(CommandLine, clean_without_a_display_prints_the_result_and_moves_the_file
     WaitUntilOld();
     const Ran ran = Run({"--clean"});
     EXPECT_EQ(ran.status, 0) << ran.err;
-    EXPECT_EQ(ran.out, "Desktop Cleaning Complete!\n2 files processed.\nOffload folder: " + sandbox.Offload() + "\n");
+    EXPECT_EQ(ran.out, "Desktop Cleaning Complete!\n2 files processed.\nOffload folder: " + sandbox.Offload() +
+                           "\n1 empty folder removed.\n");
     EXPECT_EQ(ran.err, "");  // no progress when standard error is no terminal
     EXPECT_EQ(ReadFile(sandbox.Offload() + "/report.txt"), "r");
     EXPECT_EQ(ReadFile(sandbox.Offload() + "/Old/notes.txt"), "n");
@@ -144,8 +145,8 @@ TEST_F(CommandLine, failed_moves_are_listed_and_exit_with_one) {
     const Ran ran = Run({"--clean"}, nobody);
     EXPECT_EQ(ran.status, 1) << ran.err;
     EXPECT_EQ(ran.out, "Desktop Cleaning Complete!\n2 files processed.\nOffload folder: " + sandbox.Offload() +
-                           "\n1 files could not be copied or moved.\n");
-    EXPECT_EQ(ran.err, "Move of " + sandbox.Desktop() + "/Locked/stuck.txt FAILED.\nPermission denied\n");
+                           "\n1 file could not be copied or moved.\n");
+    EXPECT_EQ(ran.err, "Could not move " + sandbox.Desktop() + "/Locked/stuck.txt: Permission denied\n");
     EXPECT_EQ(ReadFile(sandbox.Desktop() + "/Locked/stuck.txt"), "s");
     EXPECT_EQ(ReadFile(sandbox.Offload() + "/free.txt"), "f");
 }
@@ -191,7 +192,7 @@ TEST_F(CommandLine, unpacked_and_empty_folders_as_the_buttons_remove_them) {
 
     const Ran empty = Run({"--remove-empty"});
     EXPECT_EQ(empty.status, 0) << empty.err;
-    EXPECT_EQ(empty.out, "Emptiy folders cleaned up!\n");
+    EXPECT_EQ(empty.out, "Emptiy folders cleaned up!\n2 empty folders removed.\n");
     EXPECT_FALSE(Exists(sandbox.Desktop() + "/Empty"));
 }
 

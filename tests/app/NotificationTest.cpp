@@ -23,13 +23,13 @@ class NotificationService : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
-    QStringList received;  // "summary|body" per notification
+    QStringList received;  // "app|summary|body|desktop-entry hint" per notification
 
 public slots:
     uint Notify(const QString& app, uint, const QString&, const QString& summary, const QString& body,
-                const QStringList&, const QVariantMap&, int)
+                const QStringList&, const QVariantMap& hints, int)
     {
-        received << app + "|" + summary + "|" + body;
+        received << app + "|" + summary + "|" + body + "|" + hints.value(QStringLiteral("desktop-entry")).toString();
         return static_cast<uint>(received.size());
     }
 };
@@ -99,10 +99,17 @@ TEST_F(Notification, a_quiet_run_that_moved_files_says_how_many_and_others_say_n
     EXPECT_EQ(Run({"--clean", "--quiet"}), 0);
     ASSERT_EQ(service_.received.size(), 1);
     EXPECT_EQ(service_.received[0].toStdString(),
-              "Tidyfold|Tidyfold cleaned the Desktop|2 files taken off the Desktop.");
+              "Tidyfold|Tidyfold cleaned the Desktop|2 files taken off the Desktop.|org.tidyfold.Tidyfold");
 
     EXPECT_EQ(Run({"--clean", "--quiet"}), 0);  // nothing left to move: nothing to say
     EXPECT_EQ(service_.received.size(), 1);
+
+    WriteFile(sandbox_.Desktop() + "/e.txt", "e");
+    WaitUntilOld();
+    EXPECT_EQ(Run({"--clean", "--quiet"}), 0);
+    ASSERT_EQ(service_.received.size(), 2);
+    EXPECT_EQ(service_.received[1].toStdString(),
+              "Tidyfold|Tidyfold cleaned the Desktop|1 file taken off the Desktop.|org.tidyfold.Tidyfold");
 }
 
 }  // namespace

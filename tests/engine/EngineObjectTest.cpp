@@ -111,8 +111,9 @@ TEST_F(EngineTest, copy_progress_reaches_the_event_with_two_yields_per_report) {
     ASSERT_FALSE(sequencer.progress.empty());
     EXPECT_EQ(sequencer.progress.front(), std::make_pair(std::int64_t{3 << 20}, std::int64_t{0}));
     EXPECT_EQ(sequencer.progress.back(), std::make_pair(std::int64_t{3 << 20}, std::int64_t{3 << 20}));
-    // One yield for the examination, then yield, event, yield per report.
-    std::vector<std::string> expected{"yield"};
+    // One yield for the examination, one as the file's turn comes, then
+    // yield, event, yield per report.
+    std::vector<std::string> expected{"yield", "yield"};
     for (std::size_t i = 0; i < sequencer.progress.size(); ++i)
         expected.insert(expected.end(), {"yield", "event", "yield"});
     EXPECT_EQ(order, expected);

@@ -52,7 +52,7 @@ protected:
     }
     std::string In(const std::string& relative) const { return dir / ("Photos/" + relative); }
     UnpackedFolderVerdict Check() {
-        return CheckUnpackedFolder(fs::OpenFolder::Open(dir.Path()), "Photos.zip", "Photos", cancel);
+        return CheckUnpackedFolder(fs::OpenFolder::Open(dir.Path()), "Photos.zip", "Photos", [&] { return cancel != 0; });
     }
 
     TempDir dir;
@@ -135,7 +135,7 @@ TEST_F(UnpackedCheck, a_file_changed_during_the_check_keeps_the_folder) {
 TEST_F(UnpackedCheck, every_failed_call_keeps_the_folder) {
     using fs::fault::Call;
     const fs::OpenFolder desktop = fs::OpenFolder::Open(dir.Path());
-    const auto check = [&] { return CheckUnpackedFolder(desktop, "Photos.zip", "Photos", cancel); };
+    const auto check = [&] { return CheckUnpackedFolder(desktop, "Photos.zip", "Photos", [&] { return cancel != 0; }); };
     for (ArchiveFormat format : {ArchiveFormat::Zip, ArchiveFormat::TarGz}) {
         WriteArchive(dir / "Photos.zip", format, kItems);
         for (Call call : {Call::Open, Call::Read, Call::Fstat, Call::Lstat, Call::Readdir, Call::Readlink}) {

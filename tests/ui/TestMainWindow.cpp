@@ -159,7 +159,7 @@ private slots:
         QCOMPARE(boxes->shown.size(), 1);
         QCOMPARE(boxes->shown[0].text, QString("Desktop Cleaning Complete!\r\n1 uncompressed folders removed\r\n"
                                                "3 files processed.\r\nOffload folder: ") +
-                                           QString::fromStdString(sandbox->Offload()));
+                                           QString::fromStdString(sandbox->Offload()) + "\r\n2 empty folders removed.");
         QCOMPARE(boxes->shown[0].title, QString("Done!"));
         QCOMPARE(boxes->shown[0].icon, QMessageBox::Information);
         QVERIFY(operationButtonsDisabled);
@@ -245,14 +245,17 @@ private slots:
         QCOMPARE(boxes->shown.size(), 1);
         // Without the uncompressed-folder step the unpacked file counts too.
         QCOMPARE(boxes->shown[0].text,
-                 QString("Desktop Cleaning Complete!\r\n4 files processed.\r\nFiles were deleted."));
+                 QString("Desktop Cleaning Complete!\r\n4 files processed.\r\nFiles were deleted.\r\n"
+                         "3 empty folders removed."));
         QCOMPARE(StatusLine(window), QString("Scan Complete."));
-        // The log of a delete-mode pass names every file it deleted.
+        // The log of a delete-mode pass names every file it deleted, and
+        // every folder the pass removed.
         window.findChild<QAction*>("mnuFileShowLog")->trigger();
         auto* log = window.findChild<QDialog*>("frmLog");
         QVERIFY(log != nullptr);
         const QString text = log->findChild<QPlainTextEdit*>("txtLog")->toPlainText();
         QCOMPARE(text.count("Deleted " + QString::fromStdString(sandbox->Desktop()) + "/"), 4);
+        QCOMPARE(text.count("Removed the empty folder " + QString::fromStdString(sandbox->Desktop()) + "/"), 3);
         log->close();
         QVERIFY(!Exists(sandbox->Desktop() + "/a.txt"));
     }
@@ -356,15 +359,15 @@ private slots:
         QCOMPARE(boxes->shown.size(), 2);
         QCOMPARE(boxes->shown[1].text, QString("Desktop Cleaning Complete!\r\n1 files processed.\r\nOffload folder: ") +
                                            QString::fromStdString(sandbox->Offload()) +
-                                           "\r\n1 files could not be copied or moved; see File > Show Log.");
+                                           "\r\n1 file could not be copied or moved; see File > Show Log.");
         QCOMPARE(ReadFile(sandbox->Desktop() + "/sub/a.txt"), std::string("new"));
 
         window.findChild<QAction*>("mnuFileShowLog")->trigger();
         auto* log = window.findChild<QDialog*>("frmLog");
         QVERIFY(log != nullptr && log->isVisible());
         const QString text = log->findChild<QPlainTextEdit*>("txtLog")->toPlainText();
-        QVERIFY2(text.startsWith("Move of " + QString::fromStdString(sandbox->Desktop()) +
-                                 "/sub/a.txt FAILED.\nA folder on its way into the offload folder is a link"),
+        QVERIFY2(text.startsWith("Could not move " + QString::fromStdString(sandbox->Desktop()) +
+                                 "/sub/a.txt: A folder on its way into the offload folder is a link"),
                  qPrintable(text));
         QVERIFY(log->findChild<QPlainTextEdit*>("txtLog")->isReadOnly());
     }
@@ -493,7 +496,7 @@ private slots:
         frmMain window;
         Button(window, "cmdDelEmptyFolders")->click();
         QCOMPARE(boxes->shown.size(), 1);
-        QCOMPARE(boxes->shown[0].text, QString("Emptiy folders cleaned up!"));
+        QCOMPARE(boxes->shown[0].text, QString("Emptiy folders cleaned up!\r\n2 empty folders removed."));
         QCOMPARE(boxes->shown[0].title, QString("Done!"));
         QCOMPARE(boxes->shown[0].icon, QMessageBox::Information);
         QVERIFY(!Exists(sandbox->Desktop() + "/e1"));
