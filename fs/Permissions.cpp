@@ -1,6 +1,8 @@
 #include "fs/Permissions.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -25,6 +27,11 @@ bool SetPermissions(const OpenFolder& folder, const std::string& name, const Ide
     if (errno == ENOENT || errno == EOPNOTSUPP)
         return false;
     ThrowErrno("cannot change the permissions of", JoinPath(folder.Path(), name));
+}
+
+int WhyNoNewFileIn(const std::string& folder) {
+    // The effective ids decide, as they do for an open.
+    return faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
 }
 
 }  // namespace tidyfold::fs

@@ -13,4 +13,9 @@ namespace tidyfold::fs {
 // Throws on any other failure.
 bool SetPermissions(const OpenFolder& folder, const std::string& name, const Identity& id, std::uint32_t mode);
 
+// Why this process could not create a file in folder: EROFS on a read-only
+// drive, EACCES without write permission, ENOENT when it is missing; 0 when
+// it could.
+int WhyNoNewFileIn(const std::string& folder);
+
 }  // namespace tidyfold::fs

@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <cstddef>
 #include <mutex>
+#include <string>
 #include <utility>
 
 #include "fs/Fault.h"
+#include "fs/Permissions.h"
 
 namespace tidyfold::history {
 
@@ -125,6 +127,16 @@ int Open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags,
         return SQLITE_CANTOPEN;
     sqlite3_vfs* real = static_cast<sqlite3_vfs*>(vfs->pAppData);
     const int code = Noted(real->xOpen(real, name, seam->real, flags, outFlags));
+    // A refused read-write open is tried again read-only, and the ENOENT of
+    // that second try hides why a new history could not be made: the
+    // folder tells (a read-only drive, no permission).
+    if (code != SQLITE_OK && lastErrno == ENOENT && (flags & SQLITE_OPEN_CREATE) != 0 && name != nullptr) {
+        const std::string path(name);
+        const std::size_t slash = path.rfind('/');
+        if (slash != std::string::npos)
+            if (const int why = fs::WhyNoNewFileIn(slash == 0 ? "/" : path.substr(0, slash)); why != 0)
+                lastErrno = why;
+    }
     // SQLite calls xClose whenever pMethods is set, even after a failed open.
     if (seam->real->pMethods != nullptr)
         seam->base.pMethods = &kMethods;

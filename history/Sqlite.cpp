@@ -101,6 +101,10 @@ void Database::Throw(int code, const char* operation) const {
         throw Error::Refused("The history file is damaged (" + std::string(sqlite3_errstr(code)) +
                                  "). Move it away and Tidyfold starts a new one.",
                              path_, EIO);
+    // "Device or resource busy" alone does not say that another program
+    // holds the history's lock.
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+        throw Error::System(EBUSY, std::string(operation) + " while another program holds its lock", path_);
     throw Error::System(ErrnoOf(db_, code), operation, path_);
 }
 

@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <ctime>
 #include <sstream>
 #include <string>
@@ -149,6 +152,76 @@ TEST_F(CommandLine, failed_moves_are_listed_and_exit_with_one) {
     EXPECT_EQ(ran.err, "Could not move " + sandbox.Desktop() + "/Locked/stuck.txt: Permission denied\n");
     EXPECT_EQ(ReadFile(sandbox.Desktop() + "/Locked/stuck.txt"), "s");
     EXPECT_EQ(ReadFile(sandbox.Offload() + "/free.txt"), "f");
+}
+
+std::size_t EntriesIn(const std::string& folder) {
+    std::error_code error;
+    std::size_t count = 0;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        ++count;
+    return count;
+}
+
+// Ctrl+C, a service manager's TERM and a closed terminal's HUP each end the
+// pass before its next file, or in the middle of a copy: the files before
+// went, the rest (the one being copied too) stay, and every telling says
+// it was stopped.
+TEST_F(CommandLine, each_stop_signal_ends_the_pass_before_its_next_file) {
+    const struct {
+        const char* name;
+        int signal;
+        TransferMode mode;
+        int files;  // 0: one large file
+    } cases[] = {
+        {"SIGINT, moving", SIGINT, TransferMode::Move, 20000},
+        {"SIGTERM, moving", SIGTERM, TransferMode::Move, 20000},
+        {"SIGHUP, moving", SIGHUP, TransferMode::Move, 20000},
+        {"SIGINT, in the middle of a copy", SIGINT, TransferMode::CopyThenDelete, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sandbox.Reset();
+        cOptions options = sandbox.Options(c.mode);
+        options.TimeLimit(0.0f);
+        sandbox.WriteSettings(options);
+        const int files = c.files > 0 ? c.files : 1;
+        for (int i = 0; i < c.files; ++i)
+            std::ofstream(sandbox.Desktop() + "/" + std::to_string(i) + ".txt");
+        if (c.files == 0) {
+            // Sparse: a gigabyte to copy, none to make.
+            std::ofstream(sandbox.Desktop() + "/big.bin");
+            ASSERT_EQ(truncate((sandbox.Desktop() + "/big.bin").c_str(), 1LL << 30), 0);
+        }
+        WaitUntilOld();
+        bool sent = false;
+        RunOptions run;
+        run.whileRunning = [&](pid_t pid) {
+            // Some files moved, or the copy's temporary file begun.
+            if (!sent && EntriesIn(sandbox.Offload()) >= (c.files > 0 ? 300u : 1u))
+                sent = kill(pid, c.signal) == 0;
+        };
+        const Ran ran = Run({"--clean"}, run);
+        ASSERT_TRUE(sent);
+        EXPECT_EQ(ran.status, 1) << ran.err;
+        const std::size_t left = EntriesIn(sandbox.Desktop());
+        const int processed = files - static_cast<int>(left);
+        EXPECT_LT(processed, files);
+        EXPECT_EQ(ran.out.rfind("Stopped: " + std::to_string(processed) + " of " + std::to_string(files) +
+                                    " files processed.\n",
+                                0),
+                  0u)
+            << ran.out;
+        EXPECT_EQ(ran.err, "tidyfold: stopped\n");  // nothing failed
+        // Nothing half-written stays behind: the offload folder holds the
+        // files that went, whole.
+        EXPECT_EQ(EntriesIn(sandbox.Offload()), static_cast<std::size_t>(processed));
+        const history::PassRecord pass = history::History(sandbox.Home() + "/.local/state/tidyfold/history.sqlite")
+                                             .Passes(1)
+                                             .at(0);
+        EXPECT_EQ(pass.ending, history::PassEnding::Stopped);
+        EXPECT_EQ(pass.processed, processed);
+        EXPECT_EQ(pass.done, processed);
+    }
 }
 
 TEST_F(CommandLine, a_pass_that_cannot_run_exits_with_two_and_says_why) {

@@ -43,7 +43,7 @@ constexpr auto kLimit = std::chrono::seconds(60);
 }
 
 // Reads both streams to their ends (a pseudo-terminal ends in EIO).
-void Drain(int out, int err, Ran& ran, pid_t pid) {
+void Drain(int out, int err, Ran& ran, pid_t pid, const std::function<void(pid_t)>& whileRunning) {
     const auto deadline = std::chrono::steady_clock::now() + kLimit;
     pollfd fds[2] = {{out, POLLIN, 0}, {err, POLLIN, 0}};
     std::string* sinks[2] = {&ran.out, &ran.err};
@@ -53,8 +53,10 @@ void Drain(int out, int err, Ran& ran, pid_t pid) {
             kill(pid, SIGKILL);
             break;
         }
-        if (poll(fds, 2, 200) < 0 && errno != EINTR)
+        if (poll(fds, 2, whileRunning ? 5 : 200) < 0 && errno != EINTR)
             break;
+        if (whileRunning)
+            whileRunning(pid);
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0)
                 continue;
@@ -87,7 +89,7 @@ Ran RunProgram(const std::string& program, const std::vector<std::string>& argum
     close(out[1]);
     close(err[1]);
     Ran ran;
-    Drain(out[0], err[0], ran, pid);
+    Drain(out[0], err[0], ran, pid, options.whileRunning);
     close(out[0]);
     close(err[0]);
     int status = 0;

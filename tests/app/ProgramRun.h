@@ -3,6 +3,9 @@
 // The real program run as a separate process, the way a person, a script or
 // the service manager runs it.
 
+#include <sys/types.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,9 @@ struct RunOptions {
     std::vector<std::string> environment;
     bool asNobody = false;        // as the unprivileged user the tests drop to
     bool stderrTerminal = false;  // standard error on a pseudo-terminal
+    // Called every few milliseconds while the program runs, with its pid:
+    // what a person does meanwhile (press Ctrl+C, close the terminal).
+    std::function<void(pid_t)> whileRunning;
 };
 
 // Runs program with arguments and returns what it printed. Ends it after a

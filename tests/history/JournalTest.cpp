@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include "history/Sqlite.h"
 #include "tests/history/HistoryFixture.h"
 #include "tests/support/EnvGuard.h"
+#include "tests/support/Unprivileged.h"
 
 namespace tidyfold::test {
 namespace {
@@ -166,15 +168,35 @@ TEST_F(HistoryTest, every_failing_write_of_the_history_stops_the_step_with_its_e
     EXPECT_GT(runs, 6) << "the steps write and sync the history";
 }
 
-TEST_F(HistoryTest, a_history_that_cannot_be_opened_says_so) {
-    fs::fault::Inject(Call::HistoryOpen, EACCES);
+// The errno named is the real cause, not that of SQLite's read-only retry.
+int OpenErrno(const std::string& path) {
     try {
-        history::History other(dir_ / "state/other.sqlite");
-        ADD_FAILURE() << "opened";
+        history::History other(path);
+        return 0;
     } catch (const Error& error) {
-        EXPECT_EQ(error.Number(), EACCES);
         EXPECT_EQ(error.Operation(), "cannot open the history");
+        return error.Number();
     }
+}
+
+TEST_F(HistoryTest, a_history_that_cannot_be_opened_says_why) {
+    fs::fault::Inject(Call::HistoryOpen, EACCES);
+    EXPECT_EQ(OpenErrno(dir_ / "state/other.sqlite"), EACCES);
+    fs::fault::Reset();
+
+    // A folder its user may not write in.
+    MakeDirs(dir_ / "locked");
+    ASSERT_EQ(chmod((dir_ / "locked").c_str(), 0555), 0);
+    ASSERT_EQ(chmod(dir_.Path().c_str(), 0755), 0);
+    EXPECT_EQ(RunUnprivileged([&] { EXPECT_EQ(OpenErrno(dir_ / "locked/history.sqlite"), EACCES); }), 0);
+
+    // A drive mounted read-only.
+    MakeDirs(dir_ / "readonly");
+    if (mount("tmpfs", (dir_ / "readonly").c_str(), "tmpfs", MS_RDONLY, nullptr) != 0) {
+        GTEST_SKIP() << "cannot mount a read-only tmpfs here: " << SystemErrorText(errno);
+    }
+    EXPECT_EQ(OpenErrno(dir_ / "readonly/history.sqlite"), EROFS);
+    umount((dir_ / "readonly").c_str());
 }
 
 TEST_F(HistoryTest, a_history_written_by_a_newer_tidyfold_is_left_alone) {

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -20,6 +21,7 @@
 #include "tests/support/TestArchive.h"
 #include "engine/Yield.h"
 #include "engine/CopyProgress.h"
+#include "history/History.h"
 #include "ui/ElidedLabel.h"
 #include "ui/frmMain.h"
 
@@ -217,6 +219,53 @@ private slots:
         for (const char* kept : {"/a.txt", "/sub/b.txt", "/pack.zip", "/pack/inner.txt"})
             QVERIFY2(Exists(sandbox->Desktop() + kept), kept);
         QVERIFY(!Exists(sandbox->Offload() + "/a.txt"));
+    }
+
+    // Modes that move or delete without a copy's progress reports yield
+    // once per file too, so Stop is seen before the next file.
+    void stop_ends_a_20000_file_pass_before_its_next_file_data()
+    {
+        QTest::addColumn<TransferMode>("mode");
+        QTest::newRow("move") << TransferMode::Move;
+        QTest::newRow("delete") << TransferMode::Delete;
+    }
+
+    void stop_ends_a_20000_file_pass_before_its_next_file()
+    {
+        QFETCH(TransferMode, mode);
+        constexpr int kFiles = 20000;
+        WriteSettings(mode);
+        for (int i = 0; i < kFiles; ++i)
+            std::ofstream(sandbox->Desktop() + "/" + std::to_string(i) + ".txt");
+        frmMain window;
+        window.SetClock(MinuteAhead());
+        ShowWindow(window);
+        // Delete mode raises no event per file: the Desktop itself tells how
+        // far the pass has come.
+        int yields = 0;
+        int pressedAt = -1;
+        tidyfold::SetYieldHook([&] {
+            if (pressedAt < 0 && ++yields > kFiles + 300) {
+                pressedAt = yields - kFiles;
+                QTest::mouseClick(Button(window, "cmdStop"), Qt::LeftButton);
+            }
+        });
+        Button(window, "cmdClean")->click();
+        QVERIFY(pressedAt > 0);
+        QCOMPARE(boxes->shown.size(), 1);
+        const int left = static_cast<int>(std::distance(std::filesystem::directory_iterator(sandbox->Desktop()),
+                                                        std::filesystem::directory_iterator()));
+        const int processed = kFiles - left;
+        // Stop came in the yield before file pressedAt: the files before it
+        // went, none after.
+        QCOMPARE(processed, pressedAt - 1);
+        QVERIFY2(boxes->shown[0].text.startsWith(QString("Stopped: %1 of %2 files processed.").arg(processed).arg(kFiles)),
+                 qPrintable(boxes->shown[0].text));
+        QCOMPARE(StatusLine(window), QString("Stopped."));
+        const tidyfold::history::PassRecord pass = tidyfold::history::History::OpenDefault()->Passes(1).at(0);
+        QCOMPARE(pass.ending, tidyfold::history::PassEnding::Stopped);
+        QCOMPARE(pass.processed, std::optional<std::int32_t>(processed));
+        QCOMPARE(pass.done, static_cast<std::int64_t>(processed));
     }
 
     void status_line_shows_each_scanned_file_decoded_leniently()
