@@ -136,6 +136,19 @@ TreeShape ScanDesktopShape() {
     return shape;
 }
 
+Tree MakeSmallDesktop(const Sandbox& box) {
+    TreeShape shape;
+    shape.files = kSmallDesktopFiles;
+    shape.folders = 1000;
+    shape.topLevelFiles = 200;
+    const Tree tree = PlanTree(shape);
+    box.WriteSettings(1);
+    box.Reset();
+    MakeTree(box.Desktop(), tree, 256);
+    sync();
+    return tree;
+}
+
 Tree PlanTree(const TreeShape& shape) {
     Tree tree;
     tree.folders.reserve(static_cast<std::size_t>(shape.folders));

@@ -69,6 +69,13 @@ struct TreeShape {
 // folders four levels deep (9 + 81 + 729 + 4,181).
 TreeShape ScanDesktopShape();
 
+// The Desktop of the move, history and window-pass figures: 20,000 files of
+// 256 bytes, 200 of them at the top, the rest in 1,000 folders, made afresh
+// (the Desktop emptied, the offload folder removed), with settings for
+// moving them (mode 1). Returns the tree made.
+inline constexpr int kSmallDesktopFiles = 20000;
+Tree MakeSmallDesktop(const Sandbox& box);
+
 // Lays out shape's folders breadth first and spreads its files evenly.
 Tree PlanTree(const TreeShape& shape);
 // Creates the planned folders and files below root (which must exist).

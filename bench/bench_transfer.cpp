@@ -33,6 +33,7 @@ namespace {
 
 constexpr int kSmallFiles = 20000;
 constexpr int kSmallFolders = 1000;
+static_assert(kSmallFiles == kSmallDesktopFiles);
 constexpr int kSmallRuns = 7;
 constexpr int kBigRuns = 3;
 constexpr std::uint64_t kBigSize = 1ULL << 30;
@@ -114,21 +115,6 @@ struct Timed {
         cpu.seconds.push_back(CpuSelf() - cpuBefore);
     }
 };
-
-// The Desktop of 2a and 2c: 20,000 files of 256 bytes, 200 of them at the
-// top, the rest in 1,000 folders; settings for moving them (mode 1).
-Tree MakeSmallDesktop(const Sandbox& box) {
-    TreeShape shape;
-    shape.files = kSmallFiles;
-    shape.folders = kSmallFolders;
-    shape.topLevelFiles = 200;
-    const Tree tree = PlanTree(shape);
-    box.WriteSettings(1);
-    box.Reset();
-    MakeTree(box.Desktop(), tree, 256);
-    sync();
-    return tree;
-}
 
 void SmallFilesFigure(const Sandbox& box, const std::string& where) {
     PrintHeading("2a. transfer, mode 1 (move): " + Thousands(kSmallFiles) + " files of 256 bytes in " +

@@ -20,6 +20,7 @@
 #include "bench/BenchSupport.h"
 #include "engine/Yield.h"
 #include "engine/cTidyfold.h"
+#include "history/PassRunner.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtYield.h"
 #include "ui/frmMain.h"
@@ -31,6 +32,9 @@ using namespace tidyfold::bench;
 namespace {
 
 constexpr int kRuns = 5;
+
+// Every file made today is old ten years from now.
+std::int64_t TenYearsAhead() { return static_cast<std::int64_t>(time(nullptr)) + 3650LL * 86400; }
 
 // Answers the result box at once and remembers what it said.
 class AnsweringBoxes : public ui::MessageBoxes {
@@ -60,6 +64,32 @@ double WindowPass(QPushButton& cmdClean, AnsweringBoxes& boxes) {
     SetYieldHook({});
     Check(boxes.shown == before + 1, "the window showed no result box");
     Check(boxes.last.contains(QStringLiteral("0 files processed.")), "unexpected result: " + boxes.last.toStdString());
+    return seconds;
+}
+
+// The mode-1 pass of the small Desktop as the command line runs it: the
+// same runner and history as the window's, without a window.
+double HeadlessMovePass(const Sandbox& box) {
+    MakeSmallDesktop(box);
+    SetYieldHook({});
+    return TimeIt([] {
+        cTidyfold engine;
+        const std::int64_t future = TenYearsAhead();
+        engine.SetClock([future] { return future; });
+        history::PassRunner runner(history::PassOrigin::CommandLine);
+        const PassReport report = runner.Run(engine, Operation::CleanDesktop);
+        Check(report.Transfers(JournalOutcome::Done) == kSmallDesktopFiles, "the headless pass did not move every file");
+    });
+}
+
+// The same pass clicked in the window, which yields into the event loop
+// once per file.
+double WindowMovePass(const Sandbox& box, QPushButton& cmdClean, AnsweringBoxes& boxes) {
+    MakeSmallDesktop(box);
+    ui::InstallQtYieldHook();
+    const double seconds = TimeIt([&] { cmdClean.click(); });
+    SetYieldHook({});
+    Check(boxes.last.contains(QStringLiteral("20000 files processed.")), "unexpected result: " + boxes.last.toStdString());
     return seconds;
 }
 
@@ -130,6 +160,30 @@ int main(int argc, char** argv) {
     PrintSamples("frmMain, cmdClean clicked", windowed);
     PrintSamples("headless cTidyfold::Clean", headless);
     PrintRatio("window / headless (medians)", windowed.Median(), headless.Median(), 1.3);
+
+    PrintHeading("5b. window: a mode-1 pass of " + Thousands(kSmallDesktopFiles) +
+                 " files clicked in frmMain, one yield per file, against the same\n"
+                 "   runner without a window (the command line's pass), both recorded (median of " +
+                 std::to_string(kRuns) + ")");
+    {
+        Sandbox moves;
+        ui::frmMain mover;
+        const std::int64_t future = TenYearsAhead();
+        mover.SetClock([future] { return future; });
+        mover.show();
+        QApplication::processEvents();
+        QPushButton* moveClean = mover.findChild<QPushButton*>(QStringLiteral("cmdClean"));
+        HeadlessMovePass(moves);
+        WindowMovePass(moves, *moveClean, boxes);
+        Samples headlessMoves, windowMoves;
+        for (int i = 0; i < kRuns; ++i) {
+            headlessMoves.seconds.push_back(HeadlessMovePass(moves));
+            windowMoves.seconds.push_back(WindowMovePass(moves, *moveClean, boxes));
+        }
+        PrintSamples("frmMain, cmdClean clicked, mode 1", windowMoves);
+        PrintSamples("headless PassRunner, mode 1", headlessMoves);
+        PrintRatio("window / headless (medians)", windowMoves.Median(), headlessMoves.Median(), 1.1);
+    }
 
     PrintHeading("6. Preview: File > Preview Clean... in frmMain until its table is painted, every one of the\n"
                  "   " + Thousands(shape.files) + " files old, against the headless pass of 5 (warm, median of " +

@@ -99,7 +99,7 @@ bool cTidyfold::TransferCollected(PassFolders& folders) {
         }
         const CollectedFile file = colFiles_[i];
         const std::int64_t id = i < intents.size() ? queue.Before(i) : 0;
-        const JournalResult result = TransferFile(file, transfers);
+        const JournalResult result = queue.Failing(id, [&] { return TransferFile(file, transfers); });
         if (i < intents.size())
             queue.After(id, result);
         // A copy abandoned for a stop is neither done nor failed: the file

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <span>
 #include <string>
 
@@ -108,6 +109,18 @@ public:
     void After(std::int64_t id, const JournalResult& result) {
         if (journal_ != nullptr)
             journal_->Record(id, result);
+    }
+    // Runs act, the change of entry id; when it throws (the error that ends
+    // the pass), the journal is told that it failed, and why, first.
+    template <typename Act>
+    JournalResult Failing(std::int64_t id, Act&& act) {
+        try {
+            return act();
+        } catch (const std::exception& error) {
+            if (journal_ != nullptr && id != 0)
+                journal_->Record(id, JournalResult{JournalOutcome::Failed, "", error.what()});
+            throw;
+        }
     }
     void Flush() {
         if (journal_ != nullptr)

@@ -79,7 +79,7 @@ void cTidyfold::Journaled(const std::vector<PlanEntry>& entries,
     JournalQueue queue(journal_, intents);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::int64_t id = queue.Before(i);
-        const JournalResult result = act(entries[i]);
+        const JournalResult result = queue.Failing(id, [&] { return act(entries[i]); });
         queue.After(id, result);
         // What a stop cut short was neither done nor kept.
         if (!cutShort_)
