@@ -40,8 +40,9 @@ void Describe(QCommandLineParser& parser, const Options& options) {
         "tidyfold",
         "Keeps the Desktop clean: offloads files not used for some days.\n"
         "Without options, opens the window.\n\n"
-        "Exit status: 0 when everything went, 1 when some files could not be\n"
-        "transferred, 2 when a pass could not run."));
+        "Exit status: 0 when everything went; 1 when some files could not be\n"
+        "transferred, the run was stopped, or it failed after changing something;\n"
+        "2 when a pass could not run."));
     parser.addOptions({options.help, options.version, options.clean, options.cleanUnpacked, options.removeEmpty,
                        options.quiet, options.dryRun});
 }

@@ -30,6 +30,16 @@ struct Samples {
     double Median() const;
 };
 
+// Wall and processor time of each run of a body.
+struct Timed {
+    Samples wall, cpu;
+    void Run(const std::function<void()>& body) {
+        const double cpuBefore = CpuSelf();
+        wall.seconds.push_back(TimeIt(body));
+        cpu.seconds.push_back(CpuSelf() - cpuBefore);
+    }
+};
+
 // The folder where sandboxes go: $TIDYFOLD_BENCH_DIR, else /tmp.
 std::string BenchBase();
 // A memory file system ($TIDYFOLD_BENCH_MEMORY_DIR, else /dev/shm) when

@@ -107,15 +107,6 @@ void CheckMoved(const Sandbox& box, const Tree& tree) {
 }
 
 // Wall and processor time of one timed run, appended to the samples.
-struct Timed {
-    Samples wall, cpu;
-    void Run(const std::function<void()>& body) {
-        const double cpuBefore = CpuSelf();
-        wall.seconds.push_back(TimeIt(body));
-        cpu.seconds.push_back(CpuSelf() - cpuBefore);
-    }
-};
-
 void SmallFilesFigure(const Sandbox& box, const std::string& where) {
     PrintHeading("2a. transfer, mode 1 (move): " + Thousands(kSmallFiles) + " files of 256 bytes in " +
                  Thousands(kSmallFolders) + " folders, " + where);

@@ -69,10 +69,10 @@ double WindowPass(QPushButton& cmdClean, AnsweringBoxes& boxes) {
 
 // The mode-1 pass of the small Desktop as the command line runs it: the
 // same runner and history as the window's, without a window.
-double HeadlessMovePass(const Sandbox& box) {
+void HeadlessMovePass(const Sandbox& box, Timed& timed) {
     MakeSmallDesktop(box);
     SetYieldHook({});
-    return TimeIt([] {
+    timed.Run([] {
         cTidyfold engine;
         const std::int64_t future = TenYearsAhead();
         engine.SetClock([future] { return future; });
@@ -84,13 +84,12 @@ double HeadlessMovePass(const Sandbox& box) {
 
 // The same pass clicked in the window, which yields into the event loop
 // once per file.
-double WindowMovePass(const Sandbox& box, QPushButton& cmdClean, AnsweringBoxes& boxes) {
+void WindowMovePass(const Sandbox& box, QPushButton& cmdClean, AnsweringBoxes& boxes, Timed& timed) {
     MakeSmallDesktop(box);
-    ui::InstallQtYieldHook();
-    const double seconds = TimeIt([&] { cmdClean.click(); });
+    if (!getenv("NOHOOK")) ui::InstallQtYieldHook();
+    timed.Run([&] { cmdClean.click(); });
     SetYieldHook({});
     Check(boxes.last.contains(QStringLiteral("20000 files processed.")), "unexpected result: " + boxes.last.toStdString());
-    return seconds;
 }
 
 // File > Preview Clean... until its table has been painted once; the
@@ -123,6 +122,36 @@ double PreviewOpening(ui::frmMain& window, int& rows) {
     return shown;
 }
 
+// 5b: the mode-1 pass of the small Desktop in the window against the same
+// pass without one.
+void MovePassFigure(AnsweringBoxes& boxes) {
+    PrintHeading("5b. window: a mode-1 pass of " + Thousands(kSmallDesktopFiles) +
+                 " files clicked in frmMain, one yield per file, against the same\n"
+                 "   runner without a window (the command line's pass), both recorded (median of " +
+                 std::to_string(kRuns) + ")");
+    Sandbox moves;
+    ui::frmMain mover;
+    const std::int64_t future = TenYearsAhead();
+    mover.SetClock([future] { return future; });
+    mover.show();
+    QApplication::processEvents();
+    QPushButton* moveClean = mover.findChild<QPushButton*>(QStringLiteral("cmdClean"));
+    Check(moveClean != nullptr, "the main window has no cmdClean");
+    Timed warm, headless, windowed;
+    HeadlessMovePass(moves, warm);
+    WindowMovePass(moves, *moveClean, boxes, warm);
+    for (int i = 0; i < kRuns; ++i) {
+        HeadlessMovePass(moves, headless);
+        WindowMovePass(moves, *moveClean, boxes, windowed);
+    }
+    PrintSamples("frmMain, cmdClean clicked, mode 1", windowed.wall);
+    PrintSamples("headless PassRunner, mode 1", headless.wall);
+    PrintRatio("window / headless, wall (medians)", windowed.wall.Median(), headless.wall.Median(), 1.1);
+    PrintTime("frmMain, processor time", windowed.cpu.Median(), "(median)");
+    PrintTime("headless PassRunner, processor time", headless.cpu.Median(), "(median)");
+    PrintRatio("window / headless, processor (medians)", windowed.cpu.Median(), headless.cpu.Median(), 1.1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -134,14 +163,20 @@ int main(int argc, char** argv) {
     chmod(runtime.c_str(), 0700);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     QApplication app(argc, argv);
+    AnsweringBoxes boxes;
+    ui::SetMessageBoxes(&boxes);
+    // "5b" alone: only that figure, for a profiler.
+    if (argc > 1 && std::string(argv[1]) == "5b") {
+        MovePassFigure(boxes);
+        ui::SetMessageBoxes(nullptr);
+        return 0;
+    }
     const TreeShape shape = ScanDesktopShape();
     std::printf("generating %s files in %s folders below %s ...\n", Thousands(shape.files).c_str(),
                 Thousands(shape.folders).c_str(), box.Desktop().c_str());
     std::fflush(stdout);
     MakeTree(box.Desktop(), PlanTree(shape), shape.fileSize);
 
-    AnsweringBoxes boxes;
-    ui::SetMessageBoxes(&boxes);
     ui::frmMain window;
     window.show();
     QApplication::processEvents();
@@ -161,29 +196,7 @@ int main(int argc, char** argv) {
     PrintSamples("headless cTidyfold::Clean", headless);
     PrintRatio("window / headless (medians)", windowed.Median(), headless.Median(), 1.3);
 
-    PrintHeading("5b. window: a mode-1 pass of " + Thousands(kSmallDesktopFiles) +
-                 " files clicked in frmMain, one yield per file, against the same\n"
-                 "   runner without a window (the command line's pass), both recorded (median of " +
-                 std::to_string(kRuns) + ")");
-    {
-        Sandbox moves;
-        ui::frmMain mover;
-        const std::int64_t future = TenYearsAhead();
-        mover.SetClock([future] { return future; });
-        mover.show();
-        QApplication::processEvents();
-        QPushButton* moveClean = mover.findChild<QPushButton*>(QStringLiteral("cmdClean"));
-        HeadlessMovePass(moves);
-        WindowMovePass(moves, *moveClean, boxes);
-        Samples headlessMoves, windowMoves;
-        for (int i = 0; i < kRuns; ++i) {
-            headlessMoves.seconds.push_back(HeadlessMovePass(moves));
-            windowMoves.seconds.push_back(WindowMovePass(moves, *moveClean, boxes));
-        }
-        PrintSamples("frmMain, cmdClean clicked, mode 1", windowMoves);
-        PrintSamples("headless PassRunner, mode 1", headlessMoves);
-        PrintRatio("window / headless (medians)", windowMoves.Median(), headlessMoves.Median(), 1.1);
-    }
+    MovePassFigure(boxes);
 
     PrintHeading("6. Preview: File > Preview Clean... in frmMain until its table is painted, every one of the\n"
                  "   " + Thousands(shape.files) + " files old, against the headless pass of 5 (warm, median of " +

@@ -72,7 +72,13 @@ void ElidedLabel::setPath(const QString& prefix, std::string path)
 
 void ElidedLabel::TextChanged()
 {
-    update();  // a repaint only; the size hint does not depend on the text
+    // A repaint only (the size hint does not depend on the text), asked for
+    // once until it has been made: marking the label dirty again for every
+    // file of a pass costs more than the paint.
+    if (!repaintAsked_) {
+        repaintAsked_ = true;
+        update();
+    }
     // A screen reader asks for the name when told it changed; telling it of
     // every scanned file would flood it and slow the pass. One notice at the
     // end of each tenth of a second carries the latest text.
@@ -114,6 +120,7 @@ bool ElidedLabel::event(QEvent* event)
 
 void ElidedLabel::paintEvent(QPaintEvent* /*event*/)
 {
+    repaintAsked_ = false;
     QPainter painter(this);
     const QString shown = fontMetrics().elidedText(text(), Qt::ElideMiddle, width());
     painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);

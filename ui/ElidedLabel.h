@@ -52,6 +52,7 @@ private:
     QString prefix_;
     std::string path_;
     mutable bool decodePending_ = false;
+    bool repaintAsked_ = false;
     QAccessible::Role role_ = QAccessible::StaticText;
     QBasicTimer nameChange_;
 };

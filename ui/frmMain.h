@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QBasicTimer>
 #include <QMainWindow>
 #include <QStringList>
 #include <memory>
@@ -46,6 +47,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 
 private:
     class BusyScope;
@@ -72,6 +74,8 @@ private:
     void SetFileCount(std::int32_t lCount) override;
     void CopyProgressRoutine(std::int64_t TotalFileSize, std::int64_t TotalBytesTransferred) override;
 
+    // Hands the steps of the total bar kept since it was last set to it.
+    void StepTotalBar();
     void SetOperationButtonsEnabled(bool enabled);
     template <typename Operation>
     void RunGuarded(Operation&& operation);
@@ -93,6 +97,8 @@ private:
     // The account of the last pass, for Show Log.
     std::optional<PassReport> lastReport_;
     bool busy_ = false;
+    int pendingSteps_ = 0;
+    QBasicTimer stepTimer_;
     bool closeRequested_ = false;
     // The short-lived engine of Clean Uncompressed Folders while it runs:
     // Stop and closing the window reach it as they reach oCleaner.
