@@ -7,6 +7,7 @@
 #include "base/Error.h"
 #include "engine/CopyProgress.h"
 #include "engine/Passes.h"
+#include "engine/Unfit.h"
 #include "engine/cTidyfold.h"
 #include "fs/FileSystem.h"
 #include "ui/Text.h"
@@ -36,16 +37,19 @@ std::string What(JournalAction action) {
 }
 
 PlannedAction Planned(const CleanPlan& plan, const PlanEntry& entry) {
-    PlannedAction action{What(entry.action), fs::JoinPath(plan.desktop, entry.relative), {}};
+    PlannedAction action{What(entry.action), fs::JoinPath(plan.desktop, entry.relative), {}, {}};
     if (!entry.destination.empty())
         action.where = fs::JoinPath(plan.offload, entry.destination);
+    if (entry.unfit)
+        action.stays = UnfitReason(entry.unfit);
     return action;
 }
 
 }  // namespace
 
 std::string ActionLine(const PlannedAction& action) {
-    return action.what + ": " + action.path + (action.where.empty() ? std::string() : " -> " + action.where);
+    return action.what + ": " + action.path + (action.where.empty() ? std::string() : " -> " + action.where) +
+           (action.stays.empty() ? std::string() : " (stays: " + action.stays + ")");
 }
 
 int RunDryRun(const std::vector<Operation>& operations) {
