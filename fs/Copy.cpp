@@ -276,7 +276,25 @@ int PlaceNoReplace(int oldDir, const char* oldName, int newDir, const char* newN
     return PlaceOverClaim(oldDir, oldName, newDir, newName);
 }
 
+void KeepTimesAfterRename(int dirfd, const std::string& name, const FileTimes& times) {
+    if (QuickRulesOf(dirfd).family == DriveFamily::Posix)
+        return;
+    struct stat now;
+    if (sys::LstatAt(dirfd, name.c_str(), &now) != 0 ||
+        static_cast<std::int64_t>(now.st_mtim.tv_sec) * 1'000'000'000 + now.st_mtim.tv_nsec == times.modify_ns)
+        return;
+    // fusefat stamps a renamed entry with the time of the rename. Set again,
+    // as far as the drive keeps it; a failure leaves a copy that is whole.
+    const auto spec = [](std::int64_t ns) { return timespec{ns / 1'000'000'000, ns % 1'000'000'000}; };
+    const timespec wanted[2] = {spec(times.access_ns), spec(times.modify_ns)};
+    struct stat check;
+    if (sys::LstatAt(dirfd, name.c_str(), &check) == 0 && IdentityOf(check) == IdentityOf(now))
+        sys::UtimensNoFollowAt(dirfd, name.c_str(), wanted);
+}
+
 Outcome PlaceAtFreeName(int todir, TempEntry& temp, const std::string& name, Clash clash, EntryKind kind) {
+    struct stat before;
+    const bool timed = sys::LstatAt(todir, temp.Name().c_str(), &before) == 0;
     Outcome placed;
     placed.error = ClaimName(
         name, clash,
@@ -287,6 +305,8 @@ Outcome PlaceAtFreeName(int todir, TempEntry& temp, const std::string& name, Cla
     if (placed.error != 0)
         return placed;
     temp.Release();
+    if (timed)
+        KeepTimesAfterRename(todir, placed.placed, EntryOf(placed.placed, before).times);
     // Until the folder is flushed the new name may not survive a crash;
     // report that, so the caller keeps the source.
     if (sys::Fsync(todir) != 0)

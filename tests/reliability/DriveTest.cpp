@@ -1,0 +1,266 @@
+// Real passes on real drives: ext4, btrfs (with a subvolume), xfs, and the
+// formats of USB sticks, SD cards and disks shared with Windows, mounted as
+// Debian mounts them: exFAT through exfat-fuse, NTFS through ntfs-3g (with
+// windows_names, as desktops mount it), FAT32 through fusefat. Each drive is
+// a small image on a loop device, in a mount namespace of the test's own.
+// Copy and move into the drive and Undo, a Desktop on the drive moved within
+// it and sent to its Trash, what the drive cannot hold told ahead and left on
+// the Desktop with its reason, names that differ only in case, times in the
+// drive's steps, an identity a FUSE driver makes up, btrfs subvolumes and
+// reflinks. A drive that cannot be mounted here is skipped with the reason.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <set>
+
+#include "base/Error.h"
+#include "engine/Plan.h"
+#include "engine/cTidyfold.h"
+#include "fs/Drive.h"
+#include "fs/Fault.h"
+#include "history/History.h"
+#include "history/PassRecorder.h"
+#include "history/Restore.h"
+#include "tests/reliability/LossCheck.h"
+#include "tests/support/DriveImage.h"
+
+namespace tidyfold::reliability {
+namespace {
+
+using test::DriveImage;
+using test::DriveKind;
+using test::Exists;
+using test::MakeDirs;
+using test::ReadFile;
+using test::WriteFile;
+
+// What each kind of drive does with the Desktop below.
+struct DriveCase {
+    DriveKind kind;
+    bool caseInsensitive;
+    bool links;
+    bool windowsNames;       // refuses ':' and a name ending in a dot
+    bool windowsNamesAhead;  // and that is known before anything moves
+    std::int64_t step;       // of its modification times, ns
+};
+
+constexpr std::int64_t kSecond = 1'000'000'000;
+// The Desktop's files were last modified then: an odd second, and
+// nanoseconds, for a drive of 2 s steps to round.
+constexpr timespec kOldTime = {1'600'000'001, 123'456'789};
+constexpr std::int64_t kOld = 1'600'000'001LL * kSecond + 123'456'789;
+
+std::string LinkText(const std::string& path) {
+    char buffer[4096];
+    const ssize_t length = readlink(path.c_str(), buffer, sizeof buffer);
+    return length < 0 ? std::string() : std::string(buffer, static_cast<std::size_t>(length));
+}
+
+const std::vector<DriveCase>& Cases() {
+    static const std::vector<DriveCase> cases = {
+        {DriveKind::Ext4, false, true, false, false, 1},
+        {DriveKind::Btrfs, false, true, false, false, 1},
+        {DriveKind::Xfs, false, true, false, false, 1},
+        {DriveKind::Exfat, true, false, true, true, 2 * kSecond},
+        {DriveKind::Ntfs, false, true, true, false, 100},
+        {DriveKind::Fat32, true, false, true, true, 2 * kSecond},
+    };
+    return cases;
+}
+
+std::string Bytes(std::size_t size, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string text(size, '\0');
+    for (char& c : text)
+        c = static_cast<char>(rng());
+    return text;
+}
+
+std::int64_t MtimeOf(const std::string& path) {
+    struct stat st {};
+    lstat(path.c_str(), &st);
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * kSecond + st.st_mtim.tv_nsec;
+}
+
+// Files of the Desktop, some that every drive holds and some that only some
+// do, all with kOldTime.
+const std::map<std::string, std::string>& Files() {
+    static const std::map<std::string, std::string> files = {
+        {"a.txt", Bytes(1000, 1)},           {"sub/deep/b.bin", Bytes(70000, 2)},
+        {"Report.txt", "upper case"},        {"report.txt", "lower case"},
+        {"x:y.txt", "a colon"},              {"notes.", "a trailing dot"},
+    };
+    return files;
+}
+
+void MakeDesktop(const std::string& desktop) {
+    const timespec old[2] = {kOldTime, kOldTime};
+    for (const auto& [name, bytes] : Files()) {
+        WriteFile(desktop + "/" + name, bytes);
+        utimensat(AT_FDCWD, (desktop + "/" + name).c_str(), old, 0);
+    }
+    ASSERT_EQ(symlink("a.txt", (desktop + "/ln").c_str()), 0);
+    utimensat(AT_FDCWD, (desktop + "/ln").c_str(), old, AT_SYMLINK_NOFOLLOW);
+}
+
+// The names that stay on the Desktop on drive c, and part of the reason.
+std::map<std::string, std::string> Staying(const DriveCase& c) {
+    std::map<std::string, std::string> stay;
+    if (c.windowsNames) {
+        stay["x:y.txt"] = "cannot store ':' in a name";
+        stay["notes."] = "ends in a dot or a blank";
+    }
+    if (!c.links)
+        stay["ln"] = "cannot store links";
+    return stay;
+}
+
+// Each test mounts its drive afresh (a few tenths of a second), so that no
+// test sees what another left on it.
+class Drives : public ::testing::TestWithParam<DriveCase> {
+protected:
+    static void SetUpTestSuite() {
+        static bool entered = false;
+        if (!entered)
+            entered = test::PrivateMounts(why_);
+    }
+    void SetUp() override {
+        fs::fault::Reset();
+        if (!why_.empty())
+            GTEST_SKIP() << why_;
+        drive_ = std::make_unique<DriveImage>(GetParam().kind, "/tmp");
+        if (!drive_->Mounted())
+            GTEST_SKIP() << test::DriveName(GetParam().kind) << ": " << drive_->Why();
+    }
+    void TearDown() override {
+        fs::fault::Reset();
+        drive_.reset();
+    }
+    const std::string& Root() const { return drive_->Root(); }
+
+    // The settings of the sandbox with the offload folder at offload and
+    // the Desktop at desktop.
+    void Point(Sandbox& box, int mode, const std::string& desktop, const std::string& offload) {
+        cOptions options = box.Options(static_cast<TransferMode>(mode));
+        options.OffloadPath(offload);
+        box.WriteSettings(options);
+        WriteFile(box.UserDirsFile(), "XDG_DESKTOP_DIR=\"" + desktop + "\"\n");
+    }
+
+    // One Clean Desktop recorded in the history, as the window runs it.
+    std::string Clean() {
+        cTidyfold engine;
+        engine.SetClock([] { return static_cast<std::int64_t>(test::kFarFuture); });
+        auto history = history::History::OpenDefault();
+        const auto pass = history->Begin({history::PassKind::CleanDesktop, std::nullopt, "", "", 0});
+        engine.Journal(pass.get());
+        engine.Clean();
+        pass->End(history::PassEnding::Completed);
+        return engine.Log();
+    }
+
+    history::RestoreResult UndoLast() {
+        auto history = history::History::OpenDefault();
+        for (const history::PassRecord& pass : history->Passes())
+            if (pass.kind == history::PassKind::CleanDesktop)
+                return history::Restore(*history, pass.id);
+        ADD_FAILURE() << "no pass to undo";
+        return {};
+    }
+
+    CleanPlan Plan() {
+        cTidyfold engine;
+        engine.SetClock([] { return static_cast<std::int64_t>(test::kFarFuture); });
+        return engine.PlanClean();
+    }
+
+    static std::string why_;
+    std::unique_ptr<DriveImage> drive_;
+};
+
+std::string Drives::why_;
+
+// Where name went in the offload folder: its own name, or, on a drive that
+// folds case, the numbered name it took beside its twin.
+std::string Arrived(const std::string& offload, const std::string& name, const std::string& bytes) {
+    const std::size_t dot = name.rfind('.');
+    for (const std::string& candidate : {name, name.substr(0, dot) + " (2)" + name.substr(dot)})
+        if (Exists(offload + "/" + candidate) && ReadFile(offload + "/" + candidate) == bytes)
+            return candidate;
+    return {};
+}
+
+// Copy then delete and move into the drive: what it holds arrives intact
+// with its time as the drive keeps it, both names that differ in case
+// arrive, what it cannot hold is told in the Preview and stays with the
+// reason; Undo puts back every file that went.
+TEST_P(Drives, copy_and_move_onto_the_drive_and_undo) {
+    const DriveCase& c = GetParam();
+    {
+        for (const int mode : {0, 1}) {
+            SCOPED_TRACE(mode);
+            Sandbox box;
+            const std::string offload = Root() + "/Offload " + std::to_string(mode);
+            Point(box, mode, box.Desktop(), offload);
+            MakeDesktop(box.Desktop());
+            const std::map<std::string, std::string> stay = Staying(c);
+
+            std::set<std::string> told;
+            for (const PlanEntry& entry : Plan().entries)
+                if (entry.unfit)
+                    told.insert(entry.relative);
+            std::set<std::string> ahead;
+            for (const auto& [name, why] : stay)
+                if (name == "ln" || c.windowsNamesAhead)
+                    ahead.insert(name);
+            EXPECT_EQ(told, ahead);
+
+            const std::string log = Clean();
+            for (const auto& [name, bytes] : Files()) {
+                if (stay.count(name) != 0) {
+                    EXPECT_EQ(ReadFile(box.Desktop() + "/" + name), bytes) << name;
+                    EXPECT_NE(log.find(name + " FAILED.\r\n"), std::string::npos) << log;
+                    EXPECT_NE(log.find(stay.at(name)), std::string::npos) << log;
+                    continue;
+                }
+                const std::string placed = Arrived(offload, name, bytes);
+                EXPECT_FALSE(placed.empty()) << name << "\n" << log;
+                EXPECT_FALSE(Exists(box.Desktop() + "/" + name)) << name;
+                if (!placed.empty()) {
+                    EXPECT_TRUE(fs::SameStoredTime(MtimeOf(offload + "/" + placed), kOld, c.step)) << placed;
+                }
+            }
+            // On a drive that folds case, the second of the two takes a number.
+            const bool numbered = Arrived(offload, "report.txt", "lower case") == "report (2).txt" ||
+                                  Arrived(offload, "Report.txt", "upper case") == "Report (2).txt";
+            EXPECT_EQ(numbered, c.caseInsensitive);
+
+            const history::RestoreResult undone = UndoLast();
+            EXPECT_EQ(undone.failed + undone.missing + undone.taken, 0);
+            for (const auto& [name, bytes] : Files()) {
+                EXPECT_EQ(ReadFile(box.Desktop() + "/" + name), bytes) << name;
+                EXPECT_TRUE(fs::SameStoredTime(MtimeOf(box.Desktop() + "/" + name), kOld, c.step)) << name;
+            }
+            EXPECT_EQ(LinkText(box.Desktop() + "/ln"), "a.txt");
+            for (const auto& [path, entry] : DataEntries(ScanIfPresent(offload)))
+                ADD_FAILURE() << "left in the offload folder after Undo: " << Printable(path);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, Drives, ::testing::ValuesIn(Cases()),
+                         [](const ::testing::TestParamInfo<DriveCase>& param) {
+                             return std::string(test::DriveName(param.param.kind));
+                         });
+
+}  // namespace
+}  // namespace tidyfold::reliability
