@@ -31,6 +31,7 @@
 #include "history/PassRecorder.h"
 #include "history/Restore.h"
 #include "tests/reliability/LossCheck.h"
+#include "tests/reliability/PassCheck.h"
 #include "tests/support/DriveImage.h"
 
 namespace tidyfold::reliability {
@@ -254,6 +255,111 @@ TEST_P(Drives, copy_and_move_onto_the_drive_and_undo) {
             for (const auto& [path, entry] : DataEntries(ScanIfPresent(offload)))
                 ADD_FAILURE() << "left in the offload folder after Undo: " << Printable(path);
         }
+    }
+}
+
+// What a Desktop kept on the drive itself holds: only what the drive can.
+std::map<std::string, std::string> FilesOnTheDrive() {
+    std::map<std::string, std::string> files = Files();
+    files.erase("x:y.txt");
+    files.erase("notes.");
+    files.erase("report.txt");
+    return files;
+}
+
+void MakeDesktopOnTheDrive(const std::string& desktop, const DriveCase& c) {
+    const timespec old[2] = {kOldTime, kOldTime};
+    for (const auto& [name, bytes] : FilesOnTheDrive()) {
+        WriteFile(desktop + "/" + name, bytes);
+        utimensat(AT_FDCWD, (desktop + "/" + name).c_str(), old, 0);
+    }
+    if (c.links) {
+        ASSERT_EQ(symlink("a.txt", (desktop + "/ln").c_str()), 0);
+    }
+}
+
+// A Desktop kept on the drive: moved within it (one rename each, over a
+// claim where the drive has neither a no-replace rename nor hard links)
+// and back by Undo; copied off it onto the computer's disk, where its files
+// are removed only once their copies hold the same bytes; sent to the
+// drive's own Trash, where a file manager finds them with their places.
+TEST_P(Drives, a_desktop_on_the_drive_moved_within_it_copied_off_it_and_trashed) {
+    const DriveCase& c = GetParam();
+    const std::string desktop = Root() + "/Desktop";
+    const std::map<std::string, std::string> files = FilesOnTheDrive();
+    {
+        Sandbox box;
+        const std::string offload = Root() + "/Offload";
+        Point(box, 1, desktop, offload);
+        MakeDesktopOnTheDrive(desktop, c);
+        const std::string log = Clean();
+        for (const auto& [name, bytes] : files) {
+            EXPECT_EQ(ReadFile(offload + "/" + name), bytes) << name << "\n" << log;
+            EXPECT_TRUE(fs::SameStoredTime(MtimeOf(offload + "/" + name), kOld, c.step)) << name;
+        }
+        EXPECT_TRUE(DataEntries(Scan(desktop)).empty()) << log;
+        const history::RestoreResult undone = UndoLast();
+        EXPECT_EQ(undone.restored, static_cast<std::int64_t>(files.size() + (c.links ? 1 : 0)));
+        for (const auto& [name, bytes] : files) {
+            EXPECT_EQ(ReadFile(desktop + "/" + name), bytes) << name;
+        }
+        EXPECT_TRUE(DataEntries(Scan(offload)).empty());
+    }
+    {
+        Sandbox box;
+        Point(box, 0, desktop, box.Offload());
+        const std::string log = Clean();
+        for (const auto& [name, bytes] : files)
+            EXPECT_EQ(ReadFile(box.Offload() + "/" + name), bytes) << name << "\n" << log;
+        EXPECT_TRUE(DataEntries(Scan(desktop)).empty()) << log;
+        UndoLast();
+        for (const auto& [name, bytes] : files) {
+            EXPECT_EQ(ReadFile(desktop + "/" + name), bytes) << name;
+        }
+    }
+    {
+        Sandbox box;
+        Point(box, 3, desktop, box.Offload());
+        const std::string log = Clean();
+        const std::string trash = Root() + "/.Trash-" + std::to_string(geteuid());
+        const Snapshot restored = TrashAsRestored(trash, desktop);
+        for (const auto& [name, bytes] : files) {
+            EXPECT_EQ(ReadFile(trash + "/files/" + BaseName(name)), bytes) << name << "\n" << log;
+            EXPECT_EQ(restored.count(name), 1u) << name;
+        }
+        EXPECT_TRUE(DataEntries(Scan(desktop)).empty()) << log;
+    }
+}
+
+// A file written to in place while its copy is flushed, with its times set
+// back afterwards (as an unpacker or a sync tool does): on a drive whose
+// driver makes up inode numbers and takes a set modification time as the
+// change time (exfat-fuse, fusefat), number, size and times all stay as the
+// copy read them, and only the bytes tell. The newer version stays on the
+// Desktop; the offload folder keeps the one that was copied.
+TEST_P(Drives, a_file_rewritten_with_its_times_set_back_while_copied_stays) {
+    const std::string desktop = Root() + "/Desktop";
+    Sandbox box;
+    Point(box, 0, desktop, box.Offload());
+    MakeDirs(box.Offload());
+    const std::string original(5000, 'o');
+    const std::string newer(5000, 'n');
+    WriteFile(desktop + "/a.txt", original);
+    const timespec old[2] = {kOldTime, kOldTime};
+    utimensat(AT_FDCWD, (desktop + "/a.txt").c_str(), old, 0);
+    // When the copy's times are set: its bytes are read by then.
+    fs::fault::InjectAction(fs::fault::Call::Utimens, 1, [&] {
+        const int fd = open((desktop + "/a.txt").c_str(), O_WRONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(pwrite(fd, newer.data(), newer.size(), 0), static_cast<ssize_t>(newer.size()));
+        ASSERT_EQ(futimens(fd, old), 0);
+        close(fd);
+    });
+    const std::string log = Clean();
+    EXPECT_EQ(ReadFile(desktop + "/a.txt"), newer) << log;
+    EXPECT_NE(log.find("It changed"), std::string::npos) << log;
+    if (Exists(box.Offload() + "/a.txt")) {
+        EXPECT_EQ(ReadFile(box.Offload() + "/a.txt"), original);
     }
 }
 
