@@ -127,6 +127,36 @@ std::map<std::string, std::string> Staying(const DriveCase& c) {
 
 // Each test mounts its drive afresh (a few tenths of a second), so that no
 // test sees what another left on it.
+void PrintTo(const DriveCase& c, std::ostream* out) { *out << test::DriveName(c.kind); }
+
+// Whether every extent of the file at path is shared with another file
+// (FIEMAP_EXTENT_SHARED): a reflinked copy's are.
+bool AllExtentsShared(const std::string& path, std::string& why) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        why = "cannot open " + path;
+        return false;
+    }
+    constexpr unsigned kExtents = 64;
+    std::vector<char> buffer(sizeof(fiemap) + kExtents * sizeof(fiemap_extent));
+    auto* map = reinterpret_cast<fiemap*>(buffer.data());
+    map->fm_length = FIEMAP_MAX_OFFSET;
+    map->fm_flags = FIEMAP_FLAG_SYNC;
+    map->fm_extent_count = kExtents;
+    const int result = ioctl(fd, FS_IOC_FIEMAP, map);
+    close(fd);
+    if (result != 0 || map->fm_mapped_extents == 0) {
+        why = "FIEMAP gave no extents";
+        return false;
+    }
+    for (unsigned i = 0; i < map->fm_mapped_extents; ++i)
+        if ((map->fm_extents[i].fe_flags & FIEMAP_EXTENT_SHARED) == 0) {
+            why = "extent " + std::to_string(i) + " of " + std::to_string(map->fm_mapped_extents) + " is not shared";
+            return false;
+        }
+    return true;
+}
+
 class Drives : public ::testing::TestWithParam<DriveCase> {
 protected:
     static void SetUpTestSuite() {
@@ -363,10 +393,132 @@ TEST_P(Drives, a_file_rewritten_with_its_times_set_back_while_copied_stays) {
     }
 }
 
+// Tests of one or two kinds of drive: each mounted in turn; the test skips
+// (with the reasons) when none could be.
+class OneDrive : public Drives {
+protected:
+    void SetUp() override {
+        fs::fault::Reset();
+        if (!why_.empty())
+            GTEST_SKIP() << why_;
+    }
+    void TearDown() override {
+        Drives::TearDown();
+        if (tried_ > 0 && mounted_ == 0)
+            GTEST_SKIP() << skipped_;
+    }
+    bool Mount(DriveKind kind) {
+        ++tried_;
+        drive_ = std::make_unique<DriveImage>(kind, "/tmp");
+        if (drive_->Mounted())
+            return ++mounted_ > 0;
+        skipped_ += std::string(test::DriveName(kind)) + ": " + drive_->Why() + "; ";
+        std::printf("skipped %s\n", skipped_.c_str());
+        return false;
+    }
+    int tried_ = 0;
+    int mounted_ = 0;
+    std::string skipped_;
+};
+
+// On btrfs and xfs a copy is a reflink: copy_file_range shares the
+// original's extents instead of writing the bytes again. On btrfs a
+// subvolume below the Desktop is a file system of its own to a rename, so a
+// move out of it copies (sharing extents still) and then removes.
+TEST_F(OneDrive, btrfs_and_xfs_copies_share_extents_and_a_subvolume_is_crossed_by_a_copy) {
+  for (const DriveKind kind : {DriveKind::Btrfs, DriveKind::Xfs}) {
+    SCOPED_TRACE(test::DriveName(kind));
+    if (!Mount(kind))
+        continue;
+    const DriveCase c{kind, false, true, false, false, 1};
+    const std::string desktop = Root() + "/Desktop";
+    Sandbox box;
+    const std::string offload = Root() + "/Offload";
+    const std::string big = Bytes(3 << 20, 7);
+    WriteFile(desktop + "/big.bin", big);
+    // A second name keeps the original's extents once the pass removed the
+    // Desktop's: the copy must share them still.
+    ASSERT_EQ(link((desktop + "/big.bin").c_str(), (Root() + "/kept.bin").c_str()), 0);
+    if (c.kind == DriveKind::Btrfs) {
+        std::string output;
+        ASSERT_EQ(test::RunProgram("btrfs", {"-q", "subvolume", "create", desktop + "/vol"}, &output), 0) << output;
+        WriteFile(desktop + "/vol/inside.txt", "in a subvolume");
+        struct stat top {}, vol {};
+        stat(desktop.c_str(), &top);
+        stat((desktop + "/vol").c_str(), &vol);
+        ASSERT_NE(top.st_dev, vol.st_dev);
+    }
+    Point(box, 0, desktop, offload);
+    std::string log = Clean();
+    ASSERT_EQ(ReadFile(offload + "/big.bin"), big) << log;
+    std::string why;
+    EXPECT_TRUE(AllExtentsShared(offload + "/big.bin", why)) << why;
+    UndoLast();
+    Point(box, 1, desktop, offload);
+    log = Clean();
+    if (c.kind == DriveKind::Btrfs) {
+        EXPECT_EQ(ReadFile(offload + "/vol/inside.txt"), "in a subvolume") << log;
+        EXPECT_FALSE(Exists(desktop + "/vol/inside.txt")) << log;
+        UndoLast();
+        EXPECT_EQ(ReadFile(desktop + "/vol/inside.txt"), "in a subvolume");
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, Drives, ::testing::ValuesIn(Cases()),
                          [](const ::testing::TestParamInfo<DriveCase>& param) {
                              return std::string(test::DriveName(param.param.kind));
                          });
+
+// FAT32 holds no file of 4 GiB or more: a pass says so before it copies a
+// byte (a sparse file here, so nothing is read), and the Preview says so
+// too. Anywhere else, a drive that answers "File too large" mid-copy gets
+// its words in the log, and the file stays.
+TEST(DriveLimits, a_file_too_large_for_the_drive_stays_with_the_reason) {
+    std::string why;
+    static bool entered = false;
+    if (!entered && !(entered = test::PrivateMounts(why)))
+        GTEST_SKIP() << why;
+    {
+        DriveImage drive(DriveKind::Fat32, "/tmp");
+        if (!drive.Mounted())
+            GTEST_SKIP() << "FAT32: " << drive.Why();
+        Sandbox box;
+        cOptions options = box.Options(TransferMode::Move);
+        options.OffloadPath(drive.Root() + "/Offload");
+        box.WriteSettings(options);
+        const std::string huge = box.Desktop() + "/huge.iso";
+        WriteFile(huge, "");
+        ASSERT_EQ(truncate(huge.c_str(), 4ll << 30), 0);
+        cTidyfold planner;
+        planner.SetClock([] { return static_cast<std::int64_t>(test::kFarFuture); });
+        const CleanPlan plan = planner.PlanClean();
+        ASSERT_EQ(plan.entries.size(), 1u);
+        EXPECT_EQ(plan.entries[0].unfit.why, fs::Unfit::Why::Size);
+        const PassOutcome outcome = RunPass(box, false);
+        EXPECT_NE(outcome.log.find("Move of " + huge + " FAILED.\r\nFiles of 4 GiB or more do not fit on this drive, so "
+                                   "it stays on the Desktop."),
+                  std::string::npos)
+            << outcome.log;
+        struct stat st {};
+        EXPECT_EQ(stat(huge.c_str(), &st), 0);
+        EXPECT_EQ(st.st_size, 4ll << 30);
+        EXPECT_TRUE(DataEntries(ScanIfPresent(drive.Root() + "/Offload")).empty());
+    }
+    Sandbox box;
+    box.WriteSettings(0);
+    WriteFile(box.Desktop() + "/f.bin", Bytes(10000, 3));
+    fs::fault::Reset();
+    fs::fault::Inject(fs::fault::Call::CopyFileRange, EFBIG);
+    const PassOutcome outcome = RunPass(box, false);
+    fs::fault::Reset();
+    EXPECT_NE(outcome.log.find("File copy of " + box.Desktop() + "/f.bin FAILED.\r\nThe file is too large for the drive, "
+                               "so it stays on the Desktop."),
+              std::string::npos)
+        << outcome.log;
+    EXPECT_EQ(ReadFile(box.Desktop() + "/f.bin"), Bytes(10000, 3));
+    EXPECT_TRUE(DataEntries(ScanIfPresent(box.Offload())).empty());
+}
 
 }  // namespace
 }  // namespace tidyfold::reliability
