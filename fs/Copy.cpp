@@ -277,11 +277,12 @@ int PlaceNoReplace(int oldDir, const char* oldName, int newDir, const char* newN
 }
 
 void KeepTimesAfterRename(int dirfd, const std::string& name, const FileTimes& times) {
-    if (QuickRulesOf(dirfd).family == DriveFamily::Posix)
+    const DriveRules rules = QuickRulesOf(dirfd);
+    if (rules.family == DriveFamily::Posix)
         return;
     struct stat now;
     if (sys::LstatAt(dirfd, name.c_str(), &now) != 0 ||
-        static_cast<std::int64_t>(now.st_mtim.tv_sec) * 1'000'000'000 + now.st_mtim.tv_nsec == times.modify_ns)
+        SameStoredTime(EntryOf(name, now).times.modify_ns, times.modify_ns, rules.timeStepNs))
         return;
     // fusefat stamps a renamed entry with the time of the rename. Set again,
     // as far as the drive keeps it; a failure leaves a copy that is whole.
