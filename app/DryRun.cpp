@@ -56,6 +56,7 @@ int RunDryRun(const std::vector<Operation>& operations) {
     // Operations given together are each planned on the Desktop as it is
     // now; an action two of them would take is told once.
     std::set<std::string> told;
+    std::size_t staying = 0;
     for (const Operation operation : operations) {
         cTidyfold engine;
         RegisterCurrentEngine(&engine);
@@ -64,8 +65,11 @@ int RunDryRun(const std::vector<Operation>& operations) {
             RegisterCurrentEngine(nullptr);
             for (const PlanEntry& entry : plan.entries) {
                 const std::string line = ActionLine(Planned(plan, entry));
-                if (told.insert(line).second)
+                if (told.insert(line).second) {
                     std::printf("%s\n", line.c_str());
+                    // What would stay is told, but is no change.
+                    staying += entry.unfit ? 1 : 0;
+                }
             }
             if (engine.Stopped())
                 return kSomeFailed;
@@ -75,7 +79,7 @@ int RunDryRun(const std::vector<Operation>& operations) {
             return kCouldNotRun;
         }
     }
-    std::printf("Dry run: %zu changes, none made.\n", told.size());
+    std::printf("Dry run: %zu changes, none made.\n", told.size() - staying);
     return kAllWent;
 }
 

@@ -216,6 +216,23 @@ bool StillClaimed(int dirfd, const char* name, const struct stat& mine) {
            IdentityOf(now) == IdentityOf(mine);
 }
 
+void KeepTimesAfterRename(int dirfd, const std::string& name, const FileTimes& times) {
+    const DriveRules rules = QuickRulesOf(dirfd);
+    if (rules.family == DriveFamily::Posix)
+        return;
+    struct stat now;
+    if (sys::LstatAt(dirfd, name.c_str(), &now) != 0 ||
+        SameStoredTime(EntryOf(name, now).times.modify_ns, times.modify_ns, rules.timeStepNs))
+        return;
+    // fusefat stamps a renamed entry with the time of the rename. Set again,
+    // as far as the drive keeps it; a failure leaves a copy that is whole.
+    const auto spec = [](std::int64_t ns) { return timespec{ns / 1'000'000'000, ns % 1'000'000'000}; };
+    const timespec wanted[2] = {spec(times.access_ns), spec(times.modify_ns)};
+    struct stat check;
+    if (sys::LstatAt(dirfd, name.c_str(), &check) == 0 && IdentityOf(check) == IdentityOf(now))
+        sys::UtimensNoFollowAt(dirfd, name.c_str(), wanted);
+}
+
 // Claims newName with an empty file, checks that the name still leads to
 // the claim, and renames oldName over it: a rename replaces only the claim,
 // never a file of anyone else's. The claim stays open meanwhile, so that
@@ -236,12 +253,16 @@ int PlaceOverClaim(int oldDir, const char* oldName, int newDir, const char* newN
     // Replaced since it was made: the name is someone else's now.
     if (!StillClaimed(newDir, newName, mine))
         return EEXIST;
+    struct stat before;
+    const bool timed = sys::LstatAt(oldDir, oldName, &before) == 0;
     if (sys::RenameAt(oldDir, oldName, newDir, newName) != 0) {
         const int error = errno;
         if (StillClaimed(newDir, newName, mine))
             sys::UnlinkAt(newDir, newName);
         return error;
     }
+    if (timed)
+        KeepTimesAfterRename(newDir, newName, EntryOf(newName, before).times);
     return 0;
 }
 
@@ -276,26 +297,7 @@ int PlaceNoReplace(int oldDir, const char* oldName, int newDir, const char* newN
     return PlaceOverClaim(oldDir, oldName, newDir, newName);
 }
 
-void KeepTimesAfterRename(int dirfd, const std::string& name, const FileTimes& times) {
-    const DriveRules rules = QuickRulesOf(dirfd);
-    if (rules.family == DriveFamily::Posix)
-        return;
-    struct stat now;
-    if (sys::LstatAt(dirfd, name.c_str(), &now) != 0 ||
-        SameStoredTime(EntryOf(name, now).times.modify_ns, times.modify_ns, rules.timeStepNs))
-        return;
-    // fusefat stamps a renamed entry with the time of the rename. Set again,
-    // as far as the drive keeps it; a failure leaves a copy that is whole.
-    const auto spec = [](std::int64_t ns) { return timespec{ns / 1'000'000'000, ns % 1'000'000'000}; };
-    const timespec wanted[2] = {spec(times.access_ns), spec(times.modify_ns)};
-    struct stat check;
-    if (sys::LstatAt(dirfd, name.c_str(), &check) == 0 && IdentityOf(check) == IdentityOf(now))
-        sys::UtimensNoFollowAt(dirfd, name.c_str(), wanted);
-}
-
 Outcome PlaceAtFreeName(int todir, TempEntry& temp, const std::string& name, Clash clash, EntryKind kind) {
-    struct stat before;
-    const bool timed = sys::LstatAt(todir, temp.Name().c_str(), &before) == 0;
     Outcome placed;
     placed.error = ClaimName(
         name, clash,
@@ -306,8 +308,6 @@ Outcome PlaceAtFreeName(int todir, TempEntry& temp, const std::string& name, Cla
     if (placed.error != 0)
         return placed;
     temp.Release();
-    if (timed)
-        KeepTimesAfterRename(todir, placed.placed, EntryOf(placed.placed, before).times);
     // Until the folder is flushed the new name may not survive a crash;
     // report that, so the caller keeps the source.
     if (sys::Fsync(todir) != 0)

@@ -37,10 +37,6 @@ Outcome PlaceAtFreeName(int todir, TempEntry& temp, const std::string& name, Cla
 // with the drive's reason when it refused the entry itself.
 Outcome RefusedAt(int todir, const std::string& name, EntryKind kind, int errnum);
 
-// Where a drive's rename stamps the entry with the time of the rename
-// (fusefat), sets name's access and modification times back to times.
-void KeepTimesAfterRename(int dirfd, const std::string& name, const FileTimes& times);
-
 // See RemoveCopiedSource.
 Outcome RemoveCopiedSourceAt(int dirfd, const Entry& read, int copyDir, const std::string& copyName);
 

@@ -64,8 +64,6 @@ Outcome MoveEntryAt(int fromfd, const Entry& seen, int todir, const std::string&
         moved.placed);
     if (moved.error != EXDEV && moved.error != 0 && moved.error != EEXIST)
         return RefusedAt(todir, name, seen.kind, moved.error);
-    if (moved.error == 0)
-        KeepTimesAfterRename(todir, moved.placed, seen.times);
     if (moved.error != EXDEV)
         return moved;
     return MoveAcross(fromfd, seen, todir, name, clash, progress, cancel, keepSource);
