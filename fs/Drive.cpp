@@ -287,6 +287,11 @@ DriveRules RulesOf(int fd) {
 }
 
 Unfit WhyUnfit(const DriveRules& rules, const std::string& relative, EntryKind kind, std::uint64_t size) {
+    const bool anyName = rules.windowsNames || rules.utf16Names || relative.size() > rules.nameMax;
+    // No name of the path is longer than the path: on a Linux drive only a
+    // link or a size could be refused, and neither is.
+    if (!anyName && rules.links && rules.maxFileSize == 0)
+        return {};
     std::size_t start = 0;
     for (std::size_t slash = relative.find('/');; slash = relative.find('/', start)) {
         const bool last = slash == std::string::npos;

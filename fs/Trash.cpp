@@ -7,6 +7,8 @@
 #include <gio/gunixmounts.h>
 
 #include <cerrno>
+#include <map>
+#include <mutex>
 #include <ctime>
 #include <optional>
 
@@ -99,7 +101,7 @@ bool HasOption(const char* options, const char* option) {
 // folder that is no mount at all (a btrfs subvolume), unless the mount's
 // options say x-gvfs-trash; never with x-gvfs-notrash. A file there would
 // go into a Trash that no file manager shows.
-bool FileManagersKeepTrashOn(const OpenFolder& top) {
+bool JudgedByGlib(const OpenFolder& top) {
     std::string path;
     const std::string self = "/proc/self/fd/" + std::to_string(top.Fd());
     if (ReadLinkTarget(AT_FDCWD, self.c_str(), 0, path) != 0 || path.empty() || path.front() != '/')
@@ -114,6 +116,25 @@ bool FileManagersKeepTrashOn(const OpenFolder& top) {
     else if (HasOption(options, "x-gvfs-trash"))
         keep = true;
     g_unix_mount_free(mount);
+    return keep;
+}
+
+// GLib reads the whole mount table for each answer; a pass asks for every
+// file it trashes, always of the same few drives. A mount's top folder has
+// an identity of its own (another file system mounted there has another
+// device), so an answer is kept for it.
+bool FileManagersKeepTrashOn(const OpenFolder& top) {
+    static std::mutex mutex;
+    static std::map<std::pair<std::uint64_t, std::uint64_t>, bool> judged;
+    const std::pair<std::uint64_t, std::uint64_t> key{top.Id().device, top.Id().inode};
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (const auto found = judged.find(key); found != judged.end())
+            return found->second;
+    }
+    const bool keep = JudgedByGlib(top);
+    const std::lock_guard<std::mutex> lock(mutex);
+    judged[key] = keep;
     return keep;
 }
 
