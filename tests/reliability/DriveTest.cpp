@@ -442,8 +442,8 @@ TEST_F(OneDrive, btrfs_and_xfs_copies_share_extents_and_a_subvolume_is_crossed_b
     // A second name keeps the original's extents once the pass removed the
     // Desktop's: the copy must share them still.
     ASSERT_EQ(link((desktop + "/big.bin").c_str(), (Root() + "/kept.bin").c_str()), 0);
+    std::string output;
     if (c.kind == DriveKind::Btrfs) {
-        std::string output;
         ASSERT_EQ(test::RunProgram("btrfs", {"-q", "subvolume", "create", desktop + "/vol"}, &output), 0) << output;
         WriteFile(desktop + "/vol/inside.txt", "in a subvolume");
         struct stat top {}, vol {};
@@ -464,6 +464,18 @@ TEST_F(OneDrive, btrfs_and_xfs_copies_share_extents_and_a_subvolume_is_crossed_b
         EXPECT_FALSE(Exists(desktop + "/vol/inside.txt")) << log;
         UndoLast();
         EXPECT_EQ(ReadFile(desktop + "/vol/inside.txt"), "in a subvolume");
+        // A subvolume is no mount of its own: file managers keep no Trash
+        // on it, so its file stays; the one beside it goes to the drive's.
+        // (The pass removed the emptied subvolume; Undo made a folder.)
+        ASSERT_EQ(test::RunProgram("btrfs", {"-q", "subvolume", "create", desktop + "/vol2"}, &output), 0) << output;
+        WriteFile(desktop + "/vol2/inside.txt", "in a subvolume");
+        Point(box, 3, desktop, offload);
+        log = Clean();
+        EXPECT_TRUE(Exists(desktop + "/vol2/inside.txt")) << log;
+        EXPECT_NE(log.find("vol2/inside.txt to the Trash FAILED.\r\nFile managers keep no Trash on its drive"),
+                  std::string::npos)
+            << log;
+        EXPECT_FALSE(Exists(desktop + "/big.bin")) << log;
     }
   }
 }
