@@ -7,6 +7,7 @@
 #include "app/StopSignals.h"
 #include "base/Error.h"
 #include "engine/CopyProgress.h"
+#include "engine/Unfit.h"
 #include "history/PassRunner.h"
 #include "engine/cTidyfold.h"
 #include "fs/FileSystem.h"
@@ -39,22 +40,26 @@ std::string What(JournalAction action) {
 }
 
 PlannedAction Planned(const CleanPlan& plan, const PlanEntry& entry) {
-    PlannedAction action{What(entry.action), fs::JoinPath(plan.desktop, entry.relative), {}};
+    PlannedAction action{What(entry.action), fs::JoinPath(plan.desktop, entry.relative), {}, {}};
     if (!entry.destination.empty())
         action.where = fs::JoinPath(plan.offload, entry.destination);
+    if (entry.unfit)
+        action.stays = UnfitReason(entry.unfit);
     return action;
 }
 
 }  // namespace
 
 std::string ActionLine(const PlannedAction& action) {
-    return action.what + ": " + action.path + (action.where.empty() ? std::string() : " -> " + action.where);
+    return action.what + ": " + action.path + (action.where.empty() ? std::string() : " -> " + action.where) +
+           (action.stays.empty() ? std::string() : " (stays: " + action.stays + ")");
 }
 
 int RunDryRun(const std::vector<Operation>& operations) {
     // Operations given together are each planned on the Desktop as it is
     // now; an action two of them would take is told once.
     std::set<std::string> told;
+    std::size_t staying = 0;
     for (const Operation operation : operations) {
         cTidyfold engine;
         RegisterCurrentEngine(&engine);
@@ -64,8 +69,11 @@ int RunDryRun(const std::vector<Operation>& operations) {
             RegisterCurrentEngine(nullptr);
             for (const PlanEntry& entry : plan.entries) {
                 const std::string line = ActionLine(Planned(plan, entry));
-                if (told.insert(line).second)
+                if (told.insert(line).second) {
                     std::printf("%s\n", line.c_str());
+                    // What would stay is told, but is no change.
+                    staying += entry.unfit ? 1 : 0;
+                }
             }
             if (engine.Stopped())
                 return kSomeFailed;
@@ -75,7 +83,7 @@ int RunDryRun(const std::vector<Operation>& operations) {
             return kCouldNotRun;
         }
     }
-    std::printf("Dry run: %zu changes, none made.\n", told.size());
+    std::printf("Dry run: %zu changes, none made.\n", told.size() - staying);
     return kAllWent;
 }
 

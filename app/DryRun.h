@@ -12,9 +12,11 @@ struct PlannedAction {
     std::string what;   // "move", "copy then delete", "delete", "send to the Trash", ...
     std::string path;   // the Desktop entry, as a full path
     std::string where;  // where it would go; empty when it goes nowhere
+    std::string stays;  // why it would stay where it is (its drive cannot hold it); usually empty
 };
 
-// "move: /home/a/Desktop/x.txt -> /home/a/Trash/x.txt".
+// "move: /home/a/Desktop/x.txt -> /home/a/Trash/x.txt", and when it would
+// stay, " (stays: the exFAT drive cannot store ':' in a name)".
 std::string ActionLine(const PlannedAction& action);
 
 // Prints, one line per action, what the operations would do, in the order

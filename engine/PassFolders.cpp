@@ -96,3 +96,16 @@ const fs::OpenFolder& PassFolders::Offload(fs::Flush flush) {
 }
 
 }  // namespace tidyfold
+
+namespace tidyfold {
+
+fs::DriveRules PassFolders::OffloadRules() const {
+    if (offload_)
+        return fs::RulesOf(*offload_);
+    if (IsFullPath(offloadPath_))
+        if (const std::optional<fs::OpenFolder> nearest = NearestExisting(fs::ParentPath(offloadPath_)))
+            return fs::RulesOf(*nearest);
+    return {};
+}
+
+}  // namespace tidyfold

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fs/Drive.h"
 #include "fs/OpenFolder.h"
 #include "shell/SafeFolders.h"
 
@@ -36,6 +37,11 @@ public:
     // The offload folder, made when missing (one level: its parent must
     // exist) and then checked again on the descriptor that is returned.
     const fs::OpenFolder& Offload(fs::Flush flush);
+
+    // What the offload folder's drive can hold (while the folder does not
+    // exist yet, the drive of the nearest folder above it), for telling
+    // ahead what would stay on the Desktop.
+    fs::DriveRules OffloadRules() const;
 
 private:
     void Keep(const std::vector<fs::Identity>& ids);

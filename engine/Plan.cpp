@@ -121,10 +121,15 @@ CleanPlan cTidyfold::PlanClean() {
     goneBeforeScan_.clear();
 
     // An unknown mode leaves every collected file where it is.
-    if (const std::optional<JournalAction> action = TransferAction(plan.mode))
-        for (const CollectedFile& file : colFiles_)
+    if (const std::optional<JournalAction> action = TransferAction(plan.mode)) {
+        const fs::DriveRules rules = Offloads(*action) ? folders.OffloadRules() : fs::DriveRules{};
+        for (const CollectedFile& file : colFiles_) {
             plan.entries.push_back(PlanEntry{*action, file.relative, Offloads(*action) ? file.relative : std::string(),
-                                             file.folder, file.seen, {}});
+                                             file.folder, file.seen, {}, {}});
+            if (Offloads(*action))
+                plan.entries.back().unfit = fs::WhyUnfit(rules, file.relative, file.seen.kind, file.seen.size);
+        }
+    }
     plan.entries.insert(plan.entries.end(), gated_.begin(), gated_.end());
     gated_.clear();
     plan.entries.insert(plan.entries.end(), unpacked.begin(), unpacked.end());

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/PassJournal.h"
+#include "fs/Drive.h"
 #include "fs/OpenFolder.h"
 #include "settings/cOptions.h"
 
@@ -29,6 +30,9 @@ struct PlanEntry {
     fs::Entry seen;
     // For an unpacked folder: the archive beside it that it is compared with.
     std::string archive;
+    // For a copy or move: why the offload folder's drive cannot hold it (a
+    // name it refuses, a link, a file too large), as far as known ahead.
+    fs::Unfit unfit = {};
 
     // The journal's view of it.
     JournalEntry Journal() const;

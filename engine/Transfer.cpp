@@ -8,6 +8,7 @@
 #include "engine/Ageing.h"
 #include "engine/CopyProgress.h"
 #include "engine/TransferFolders.h"
+#include "engine/Unfit.h"
 #include "engine/cTidyfold.h"
 #include "fs/Transfer.h"
 #include "fs/Trash.h"
@@ -58,12 +59,65 @@ std::string OffloadedTo(const fs::OpenFolder& to, const std::string& name, const
     return line + ".";
 }
 
-// The system's words for a failed step, as a second line; nothing when the
-// step failed for a reason of its own (the file changed).
+// A sentence of a reason phrase ("the drive cannot ...").
+std::string Sentence(const std::string& phrase) {
+    std::string text = phrase;
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    return text + ", so it stays on the Desktop.";
+}
+
+// Why a failed step failed, as the history notes it: the drive's reason,
+// the file's own change or the system's words.
+std::string WhyFailed(const fs::Outcome& outcome) {
+    if (outcome.unfit)
+        return Sentence(UnfitReason(outcome.unfit));
+    return outcome.changed ? kChangedWhileCopied : SystemErrorText(outcome.error);
+}
+
+// The same as a second line of the log; nothing when the step failed for no
+// reason of its own (the file changed).
 std::string Because(const fs::Outcome& outcome) {
-    if (outcome.changed)
-        return std::string("\r\n") + kChangedWhileCopied;
-    return outcome.error != 0 ? "\r\n" + SystemErrorText(outcome.error) : std::string();
+    if (outcome.changed || outcome.error != 0 || outcome.unfit)
+        return "\r\n" + WhyFailed(outcome);
+    return {};
+}
+
+// Where the offload folder's drive refused a folder on the way (a name that
+// FAT, exFAT or NTFS cannot store): that file cannot go there, the others
+// may. Nothing for any other failure, which ends the pass as before.
+fs::Unfit RefusedFolder(TransferFolders& folders, const std::string& relative, const Error& error) {
+    if (error.What() != Error::Kind::System)
+        return {};
+    for (const std::string& name : FolderNames(relative))
+        if (fs::Unfit unfit = fs::RefusalOf(folders.OffloadRules(), name, fs::EntryKind::Folder, error.Number(), true))
+            return unfit;
+    return {};
+}
+
+// The folder below the offload folder that file goes to, made where
+// missing; nothing, with the reason in why, when the drive cannot hold the
+// file (known ahead, or said by the drive when a folder on the way was
+// refused) or a folder on the way is a link.
+const fs::OpenFolder* DestinationFor(const CollectedFile& file, const fs::Entry& now, TransferFolders& folders,
+                                     fs::Flush flush, std::string& why) {
+    if (const fs::Unfit unfit = fs::WhyUnfit(folders.OffloadRules(), file.relative, now.kind, now.size)) {
+        why = Sentence(UnfitReason(unfit));
+        return nullptr;
+    }
+    std::string link;
+    try {
+        if (const fs::OpenFolder* to = folders.Destination(file, flush, link))
+            return to;
+    } catch (const Error& error) {
+        const fs::Unfit unfit = RefusedFolder(folders, file.relative, error);
+        if (!unfit)
+            throw;
+        why = Sentence(UnfitReason(unfit));
+        return nullptr;
+    }
+    why = LinkInTheWay(link);
+    return nullptr;
 }
 
 }  // namespace
@@ -152,11 +206,11 @@ JournalResult cTidyfold::CopyThenDelete(const CollectedFile& file, const fs::Ope
                                         TransferFolders& folders) {
     const std::string path = PathOf(file.relative);
     RaiseMovingFile(path);
-    std::string link;
-    const fs::OpenFolder* to = folders.Destination(file, fs::Flush::Yes, link);
+    std::string why;
+    const fs::OpenFolder* to = DestinationFor(file, now, folders, fs::Flush::Yes, why);
     if (to == nullptr) {
-        LogFailedTransfer("File copy of " + path + " FAILED.\r\n" + LinkInTheWay(link));
-        return Failed(LinkInTheWay(link));
+        LogFailedTransfer("File copy of " + path + " FAILED.\r\n" + why);
+        return Failed(why);
     }
     if (!from.MakeWritable(now)) {
         LogFailedTransfer("File copy of " + path + " FAILED.");
@@ -170,7 +224,7 @@ JournalResult cTidyfold::CopyThenDelete(const CollectedFile& file, const fs::Ope
     }
     if (!copied.Ok()) {
         LogFailedTransfer("File copy of " + path + " FAILED." + Because(copied));
-        return Failed(copied.changed ? kChangedWhileCopied : SystemErrorText(copied.error));
+        return Failed(WhyFailed(copied));
     }
     // The copy is durable before it returns, so the Desktop file may go, if
     // it is still on the Desktop and its name still leads to the very file
@@ -180,7 +234,7 @@ JournalResult cTidyfold::CopyThenDelete(const CollectedFile& file, const fs::Ope
         LogFailedTransfer("Could not move file: " + path + "\r\n" + kFolderMoved);
         return Failed(kFolderMoved);
     }
-    const fs::Outcome removed = fs::RemoveIfUnchanged(from, read);
+    const fs::Outcome removed = fs::RemoveCopiedSource(from, read, *to, copied.placed);
     if (removed.changed) {
         LogFailedTransfer("Could not move file: " + path + "\r\n" + kChangedAfterCopied);
         return Failed(kChangedAfterCopied);
@@ -200,11 +254,11 @@ JournalResult cTidyfold::MoveToOffload(const CollectedFile& file, const fs::Open
     // journal; a move across file systems deletes its source after a copy,
     // so the folders it lands in must be on disk first.
     const bool across = now.id.device != folders.Offload().Id().device;
-    std::string link;
-    const fs::OpenFolder* to = folders.Destination(file, across ? fs::Flush::Yes : fs::Flush::No, link);
+    std::string why;
+    const fs::OpenFolder* to = DestinationFor(file, now, folders, across ? fs::Flush::Yes : fs::Flush::No, why);
     if (to == nullptr) {
-        LogFailedTransfer("Move of " + path + " FAILED.\r\n" + LinkInTheWay(link));
-        return Failed(LinkInTheWay(link));
+        LogFailedTransfer("Move of " + path + " FAILED.\r\n" + why);
+        return Failed(why);
     }
     if (!from.MakeWritable(now)) {
         LogFailedTransfer("Move of " + path + " FAILED.");
@@ -223,12 +277,12 @@ JournalResult cTidyfold::MoveToOffload(const CollectedFile& file, const fs::Open
         return {JournalOutcome::Done, PlacedAs(file.relative, now.name, moved.placed), ""};
     }
     if (moved.copied) {
-        const char* why = folders.SourceInPlace() ? kChangedAfterCopied : kFolderMoved;
-        LogFailedTransfer("Could not move file: " + path + "\r\n" + why + OffloadedTo(*to, now.name, moved.placed));
-        return {JournalOutcome::Failed, PlacedAs(file.relative, now.name, moved.placed), why};
+        const char* kept = folders.SourceInPlace() ? kChangedAfterCopied : kFolderMoved;
+        LogFailedTransfer("Could not move file: " + path + "\r\n" + kept + OffloadedTo(*to, now.name, moved.placed));
+        return {JournalOutcome::Failed, PlacedAs(file.relative, now.name, moved.placed), kept};
     }
     LogFailedTransfer("Move of " + path + " FAILED." + Because(moved));
-    return Failed(moved.changed ? kChangedWhileCopied : SystemErrorText(moved.error));
+    return Failed(WhyFailed(moved));
 }
 
 JournalResult cTidyfold::SendToTrash(const CollectedFile& file, const fs::OpenFolder& from, const fs::Entry& now) {
@@ -240,7 +294,10 @@ JournalResult cTidyfold::SendToTrash(const CollectedFile& file, const fs::OpenFo
         return {};
     }
     // The file stays where it is, and says why.
-    std::string why = trashed.noTrash ? "Its file system has no Trash you can use."
+    std::string why = trashed.systemMount
+                          ? "File managers keep no Trash on its drive (a system mount such as / or tmpfs), so it "
+                            "stays where it is."
+                      : trashed.noTrash ? "Its file system has no Trash you can use."
                       : trashed.changed ? "It changed after it was looked at, so it stays on the Desktop."
                                         : SystemErrorText(trashed.error);
     LogFailedTransfer("Sending " + path + " to the Trash FAILED.\r\n" + why);

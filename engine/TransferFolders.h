@@ -7,6 +7,7 @@
 #include "engine/FolderChain.h"
 #include "engine/PassFolders.h"
 #include "engine/Yield.h"
+#include "fs/Drive.h"
 
 namespace tidyfold {
 
@@ -20,6 +21,12 @@ public:
         : offload_(folders.Offload(fs::Flush::Yes)), source_(folders.Desktop()), destination_(offload_) {}
 
     const fs::OpenFolder& Offload() const noexcept { return offload_; }
+    // What the offload folder's drive can hold, found out once per pass.
+    const fs::DriveRules& OffloadRules() {
+        if (!rules_)
+            rules_ = fs::RulesOf(offload_);
+        return *rules_;
+    }
 
     // The folder that holds file, when it is still the folder the scan found
     // it in; nothing when that folder is gone or was replaced since. Valid
@@ -55,6 +62,7 @@ private:
     const fs::OpenFolder& offload_;
     FolderChain source_;
     FolderChain destination_;
+    std::optional<fs::DriveRules> rules_;
     std::uint64_t sourceCheckedAt_ = YieldCount();
     std::uint64_t destinationCheckedAt_ = YieldCount();
 };

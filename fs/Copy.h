@@ -20,13 +20,25 @@ Outcome CopyToTempAt(int fromfd, const Entry& seen, int todir, const std::string
                      const CopyProgress& progress, const volatile int* cancel, Entry* read);
 
 // Puts oldName at newName unless newName exists (EEXIST): a rename that
-// never replaces, or a hard link and unlink where that rename is missing.
-// Returns 0 or an errno.
+// never replaces; where the file system has none (FUSE, FAT, exFAT, NTFS), a
+// hard link and unlink; where it has no hard links either (exFAT, FAT), a
+// rename over an empty file that claimed newName exclusively, once the name
+// is checked to lead to that claim still. A kill between the claim and the
+// rename leaves the claim (empty, mode 0600) beside the complete temporary
+// file. Returns 0 or an errno.
 int PlaceNoReplace(int oldDir, const char* oldName, int newDir, const char* newName);
 
 // Puts the temporary entry temp of todir in place under name, or the next
 // free name by clash (outcome.placed), and flushes the folder.
-Outcome PlaceAtFreeName(int todir, TempEntry& temp, const std::string& name, Clash clash = Clash::NextFreeName);
+Outcome PlaceAtFreeName(int todir, TempEntry& temp, const std::string& name, Clash clash = Clash::NextFreeName,
+                        EntryKind kind = EntryKind::File);
+
+// A failure errnum of making or naming the entry name (of kind) in todir,
+// with the drive's reason when it refused the entry itself.
+Outcome RefusedAt(int todir, const std::string& name, EntryKind kind, int errnum);
+
+// See RemoveCopiedSource.
+Outcome RemoveCopiedSourceAt(int dirfd, const Entry& read, int copyDir, const std::string& copyName);
 
 // See RemoveIfUnchanged.
 Outcome RemoveIfUnchangedAt(int dirfd, const Entry& read);

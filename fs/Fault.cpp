@@ -21,6 +21,7 @@ struct Slot {
 };
 
 std::array<Slot, kCalls> slots;
+std::atomic<unsigned> lacks{0};
 
 // Set by tests on the thread that then runs the pass; the flags keep the
 // common case (no hook, no action) to one load.
@@ -77,6 +78,7 @@ void Inject(Call call, int errnum, int nth) {
 
 void Reset() {
     SetDescentHook(nullptr);
+    lacks.store(0, std::memory_order_relaxed);
     actionSet.store(false, std::memory_order_relaxed);
     TheAction() = Action{};
     for (Slot& slot : slots) {
@@ -85,6 +87,10 @@ void Reset() {
         slot.uses.store(0, std::memory_order_relaxed);
     }
 }
+
+void Pretend(Lack lack) { lacks.fetch_or(1u << static_cast<unsigned>(lack), std::memory_order_relaxed); }
+
+bool Lacks(Lack lack) { return (lacks.load(std::memory_order_relaxed) & (1u << static_cast<unsigned>(lack))) != 0; }
 
 long Uses(Call call) { return SlotOf(call).uses.load(std::memory_order_relaxed); }
 

@@ -74,4 +74,12 @@ void SetDescentHook(DescentHook hook);
 // Used by the file layer before it opens a listed folder.
 void BeforeDescent(const std::string& path);
 
+// What a drive may lack, pretended on any file system, so that the ways
+// around it run in every test setup: a rename that refuses to replace
+// (exFAT, FAT and NTFS drivers answer EINVAL) and hard links (exFAT and FAT
+// answer EPERM). Reset ends the pretence.
+enum class Lack { NoReplaceRename, HardLinks };
+void Pretend(Lack lack);
+bool Lacks(Lack lack);
+
 }  // namespace tidyfold::fs::fault

@@ -30,7 +30,9 @@ int ClaimName(const std::string& name, Clash clash, const std::function<int(cons
     const int last = clash == Clash::Fail ? 1 : kMaxNumber;
     int error = EEXIST;
     for (int n = 1; n <= last && error == EEXIST; ++n) {
-        placed = NumberedName(name, n);
+        // The name itself is never shortened: one the drive cannot hold is
+        // refused (ENAMETOOLONG), and the person renames it.
+        placed = n == 1 ? name : NumberedName(name, n);
         error = claim(placed);
     }
     if (error != 0)

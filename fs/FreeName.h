@@ -28,7 +28,7 @@ enum class Clash {
 };
 
 // Tries claim with name and, with Clash::NextFreeName, then with
-// "name (2)...", and so on while claim answers EEXIST; claim must fail with
+// "name (2)..." (shortened to fit), and so on while claim answers EEXIST; claim must fail with
 // EEXIST when the name exists, so the name is claimed without a race.
 // Returns claim's 0 or errno; placed receives the name claimed (empty when
 // none was).

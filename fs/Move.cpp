@@ -29,19 +29,19 @@ Outcome MoveAcross(int fromfd, const Entry& seen, int todir, const std::string& 
     Outcome copied = CopyToTempAt(fromfd, seen, todir, name, temp, progress, cancel, &read);
     if (!copied.Ok())
         return copied;
-    const Outcome placed = PlaceAtFreeName(todir, temp, name, clash);
+    const Outcome placed = PlaceAtFreeName(todir, temp, name, clash, seen.kind);
     if (placed.error != 0) {
         // Put in place but not known to be on disk: the source stays, the
         // copy goes.
         if (!placed.placed.empty())
             sys::UnlinkAt(todir, placed.placed.c_str());
-        return Outcome{placed.error};
+        return placed.unfit ? placed : Outcome{placed.error};
     }
     Outcome removed;
     if (removed.error == 0 && keepSource && keepSource())
         removed.changed = true;
     else if (removed.error == 0)
-        removed = RemoveIfUnchangedAt(fromfd, read);
+        removed = RemoveCopiedSourceAt(fromfd, read, todir, placed.placed);
     // Changed since it was read: the copy holds the version that was read,
     // the Desktop the newer one; neither is lost.
     if (removed.changed && removed.error == 0)
@@ -62,6 +62,8 @@ Outcome MoveEntryAt(int fromfd, const Entry& seen, int todir, const std::string&
         name, clash,
         [&](const std::string& to) { return PlaceNoReplace(fromfd, seen.name.c_str(), todir, to.c_str()); },
         moved.placed);
+    if (moved.error != EXDEV && moved.error != 0 && moved.error != EEXIST)
+        return RefusedAt(todir, name, seen.kind, moved.error);
     if (moved.error != EXDEV)
         return moved;
     return MoveAcross(fromfd, seen, todir, name, clash, progress, cancel, keepSource);

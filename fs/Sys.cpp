@@ -79,6 +79,8 @@ int LstatAt(int dirfd, const char* path, struct stat* st) {
 
 int Fstat(int fd, struct stat* st) { return Faulted(Call::Fstat) ? -1 : ::fstat(fd, st); }
 
+int Fstatfs(int fd, struct statfs* st) { return Faulted(Call::Fstat) ? -1 : ::fstatfs(fd, st); }
+
 DIR* FdOpenDir(int fd) { return Faulted(Call::Opendir) ? nullptr : ::fdopendir(fd); }
 
 dirent* ReadDir(DIR* dir) {
@@ -126,6 +128,10 @@ int RenameAt(int olddirfd, const char* oldpath, int newdirfd, const char* newpat
 int RenameNoReplaceAt(int olddirfd, const char* oldpath, int newdirfd, const char* newpath) {
     if (Faulted(Call::Rename))
         return -1;
+    if (fault::Lacks(fault::Lack::NoReplaceRename)) {
+        errno = EINVAL;
+        return -1;
+    }
 #if defined(SYS_renameat2)
     // The raw call works whether or not the C library has a wrapper.
     return static_cast<int>(
@@ -137,7 +143,13 @@ int RenameNoReplaceAt(int olddirfd, const char* oldpath, int newdirfd, const cha
 }
 
 int LinkAt(int olddirfd, const char* oldpath, int newdirfd, const char* newpath) {
-    return Faulted(Call::Link) ? -1 : ::linkat(olddirfd, oldpath, newdirfd, newpath, 0);
+    if (Faulted(Call::Link))
+        return -1;
+    if (fault::Lacks(fault::Lack::HardLinks)) {
+        errno = EPERM;
+        return -1;
+    }
+    return ::linkat(olddirfd, oldpath, newdirfd, newpath, 0);
 }
 
 int SymlinkAt(const char* target, int dirfd, const char* path) {

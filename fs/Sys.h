@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -28,6 +29,8 @@ int Fsync(int fd);
 // fstatat with AT_SYMLINK_NOFOLLOW: a link is reported as the link.
 int LstatAt(int dirfd, const char* path, struct stat* st);
 int Fstat(int fd, struct stat* st);
+// What the file system holding fd is (a stat for the seam: Call::Fstat).
+int Fstatfs(int fd, struct statfs* st);
 
 // Takes ownership of fd on success only.
 DIR* FdOpenDir(int fd);

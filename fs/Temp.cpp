@@ -12,6 +12,8 @@
 #include <string_view>
 #include <thread>
 
+#include "fs/FreeName.h"
+
 namespace tidyfold::fs {
 
 namespace {
@@ -45,10 +47,12 @@ bool IsSuffixLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <=
 
 std::string TempNameFor(const std::string& finalName, const std::string& suffix) {
     std::size_t room = NAME_MAX - 1 - kMarker.size() - suffix.size();
-    return "." + finalName.substr(0, room) + std::string(kMarker) + suffix;
+    // Cut between characters: drives that keep names as UTF-16 refuse half
+    // of one.
+    return "." + CutAt(finalName, room) + std::string(kMarker) + suffix;
 }
 
-std::string TempStemOf(const std::string& finalName) { return finalName.substr(0, NAME_MAX - 1 - kMarker.size() - kSuffix); }
+std::string TempStemOf(const std::string& finalName) { return CutAt(finalName, NAME_MAX - 1 - kMarker.size() - kSuffix); }
 
 std::optional<std::string> TempNameStem(const std::string& name) {
     // "." + stem + marker + six letters or digits, the stem not empty.

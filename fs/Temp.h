@@ -26,6 +26,7 @@ public:
     int CreateLink(const std::string& target, const std::string& finalName);
 
     const std::string& Name() const noexcept { return name_; }
+    int Dir() const noexcept { return dirfd_; }
     void Release() noexcept { live_ = false; }
 
 private:

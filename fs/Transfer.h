@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "fs/Drive.h"
 #include "fs/FileSystem.h"
 #include "fs/FreeName.h"
 #include "fs/OpenFolder.h"
@@ -27,6 +28,9 @@ struct Outcome {
     // The name the file was put under in the destination folder: the name
     // asked for, or the next free one ("name (2).ext") when that was taken.
     std::string placed;
+    // Set with error when the destination's drive cannot hold the entry (a
+    // name it refuses, a link, a file too large): the reason in facts.
+    Unfit unfit;
     bool Ok() const noexcept { return error == 0 && !changed; }
 };
 
@@ -34,10 +38,9 @@ struct Outcome {
 // under the next free name ("name (2).ext", "name (3).ext", ...) when it is
 // taken: nothing in to is ever replaced. The data goes to a new temporary
 // file in to (created exclusively, never through a link), is flushed, then
-// renamed inside to by a rename that fails when the name exists (so the name
-// is claimed without a race) and the folder flushed; a link is copied as a
-// link. Permission
-// bits and access and write times are kept. When *cancel becomes non-zero the
+// put in place inside to by PlaceNoReplace (so the name is claimed without a
+// race) and the folder flushed; a link is copied as a link. Permission bits
+// and access and write times are kept as far as the drive stores them. When *cancel becomes non-zero the
 // copy is abandoned (ECANCELED).
 //
 // The copy is of seen only: when the name leads to another file, or the file
@@ -67,5 +70,13 @@ Outcome MoveEntry(const OpenFolder& from, const Entry& seen, const OpenFolder& t
 // file with the same size and change time (changed otherwise): a file saved
 // over by rename, or written to, since it was read is kept.
 Outcome RemoveIfUnchanged(const OpenFolder& folder, const Entry& read);
+
+// RemoveIfUnchanged of the source read once its copy is in place as
+// copyName in copyFolder. Where the source's drive makes up its inode
+// numbers or lets its change times be set (FUSE, FAT, exFAT, NTFS), a file
+// put in the source's place would pass for it: there the source goes only
+// if it still holds the copy's bytes.
+Outcome RemoveCopiedSource(const OpenFolder& folder, const Entry& read, const OpenFolder& copyFolder,
+                           const std::string& copyName);
 
 }  // namespace tidyfold::fs

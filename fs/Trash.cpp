@@ -4,11 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <gio/gunixmounts.h>
+
 #include <cerrno>
+#include <map>
+#include <mutex>
 #include <ctime>
 #include <optional>
 
 #include "base/Error.h"
+#include "fs/Copy.h"
 #include "fs/FreeName.h"
 #include "fs/Handles.h"
 
@@ -85,6 +90,54 @@ std::optional<OpenFolder> TopFolder(const OpenFolder& from) {
     }
 }
 
+bool HasOption(const char* options, const char* option) {
+    return options != nullptr && ("," + std::string(options) + ",").find("," + std::string(option) + ",") !=
+                                     std::string::npos;
+}
+
+// Whether desktop file managers keep a Trash on the drive whose top folder
+// is top, as GLib judges it (they all trash through GIO): never on a
+// system-internal mount (tmpfs, /boot, /var, a bind mount ...) nor on a
+// folder that is no mount at all (a btrfs subvolume), unless the mount's
+// options say x-gvfs-trash; never with x-gvfs-notrash. A file there would
+// go into a Trash that no file manager shows.
+bool JudgedByGlib(const OpenFolder& top) {
+    std::string path;
+    const std::string self = "/proc/self/fd/" + std::to_string(top.Fd());
+    if (ReadLinkTarget(AT_FDCWD, self.c_str(), 0, path) != 0 || path.empty() || path.front() != '/')
+        return false;
+    GUnixMountEntry* mount = g_unix_mount_at(path.c_str(), nullptr);
+    if (mount == nullptr)
+        return false;
+    const char* options = g_unix_mount_get_options(mount);
+    bool keep = !g_unix_mount_is_system_internal(mount);
+    if (HasOption(options, "x-gvfs-notrash"))
+        keep = false;
+    else if (HasOption(options, "x-gvfs-trash"))
+        keep = true;
+    g_unix_mount_free(mount);
+    return keep;
+}
+
+// GLib reads the whole mount table for each answer; a pass asks for every
+// file it trashes, always of the same few drives. A mount's top folder has
+// an identity of its own (another file system mounted there has another
+// device), so an answer is kept for it.
+bool FileManagersKeepTrashOn(const OpenFolder& top) {
+    static std::mutex mutex;
+    static std::map<std::pair<std::uint64_t, std::uint64_t>, bool> judged;
+    const std::pair<std::uint64_t, std::uint64_t> key{top.Id().device, top.Id().inode};
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (const auto found = judged.find(key); found != judged.end())
+            return found->second;
+    }
+    const bool keep = JudgedByGlib(top);
+    const std::lock_guard<std::mutex> lock(mutex);
+    judged[key] = keep;
+    return keep;
+}
+
 std::optional<TrashFolders> SharedTrash(const OpenFolder& top, std::uint64_t device) {
     const std::optional<Entry> shared = top.Stat(".Trash");
     // Without the sticky bit, or as a link, anyone could swap our folder in
@@ -105,12 +158,17 @@ std::optional<TrashFolders> OwnTrash(const OpenFolder& top, std::uint64_t device
 }
 
 // A Trash on the top folder of the file's file system; nothing when neither
-// kind can be used (a read-only drive, no permission).
-std::optional<TrashFolders> TopTrash(const OpenFolder& from, std::uint64_t device) {
+// kind can be used (a read-only drive, no permission) or file managers keep
+// none there (systemMount).
+std::optional<TrashFolders> TopTrash(const OpenFolder& from, std::uint64_t device, bool& systemMount) {
     try {
         const std::optional<OpenFolder> top = TopFolder(from);
         if (!top)
             return std::nullopt;
+        if (!FileManagersKeepTrashOn(*top)) {
+            systemMount = true;
+            return std::nullopt;
+        }
         try {
             if (auto shared = SharedTrash(*top, device))
                 return shared;
@@ -153,23 +211,6 @@ int WriteAll(UniqueFd& fd, const std::string& text) {
     return fd.CloseChecked();
 }
 
-// Puts name of from at newName in to unless newName exists. 0 or an errno.
-int RenameNoReplace(int from, const std::string& name, int to, const std::string& newName) {
-    if (sys::RenameNoReplaceAt(from, name.c_str(), to, newName.c_str()) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        return errno;
-    // No such rename on this file system: a hard link never replaces either.
-    if (sys::LinkAt(from, name.c_str(), to, newName.c_str()) != 0)
-        return errno;
-    if (sys::UnlinkAt(from, name.c_str()) != 0) {
-        const int error = errno;
-        sys::UnlinkAt(to, newName.c_str());
-        return error;
-    }
-    return 0;
-}
-
 enum class Step { Done, NameTaken, Failed };
 
 // An info file that goes again unless its file made it into the Trash,
@@ -203,7 +244,7 @@ int PlaceWithInfo(const OpenFolder& from, const Entry& seen, const TrashFolders&
         outcome.changed = true;
         return 0;
     }
-    return RenameNoReplace(from.Fd(), seen.name, trash.files.Fd(), trashName);
+    return PlaceNoReplace(from.Fd(), seen.name.c_str(), trash.files.Fd(), trashName.c_str());
 }
 
 // One try under trashName. Throws on failures outside the transfer itself.
@@ -233,10 +274,11 @@ Step TryName(const OpenFolder& from, const Entry& seen, const TrashFolders& tras
     return Step::Done;
 }
 
-std::optional<TrashFolders> TrashFor(const OpenFolder& from, std::uint64_t device, const std::string& homeTrash) {
+std::optional<TrashFolders> TrashFor(const OpenFolder& from, std::uint64_t device, const std::string& homeTrash,
+                                     bool& systemMount) {
     if (auto home = HomeTrash(homeTrash, device))
         return home;
-    return TopTrash(from, device);
+    return TopTrash(from, device, systemMount);
 }
 
 }  // namespace
@@ -249,7 +291,7 @@ TrashOutcome TrashEntry(const OpenFolder& from, const Entry& seen, const std::st
             outcome.changed = true;
             return outcome;
         }
-        const std::optional<TrashFolders> trash = TrashFor(from, seen.id.device, homeTrash);
+        const std::optional<TrashFolders> trash = TrashFor(from, seen.id.device, homeTrash, outcome.systemMount);
         if (!trash) {
             outcome.noTrash = true;
             return outcome;
@@ -261,7 +303,7 @@ TrashOutcome TrashEntry(const OpenFolder& from, const Entry& seen, const std::st
                 // A rename that crossed file systems after all (a bind mount)
                 // found no Trash on the file's own.
                 if (outcome.error == EXDEV)
-                    outcome = TrashOutcome{0, false, true, {}};
+                    outcome = TrashOutcome{0, false, true, false, {}};
                 return outcome;
             }
         }

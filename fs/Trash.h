@@ -19,6 +19,7 @@ struct TrashOutcome {
     int error = 0;          // 0, or the errno of the step that failed
     bool changed = false;   // the name no longer leads to the file seen, unchanged
     bool noTrash = false;   // its file system has no Trash this user can use
+    bool systemMount = false;  // with noTrash: file managers keep no Trash on its mount
     std::string trashedAs;  // on success, where it is now (a path in Trash/files)
     bool Ok() const noexcept { return error == 0 && !changed && !noTrash; }
 };
@@ -29,10 +30,13 @@ struct TrashOutcome {
 //    made with the folders above it when missing;
 //  - else, at the top folder of the file's file system, ".Trash/<uid>" when
 //    ".Trash" is a real folder with the sticky bit, else ".Trash-<uid>";
-//    either made when missing and used only as a real folder of this user's.
+//    either made when missing and used only as a real folder of this user's,
+//    and only on a mount where file managers keep a Trash (as GLib judges:
+//    not on tmpfs or another system-internal mount, nor on a folder that is
+//    no mount, such as a btrfs subvolume; noTrash and systemMount then).
 // The info file (info/NAME.trashinfo: the original path, escaped as in a
 // URL, and deletionDate) is created exclusively and flushed first; then the
-// file is renamed into files/NAME, never replacing anything. A name taken in
+// file is put into files/NAME, never replacing anything (PlaceNoReplace). A name taken in
 // either folder becomes "name (2).ext", "name (3).ext" and so on, shortened
 // where the info file's name would be too long. The rename happens only
 // while from's name still leads to seen with the same size and change time.

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "base/Error.h"
+#include "fs/Drive.h"
 #include "fs/Leftovers.h"
 #include "fs/Transfer.h"
 #include "history/Owner.h"
@@ -35,19 +36,32 @@ const std::string& PathOn(const ActionRecord& action, Side side) {
     return side == Side::Desktop ? action.relative : action.destination;
 }
 
-// The entry the action saw, still under its name: the same file.
-bool StillThere(const Spot& spot, const ActionRecord& action) {
-    return spot.entry && spot.entry->id == action.id_seen;
-}
-
 // What a transfer puts at its destination: an entry of the same kind, size
-// and modification time (a copy keeps the time, a rename everything).
+// and modification time (a copy keeps the time, a rename everything), the
+// time as the drive there stores it (FAT in 2 s steps). An empty file beside
+// a copy's temporary file is the claim of a copy not yet in place.
 bool LooksTransferred(const Spot& spot, const ActionRecord& action) {
-    return spot.entry && spot.entry->kind == action.entry && spot.entry->size == action.size &&
-           spot.entry->times.modify_ns == action.times.modify_ns;
+    if (!spot.entry || spot.entry->kind != action.entry || spot.entry->size != action.size)
+        return false;
+    const std::int64_t step = fs::QuickRulesOf(spot.folder->Fd()).timeStepNs;
+    if (!fs::SameStoredTime(spot.entry->times.modify_ns, action.times.modify_ns, step))
+        return false;
+    return spot.entry->size != 0 || !fs::ClaimBeside(*spot.folder, *spot.entry);
 }
 
-Verdict DecideTransfer(Roots& roots, const ActionRecord& action) {
+// The entry the action saw, still under its name: the same file. Where the
+// drive makes up its inode numbers, the number says nothing after a
+// remount, and the file is known by what it kept instead; before anything
+// is removed on that ground, its bytes are compared all the same.
+bool StillThere(const Spot& spot, const ActionRecord& action) {
+    if (!spot.entry)
+        return false;
+    if (fs::QuickRulesOf(spot.folder->Fd()).stableIds)
+        return spot.entry->id == action.id_seen;
+    return LooksTransferred(spot, action);
+}
+
+Verdict DecideTransfer(Roots& roots, const ActionRecord& action, bool mayChange) {
     const Spot source = roots.Find(From(action.kind), PathOn(action, From(action.kind)));
     const Spot target = roots.Find(To(action.kind), PathOn(action, To(action.kind)));
     // A restore records the file as the pass offloaded it, and a copy in the
@@ -63,7 +77,13 @@ Verdict DecideTransfer(Roots& roots, const ActionRecord& action) {
     if (!here)
         return {ActionOutcome::Interrupted, "It was in neither place when the pass was recovered.", false};
     // In both places: a copy killed after it was in place and before the
-    // original went. Finished only when every byte is the same.
+    // original went. Finished only when every byte is the same, and never
+    // when the two places are one file (a folder replaced by a link).
+    if (source.entry->id == target.entry->id ||
+        (source.folder->Id() == target.folder->Id() && source.name == target.name))
+        return {ActionOutcome::Interrupted, "Its two places are one and the same file now; it was left alone.", false};
+    if (!mayChange)
+        return {ActionOutcome::Interrupted, "It is in both places; nothing was removed: " + roots.Refusal(), false};
     if (!fs::SameContents(*source.folder, *source.entry, *target.folder, *target.entry))
         return {ActionOutcome::Interrupted, "Another file has its name at the destination.", false};
     if (!fs::RemoveIfUnchanged(*source.folder, *source.entry).Ok())
@@ -71,13 +91,13 @@ Verdict DecideTransfer(Roots& roots, const ActionRecord& action) {
     return {ActionOutcome::Done, "Finished when the pass was recovered: its copy was complete.", true};
 }
 
-Verdict Decide(Roots& roots, const ActionRecord& action) {
+Verdict Decide(Roots& roots, const ActionRecord& action, bool mayChange) {
     // Only paths below the roots, as the engine records them, are looked at.
     if (!SafeRelative(action.relative) || (IsTransfer(action.kind) && !SafeRelative(action.destination)))
         return {ActionOutcome::Interrupted, "Its path does not lie below the folders of the pass; it was left alone.",
                 false};
     if (IsTransfer(action.kind))
-        return DecideTransfer(roots, action);
+        return DecideTransfer(roots, action, mayChange);
     const Spot spot = roots.Find(Side::Desktop, action.relative);
     if (!StillThere(spot, action))
         return {ActionOutcome::Done, "", false};
@@ -94,7 +114,7 @@ std::string FolderOf(const std::string& relative) {
 
 // Temporary files are looked for only where an unfinished copy was going,
 // and only under the names it was copying to.
-std::int64_t RemoveTemporaries(Roots& roots, const std::vector<ActionRecord>& unfinished) {
+std::int64_t RemoveTemporaries(Roots& roots, const PassRecord& pass, const std::vector<ActionRecord>& unfinished) {
     std::map<std::pair<Side, std::string>, std::set<std::string>> wanted;
     for (const ActionRecord& action : unfinished)
         if (IsTransfer(action.kind) && SafeRelative(PathOn(action, To(action.kind))))
@@ -103,7 +123,10 @@ std::int64_t RemoveTemporaries(Roots& roots, const std::vector<ActionRecord>& un
     std::int64_t removed = 0;
     for (const auto& [where, names] : wanted) {
         if (const fs::OpenFolder* folder = roots.FolderAt(where.first, where.second))
-            removed += static_cast<std::int64_t>(fs::RemoveTemporaries(*folder, names));
+            // A claim is made during the pass; its start in whole seconds,
+            // less the steps of a FAT clock.
+            removed += static_cast<std::int64_t>(
+                fs::RemoveTemporaries(*folder, names, (pass.started - 2) * 1'000'000'000));
     }
     return removed;
 }
@@ -130,14 +153,18 @@ Reconciled Reconcile(Database& db, std::int64_t pass) {
     if (!record)
         throw Error::Refused("The history has no pass " + std::to_string(pass) + ".", db.Path());
     Roots roots(*record);
+    // Folders that no pass could work in now (one replaced by a link to the
+    // other, say) are only looked at: nothing is finished or removed.
+    const bool mayChange = roots.Refusal().empty();
     for (const ActionRecord& action : unfinished) {
-        Verdict verdict = Decide(roots, action);
+        Verdict verdict = Decide(roots, action, mayChange);
         result.report.done += verdict.outcome == ActionOutcome::Done ? 1 : 0;
         result.report.notDone += verdict.outcome == ActionOutcome::Done ? 0 : 1;
         result.report.finished += verdict.finished ? 1 : 0;
         result.verdicts.emplace_back(action.id, std::move(verdict));
     }
-    result.report.temporaries = RemoveTemporaries(roots, unfinished);
+    if (mayChange)
+        result.report.temporaries = RemoveTemporaries(roots, *record, unfinished);
     return result;
 }
 

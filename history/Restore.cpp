@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "base/Error.h"
+#include "fs/Drive.h"
 #include "fs/Permissions.h"
 #include "fs/Transfer.h"
 #include "history/History.h"
@@ -18,10 +19,12 @@ constexpr const char* kMissing = "It is no longer in the offload folder.";
 constexpr const char* kChanged = "It was changed or replaced in the offload folder since; it stays there.";
 
 // What the pass put into the offload folder: an entry of the same kind,
-// size and modification time (a copy keeps the time, a rename everything).
-bool AsOffloaded(const fs::Entry& entry, const ActionRecord& action) {
+// size and modification time (a copy keeps the time, a rename everything),
+// the time as the drive of folder stores it (FAT in 2 s steps).
+bool AsOffloaded(const fs::OpenFolder& folder, const fs::Entry& entry, const ActionRecord& action) {
     return entry.kind == action.entry && entry.size == action.size &&
-           entry.times.modify_ns == action.times.modify_ns;
+           fs::SameStoredTime(entry.times.modify_ns, action.times.modify_ns,
+                              fs::QuickRulesOf(folder.Fd()).timeStepNs);
 }
 
 // The intent of putting action back: the file as the pass offloaded it
@@ -42,7 +45,7 @@ Intent IntentFor(const ActionRecord& action) {
 
 class Restorer {
 public:
-    Restorer(const PassRecord& pass, PassRecorder& recorder) : roots_(pass), recorder_(recorder) {}
+    Restorer(Roots& roots, PassRecorder& recorder) : roots_(roots), recorder_(recorder) {}
 
     void Run(const std::vector<ActionRecord>& actions, const RestoreProgress& progress, RestoreResult& result) {
         std::vector<Intent> intents;
@@ -79,7 +82,7 @@ private:
         const Spot source = roots_.Find(Side::Offload, action.destination);
         if (!source.entry)
             return {JournalOutcome::Skipped, "", kMissing};
-        if (!AsOffloaded(*source.entry, action))
+        if (!AsOffloaded(*source.folder, *source.entry, action))
             return {JournalOutcome::Skipped, "", kChanged};
         // A rename keeps its folder's creation in order on the disk's
         // journal; a copy across file systems removes its source afterwards,
@@ -111,7 +114,7 @@ private:
         if (action.entry == fs::EntryKind::File && source.entry->mode != action.mode) {
             // Across file systems the file on the Desktop is a new one.
             const std::optional<fs::Entry> placed = to->Stat(name);
-            if (!placed || !AsOffloaded(*placed, action) ||
+            if (!placed || !AsOffloaded(*to, *placed, action) ||
                 !fs::SetPermissions(*to, name, placed->id, action.mode))
                 return {JournalOutcome::Done, "", "Its permissions could not be set back: it changed meanwhile."};
         }
@@ -135,7 +138,7 @@ private:
         result.notes.emplace_back(id, outcome.note);
     }
 
-    Roots roots_;
+    Roots& roots_;
     PassRecorder& recorder_;
 };
 
@@ -166,11 +169,16 @@ void Restore(History& history, std::int64_t pass, const std::vector<std::int64_t
     const std::vector<ActionRecord> actions = Restorable(history, pass, ids);
     if (actions.empty())
         return;
+    // The checks of a pass, on the folders as they are now: nothing is put
+    // back into, or taken out of, a folder no pass may work in.
+    Roots roots(*record);
+    if (!roots.Refusal().empty())
+        throw Error::Refused(roots.Refusal(), record->offload);
     std::unique_ptr<PassRecorder> recorder =
         history.Begin(PassStart{PassKind::Undo, std::nullopt, record->desktop, record->offload, pass, origin});
     result.undoPass = recorder->Id();
     try {
-        Restorer restorer(*record, *recorder);
+        Restorer restorer(roots, *recorder);
         restorer.Run(actions, progress, result);
     } catch (const Error& error) {
         try {

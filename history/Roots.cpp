@@ -1,5 +1,8 @@
 #include "history/Roots.h"
 
+#include "base/Error.h"
+#include "shell/SafeFolders.h"
+
 namespace tidyfold::history {
 
 std::string LastName(const std::string& relative) {
@@ -20,9 +23,33 @@ bool SafeRelative(const std::string& relative) {
     }
 }
 
+namespace {
+
+// The checks of a pass on the very folders opened, by identity.
+std::string RefusalOf(const std::optional<fs::OpenFolder>& desktop, const std::optional<fs::OpenFolder>& offload) {
+    try {
+        const Landmarks landmarks = Landmarks::Find();
+        std::vector<fs::Identity> desktopAndAbove;
+        if (desktop) {
+            RefuseUnsafeDesktop(*desktop, landmarks);
+            desktopAndAbove = desktop->SelfAndAncestors();
+        }
+        if (offload)
+            RefuseUnsafeOffload(*offload, desktopAndAbove, landmarks);
+    } catch (const Error& error) {
+        if (error.What() != Error::Kind::Refused)
+            throw;
+        return error.Description();
+    }
+    return {};
+}
+
+}  // namespace
+
 Roots::Roots(const PassRecord& pass) {
     desktop_.root = fs::OpenFolder::OpenIfPresent(pass.desktop);
     offload_.root = fs::OpenFolder::OpenIfPresent(pass.offload);
+    refusal_ = RefusalOf(desktop_.root, offload_.root);
     for (Tree* tree : {&desktop_, &offload_})
         if (tree->root)
             tree->chain.emplace(*tree->root);

@@ -27,6 +27,7 @@ class Roots {
 public:
     // Opens both roots as the pass recorded them; a root that is missing is
     // taken as empty. Throws when one cannot be opened for another reason.
+    // Makes the checks a pass makes on them (see Refusal).
     explicit Roots(const PassRecord& pass);
     Roots(const Roots&) = delete;
     Roots& operator=(const Roots&) = delete;
@@ -41,6 +42,12 @@ public:
     const fs::OpenFolder* Make(Side side, const std::string& relative, fs::Flush flush, std::string& link);
 
     const fs::OpenFolder* Root(Side side) const;
+    // Why the folders as they are now are none a pass may work in (the
+    // Desktop is "/", home or above it; the offload folder is "/", home, the
+    // Desktop or above it, as after a folder was replaced by a link to
+    // another): then nothing may be removed, finished or moved in them.
+    // Empty when they pass.
+    const std::string& Refusal() const noexcept { return refusal_; }
     // The folder at folder below the root of side ("" for the root itself),
     // under the same rules and for as long as Find's.
     const fs::OpenFolder* FolderAt(Side side, const std::string& folder);
@@ -61,6 +68,7 @@ private:
 
     Tree desktop_;
     Tree offload_;
+    std::string refusal_;
 };
 
 // The last name of a relative path.

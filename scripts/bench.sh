@@ -8,7 +8,7 @@ scripts/deps.sh
 
 build=build-bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTIDYFOLD_BUILD_TESTS=OFF >/dev/null
-targets=(bench_scan bench_transfer bench_archives)
+targets=(bench_scan bench_transfer bench_archives bench_drives)
 if cmake --build "$build" --target help | grep -w bench_window >/dev/null; then
     targets+=(bench_window)
 fi
@@ -36,6 +36,7 @@ echo "sandboxes: $base, file system $(stat -f -c %T "$base")" \
 "$build/bin/bench_scan"
 "$build/bin/bench_transfer"
 "$build/bin/bench_archives"
+"$build/bin/bench_drives"
 if [[ -x "$build/bin/bench_window" ]]; then
     QT_QPA_PLATFORM=offscreen "$build/bin/bench_window"
 else

@@ -9,10 +9,14 @@ packages=(
     libsimpleini-dev
     libarchive-dev libarchive-tools unzip
     libsqlite3-dev
+    libblkid-dev libglib2.0-dev
     libgtest-dev libgmock-dev
     systemd desktop-file-utils dbus-daemon
     clang libclang-rt-dev
     fonts-dejavu-core
+    # The drive suites and figures make and mount images of the file systems
+    # people offload to (loop devices; FUSE for exFAT, NTFS and FAT32).
+    util-linux mount e2fsprogs btrfs-progs xfsprogs exfatprogs exfat-fuse ntfs-3g dosfstools fusefat fuse3
 )
 for group in "$@"; do
     case "$group" in

@@ -5,6 +5,7 @@
 #include <QLocale>
 
 #include "engine/Ageing.h"
+#include "engine/Unfit.h"
 #include "fs/FileSystem.h"
 #include "ui/Text.h"
 
@@ -77,6 +78,10 @@ QVariant PreviewModel::Text(const PlanEntry& entry, int column) const
         case Size:
             return folder ? QString() : QLocale().formattedDataSize(static_cast<qint64>(entry.seen.size));
         case Action:
+            // What the drive cannot hold is told before anything moves.
+            if (entry.unfit)
+                return Tr("%1: stays on the Desktop, %2")
+                    .arg(PlanActionText(entry.action), QString::fromStdString(UnfitReason(entry.unfit)));
             return PlanActionText(entry.action);
         case Destination:
             return entry.destination.empty() ? QString() : PathText(fs::JoinPath(plan_.offload, entry.destination));

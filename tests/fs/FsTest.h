@@ -19,6 +19,7 @@
 #include "base/Error.h"
 #include "fs/Fault.h"
 #include "fs/FileSystem.h"
+#include "tests/support/DriveImage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Unprivileged.h"
 
@@ -113,6 +114,41 @@ inline int WithTmpfsMounted(const std::string& at, const std::function<bool()>& 
             held = body();
         } catch (...) {
         }
+        _exit(held ? 0 : 1);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
+// Runs body in a child process with a drive of kind mounted in a mount
+// namespace of the child's own; body gets the drive's top folder. Returns 0
+// when body held, 1 when not, 77 (with the reason printed) when no drive
+// could be mounted here.
+inline int WithDriveMounted(DriveKind kind, const std::function<bool(const std::string&)>& body) {
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        std::string why;
+        if (!PrivateMounts(why)) {
+            std::printf("%s\n", why.c_str());
+            _exit(77);
+        }
+        bool held = false;
+        {
+            DriveImage drive(kind, "/tmp");
+            if (!drive.Mounted()) {
+                std::printf("%s\n", drive.Why().c_str());
+                fflush(nullptr);
+                _exit(77);
+            }
+            try {
+                held = body(drive.Root());
+            } catch (...) {
+            }
+        }
+        fflush(nullptr);
         _exit(held ? 0 : 1);
     }
     int status = 0;

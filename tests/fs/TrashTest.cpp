@@ -136,14 +136,12 @@ TEST_F(Trash, a_file_changed_since_it_was_listed_stays_and_leaves_nothing_in_the
     }
 }
 
-// On a file system of its own (a tmpfs in a private mount namespace), away
-// from the home Trash: the Trash at the drive's top folder, the shared
-// ".Trash/<uid>" only when it is a real folder with the sticky bit.
+// On a drive of its own, away from the home Trash: the Trash at the drive's
+// top folder, the shared ".Trash/<uid>" only when it is a real folder with
+// the sticky bit.
 TEST_F(Trash, a_file_on_another_file_system_goes_to_the_trash_at_its_top_folder) {
-    const std::string drive = dir / "drive";
     const std::string uid = std::to_string(geteuid());
-    MakeDirs(drive);
-    const int status = WithTmpfsMounted(drive, [&] {
+    const int status = WithDriveMounted(DriveKind::Ext4, [&](const std::string& drive) {
         struct Case {
             const char* what;
             std::function<void()> prepare;
@@ -176,6 +174,25 @@ TEST_F(Trash, a_file_on_another_file_system_goes_to_the_trash_at_its_top_folder)
                 ADD_FAILURE() << c.what << ": " << outcome.error << " " << outcome.trashedAs;
         }
         return held && !Exists(HomeTrash());
+    });
+    if (status == 77)
+        GTEST_SKIP() << "no drive can be mounted here (see the output)";
+    EXPECT_EQ(status, 0);
+}
+
+// File managers keep no Trash on a system-internal mount such as a tmpfs: a
+// Trash made there would never be shown, so the file stays, and nothing is
+// made on that mount.
+TEST_F(Trash, a_file_on_a_system_mount_stays_where_it_is) {
+    const std::string drive = dir / "drive";
+    MakeDirs(drive);
+    const int status = WithTmpfsMounted(drive, [&] {
+        WriteFile(drive + "/Desktop/f", "stays");
+        const fs::OpenFolder desktop = fs::OpenFolder::Open(drive + "/Desktop");
+        const fs::TrashOutcome outcome =
+            fs::TrashEntry(desktop, *desktop.Stat("f"), HomeTrash(), drive + "/Desktop/f", kDate);
+        return outcome.noTrash && outcome.systemMount && !outcome.Ok() && ReadFile(drive + "/Desktop/f") == "stays" &&
+               !Exists(drive + "/.Trash-" + std::to_string(geteuid())) && !Exists(HomeTrash());
     });
     if (status == 77)
         GTEST_SKIP() << "mounting is not allowed here";

@@ -10,8 +10,10 @@
 #include <cstdlib>
 #include <map>
 
+#include "base/Error.h"
 #include "history/Restore.h"
 #include "tests/history/HistoryFixture.h"
+#include "tests/support/Snapshot.h"
 
 namespace tidyfold::test {
 namespace {
@@ -164,6 +166,27 @@ TEST_F(RestoreTest, a_name_taken_on_the_desktop_is_never_replaced) {
     std::remove((Desktop() + "/top.txt").c_str());
     EXPECT_EQ(history::Restore(*history_, pass, {action.id}).restored, 1);
     ExpectBack("top.txt");
+}
+
+// Folders no pass may work in, now: the offload folder replaced by a link
+// to the Desktop (or to home). Nothing is moved, and nothing is recorded.
+TEST_F(RestoreTest, an_offload_folder_replaced_by_a_link_to_the_desktop_is_refused) {
+    const std::int64_t pass = OffloadedPass();
+    const std::string moved = Offload() + ".moved";
+    ASSERT_EQ(std::rename(Offload().c_str(), moved.c_str()), 0);
+    ASSERT_EQ(symlink(Desktop().c_str(), Offload().c_str()), 0);
+    const std::map<std::string, std::string> desktop = BriefTree(Desktop());
+    const std::size_t passes = history_->Passes().size();
+    bool refused = false;
+    try {
+        history::Restore(*history_, pass);
+    } catch (const Error& error) {
+        refused = error.What() == Error::Kind::Refused;
+    }
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(BriefTree(Desktop()), desktop);
+    EXPECT_EQ(history_->Passes().size(), passes);
+    EXPECT_EQ(Restorable(pass), std::int64_t(relatives_.size()));
 }
 
 TEST_F(RestoreTest, what_is_gone_or_changed_in_the_offload_folder_stays_as_it_is) {

@@ -33,6 +33,7 @@
 #include "tests/reliability/PassCheck.h"
 #include "tests/reliability/LossCheck.h"
 #include "tests/reliability/Tree.h"
+#include "history/History.h"
 #include "tests/support/TempDir.h"
 
 namespace tidyfold::reliability {
@@ -72,6 +73,8 @@ struct CrashRun {
     // file, so each of those transfers claims a numbered name.
     bool clashes = false;
     Killed killed = Killed::Pass;
+    // As on exFAT or FAT: no no-replace rename, no hard links.
+    bool lacks = false;
 };
 
 std::vector<std::string> PassArguments(const CrashRun& run) {
@@ -96,7 +99,9 @@ protected:
 
     static std::string Template() { return *templateRoot_ + "/Desktop"; }
 
-    void Prepare(const Sandbox& box, const CrashRun& run) {
+    void Prepare(Sandbox& box, const CrashRun& run) {
+        if (run.lacks)
+            box.SetEnv("TIDYFOLD_CRASH_LACKS", "1");
         test::RemoveTree(box.Desktop());
         CopyTree(Template(), box.Desktop());
         box.WriteSettings(run.mode);
@@ -309,6 +314,62 @@ TEST_F(CrashConsistency, UndoSurvivesKills) {
     Run({1, FastBase(), "", Share(40), CrashSeed() + 7, false, Killed::Undo});
     if (Usable("/dev/shm"))
         Run({1, "/dev/shm", "/tmp", Share(100), CrashSeed() + 8, false, Killed::Undo});
+}
+
+// On a drive without a no-replace rename or hard links, each name is
+// claimed by an empty file made exclusively and the copy renamed over it: a
+// kill between the two leaves the claim beside the complete temporary file,
+// which recovery removes and never takes for a copy.
+TEST_F(CrashConsistency, ClaimedNamesSurviveKills) {
+    Run({0, FastBase(), "", Share(40), CrashSeed() + 21, true, Killed::Pass, true});
+    Run({0, FastBase(), "", Share(40), CrashSeed() + 22, false, Killed::RecordedPass, true});
+}
+
+// The reviewer's case: a copy pass killed with a file in both places (just
+// before the Desktop's went), then the offload folder replaced by a link to
+// the Desktop before the next start. Recovery must not take the Desktop
+// file for its own copy. The same for an Undo across file systems killed
+// with a file in both places. Every original stays somewhere.
+TEST_F(CrashConsistency, RecoveryNeverTakesAFileForItsOwnCopy) {
+    if (!Usable("/dev/shm"))
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    for (int i = 1; i <= 6; ++i) {
+        const bool undo = i > 3;
+        SCOPED_TRACE(std::string(undo ? "Undo" : "copy") + " killed before removal " + std::to_string(i));
+        const CrashRun run{undo ? 1 : 0, undo ? "/tmp" : FastBase(), undo ? "/dev/shm" : "", 1, CrashSeed()};
+        Sandbox box(run.base, run.offloadBase);
+        Prepare(box, run);
+        const std::string out = box.Path() + "/pass";
+        if (undo) {
+            DriverEnd recorded = RunDriver(TIDYFOLD_CRASH_DRIVER, box, out + "0", {"journal"});
+            ASSERT_EQ(recorded.exitCode, 0) << test::ReadFile(out + "0.err");
+        }
+        box.SetEnv("TIDYFOLD_CRASH_KILL_AT_UNLINK", std::to_string(undo ? i - 3 : i));
+        DriverEnd end = RunDriver(TIDYFOLD_CRASH_DRIVER, box, out + "1",
+                                  undo ? std::vector<std::string>{"undo"} : std::vector<std::string>{"journal"});
+        box.UnsetEnv("TIDYFOLD_CRASH_KILL_AT_UNLINK");
+        ASSERT_TRUE(end.killed) << test::ReadFile(out + "1.err");
+        const Snapshot desktop = DataEntries(Scan(box.Desktop()));
+        const Snapshot offload = DataEntries(ScanIfPresent(box.Offload()));
+        int both = 0;
+        for (const auto& [path, entry] : desktop)
+            both += offload.count(path) != 0 && !IsTempName(BaseName(path)) ? 1 : 0;
+        EXPECT_EQ(both, 1) << "the kill is to leave one file in both places";
+        // The offload folder moved away, a link to the Desktop in its place.
+        const std::string moved = box.Offload() + ".moved";
+        ASSERT_EQ(rename(box.Offload().c_str(), moved.c_str()), 0);
+        ASSERT_EQ(symlink(box.Desktop().c_str(), box.Offload().c_str()), 0);
+        history::History::OpenDefault()->Recover();
+        unlink(box.Offload().c_str());
+        Snapshot desktopAfter = Scan(box.Desktop());
+        std::erase_if(desktopAfter, [](const auto& entry) { return IsTempName(BaseName(entry.first)); });
+        Snapshot offloadAfter = ScanIfPresent(moved);
+        const std::vector<std::string> problems =
+            CheckNothingLost({originals_, &desktopAfter, {&offloadAfter}, nullptr, nullptr});
+        EXPECT_TRUE(problems.empty()) << Report(problems);
+        // Put right again, the next start finishes what can be finished.
+        ASSERT_EQ(rename(moved.c_str(), box.Offload().c_str()), 0);
+    }
 }
 
 }  // namespace

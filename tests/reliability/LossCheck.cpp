@@ -1,5 +1,9 @@
 #include "tests/reliability/LossCheck.h"
 
+#include <optional>
+
+#include "fs/Temp.h"
+
 namespace tidyfold::reliability {
 
 namespace {
@@ -14,12 +18,32 @@ std::string Numbered(const std::string& path, int n) {
     return path.substr(0, cut) + " (" + std::to_string(n) + ")" + path.substr(cut);
 }
 
+// Whether path is an empty file that claimed its name (or a numbered one)
+// for a copy whose temporary file lies beside it: what a kill between the
+// claim and the rename over it leaves on a drive without a no-replace
+// rename.
+bool IsClaim(const Snapshot& tree, const std::string& path, const Entry& entry) {
+    if (entry.kind != Kind::File || entry.size != 0)
+        return false;
+    const std::string unnumbered = UnnumberedPath(path);
+    const std::size_t slash = unnumbered.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : unnumbered.substr(0, slash + 1);
+    const std::string stem = fs::TempStemOf(BaseName(unnumbered));
+    for (auto it = tree.lower_bound(folder); it != tree.end() && it->first.compare(0, folder.size(), folder) == 0;
+         ++it) {
+        const std::optional<std::string> found = fs::TempNameStem(BaseName(it->first));
+        if (found && *found == stem && it->first.find('/', folder.size()) == std::string::npos)
+            return true;
+    }
+    return false;
+}
+
 void CheckTree(const Snapshot& tree, const Snapshot& originals, const Snapshot* earlier, bool tempAllowed,
                const char* label, std::vector<std::string>& problems) {
     for (const auto& [path, entry] : tree) {
         if (entry.kind != Kind::File && entry.kind != Kind::Link)
             continue;
-        if (IsTempName(BaseName(path))) {
+        if (IsTempName(BaseName(path)) || (tempAllowed && IsClaim(tree, path, entry))) {
             if (!tempAllowed)
                 problems.push_back(std::string("temporary file in the ") + label + ": " + Printable(path));
             continue;

@@ -8,8 +8,10 @@
 // alternating between two sets of values. With "journal" the pass is
 // recorded in the history of passes ($XDG_STATE_HOME), as the program
 // records it; with "undo" it puts back the newest Clean Desktop pass of the
-// history instead.
+// history instead. TIDYFOLD_CRASH_LACKS=1 makes it work as on a drive
+// without a no-replace rename and without hard links.
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +21,7 @@
 
 #include "engine/cTidyfold.h"
 #include "base/Error.h"
+#include "fs/Fault.h"
 #include "fs/FileSystem.h"
 #include "history/History.h"
 #include "history/PassRecorder.h"
@@ -79,6 +82,17 @@ int main(int argc, char** argv) {
         return 64;
     }
     tidyfold::fs::SetApplicationFolderForTesting(argv[1]);
+    // A drive without a no-replace rename and without hard links (exFAT,
+    // FAT), pretended on any file system: names are then claimed by
+    // exclusive creates, a step a kill may interrupt too.
+    if (const char* lacks = std::getenv("TIDYFOLD_CRASH_LACKS"); lacks != nullptr && *lacks == '1') {
+        tidyfold::fs::fault::Pretend(tidyfold::fs::fault::Lack::NoReplaceRename);
+        tidyfold::fs::fault::Pretend(tidyfold::fs::fault::Lack::HardLinks);
+    }
+    // Killed just before its n-th removal of a file: in a copy, the moment
+    // a file is in both places.
+    if (const char* at = std::getenv("TIDYFOLD_CRASH_KILL_AT_UNLINK"); at != nullptr && std::atoi(at) > 0)
+        tidyfold::fs::fault::InjectAction(tidyfold::fs::fault::Call::Unlink, std::atoi(at), [] { raise(SIGKILL); });
     if (save)
         return SaveRepeatedly(std::atoi(argv[3]));
     tidyfold::cTidyfold engine;
