@@ -47,6 +47,7 @@ std::optional<std::int32_t> cTidyfold::Clean() {
     if (journal_ != nullptr)
         journal_->Folders(desktopPath_, Options_->OffloadPath());
 
+    BeginAgeing(folders.Desktop());
     gated_.clear();
     ScanDesktop(folders);
     // A stop during the scan leaves part of the Desktop unscanned.

@@ -85,7 +85,7 @@ std::vector<PlanEntry> cTidyfold::PlanUnpacked(const PassFolders& folders, bool 
             LogError("Kept folder " + fs::JoinPath(folder.Path(), sub.name) + ": it holds files you keep.");
             continue;
         }
-        PlanEntry entry{JournalAction::RemoveUnpackedFolder, sub.name, {}, folder.Id(), sub, file.name};
+        PlanEntry entry{JournalAction::RemoveUnpackedFolder, sub.name, {}, folder.Id(), sub, file.name, {}};
         // A plan shown before anything is done lists only the folders that
         // the comparison would let go.
         if (compare) {

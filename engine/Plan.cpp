@@ -90,12 +90,14 @@ CleanPlan cTidyfold::PlanClean() {
     TimeLimit(Options_->TimeLimit());
     const PassFolders folders(cSpecialFolders().Desktop(), Options_->OffloadPath());
     desktopPath_ = folders.Desktop().Path();
+    BeginAgeing(folders.Desktop());
     CleanPlan plan;
     plan.desktop = desktopPath_;
     plan.desktopId = folders.Desktop().Id();
     plan.offload = Options_->OffloadPath();
     plan.mode = Options_->CopyAction();
     plan.timeLimit = TimeLimit_;
+    plan.noAccessTimes = noAccessTimes_;
 
     const std::vector<PlanEntry> unpacked =
         Options_->DelUCFolders() == 1 ? PlanUnpacked(folders, true) : std::vector<PlanEntry>{};
@@ -120,7 +122,7 @@ CleanPlan cTidyfold::PlanClean() {
     if (const std::optional<JournalAction> action = TransferAction(plan.mode))
         for (const CollectedFile& file : colFiles_)
             plan.entries.push_back(PlanEntry{*action, file.relative, Offloads(*action) ? file.relative : std::string(),
-                                             file.folder, file.seen, {}});
+                                             file.folder, file.seen, {}, LastUseOf(file.folder, file.seen)});
     plan.entries.insert(plan.entries.end(), gated_.begin(), gated_.end());
     gated_.clear();
     plan.entries.insert(plan.entries.end(), unpacked.begin(), unpacked.end());
@@ -147,6 +149,8 @@ cTidyfold::CarriedOut cTidyfold::CarryOut(const CleanPlan& plan, const std::vect
     desktopPath_ = folders.Desktop().Path();
     if (journal_ != nullptr)
         journal_->Folders(desktopPath_, plan.offload);
+    // Read afresh: a file opened since the plan was made stays.
+    BeginAgeing(folders.Desktop());
 
     const std::int32_t before = RemovedFolders_;
     RemoveUnpacked(folders, Chosen(plan, chosen, [](JournalAction a) { return a == JournalAction::RemoveUnpackedFolder; }));

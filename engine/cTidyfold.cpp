@@ -20,6 +20,10 @@ void cTidyfold::LogError(const std::string& text) {
     Log_ += "\r\n";
 }
 
+void cTidyfold::LeaveAlone(const std::string& relative, const std::string& reason) {
+    LogError("Left " + PathOf(relative) + " where it is: " + reason + ".");
+}
+
 void cTidyfold::UpdateCopyStatusProgressBar(std::int64_t TotalFileSize, std::int64_t TotalBytesTransferred) {
     Yield();
     if (listener_ != nullptr)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/Bool.h"
+#include "engine/Ageing.h"
 #include "engine/Clock.h"
 #include "engine/Collected.h"
 #include "engine/Events.h"
@@ -18,6 +19,7 @@
 #include "engine/Plan.h"
 #include "fs/FileSystem.h"
 #include "settings/KeepList.h"
+#include "shell/RecentFiles.h"
 #include "settings/cOptions.h"
 
 namespace tidyfold {
@@ -141,6 +143,22 @@ public:
 private:
     void CreateFolderPath(const std::string& folder);
     void LogError(const std::string& text);
+    // A file the pass leaves where it is, and why (a reason a person reads).
+    void LeaveAlone(const std::string& relative, const std::string& reason);
+
+    // Reads the desktop's record of opened files for the operation under
+    // way, once, before its scan (the log says so when it cannot be read),
+    // and says in the log when the desktop's drive keeps no access times.
+    void BeginAgeing(const fs::OpenFolder& desktop);
+    void ReadRecord();
+    // The record's entry for name in folder when the file is older than days
+    // by its own times but was opened since; nullptr when the record does
+    // not keep it. Reads the record first when no operation has.
+    const RecentUse* KeptByRecord(const fs::Identity& folder, const std::string& name, float days);
+    // Leaves a file the record keeps where it is (LeaveAlone, with why).
+    void LeaveOpened(const std::string& relative, const RecentUse& opened);
+    // Its last use, its own times and the record's together, for a plan.
+    ageing::LastUse LastUseOf(const fs::Identity& folder, const fs::Entry& entry) const;
 
     // Which limit an examination compares with: the top-level scan reads the
     // options, Recurse the engine's own (they hold the same value in a pass).
@@ -224,6 +242,12 @@ private:
     // for events and log lines only, never opened again.
     std::string desktopPath_;
     std::optional<KeepList> keep_;
+
+    // The desktop's record of opened files, as the operation under way read it.
+    RecentFiles recent_;
+    bool recentRead_ = false;
+    // The Desktop's drive is mounted noatime (found by BeginAgeing).
+    bool noAccessTimes_ = false;
 
     PassJournal* journal_ = nullptr;
     // What the null-file gate found in the walk under way.

@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -28,6 +29,12 @@ int Fsync(int fd);
 // fstatat with AT_SYMLINK_NOFOLLOW: a link is reported as the link.
 int LstatAt(int dirfd, const char* path, struct stat* st);
 int Fstat(int fd, struct stat* st);
+// fstatat following links, for a path that another program recorded and
+// that may reach its folder through one. Nothing the passes act on is ever
+// looked up this way.
+int StatAt(int dirfd, const char* path, struct stat* st);
+// fstatvfs: the mount flags of the file system that holds fd.
+int Fstatvfs(int fd, struct statvfs* st);
 
 // Takes ownership of fd on success only.
 DIR* FdOpenDir(int fd);

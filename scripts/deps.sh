@@ -9,6 +9,7 @@ packages=(
     libsimpleini-dev
     libarchive-dev libarchive-tools unzip
     libsqlite3-dev
+    libglib2.0-dev
     libgtest-dev libgmock-dev
     systemd desktop-file-utils dbus-daemon
     clang libclang-rt-dev
