@@ -20,7 +20,17 @@ void cTidyfold::BeginAgeing(const fs::OpenFolder& desktop) {
     noAccessTimes_ = desktop.KeepsNoAccessTimes();
     if (noAccessTimes_)
         LogError(kNoAccessTimes);
-    ReadRecord();
+    // Read when the scan first meets a file its own times make old, once for
+    // the whole operation: only such a file can need it, and a scan of a
+    // Desktop in use then costs no more than it did without it.
+    recent_ = RecentFiles();
+    recentRead_ = false;
+}
+
+const RecentFiles& cTidyfold::Recent() {
+    if (!recentRead_)
+        ReadRecord();
+    return recent_;
 }
 
 void cTidyfold::ReadRecord() {
@@ -40,9 +50,7 @@ void cTidyfold::ReadRecord() {
 }
 
 const RecentUse* cTidyfold::KeptByRecord(const fs::Identity& folder, const std::string& name, float days) {
-    if (!recentRead_)
-        ReadRecord();
-    const RecentUse* opened = recent_.Find(folder, name);
+    const RecentUse* opened = Recent().Find(folder, name);
     if (opened == nullptr || ageing::IsOlderThan(ageing::AgeInDays(clock_(), opened->ns), days))
         return nullptr;
     return opened;
@@ -53,8 +61,8 @@ void cTidyfold::LeaveOpened(const std::string& relative, const RecentUse& opened
     LeaveAlone(relative, "the desktop's record of opened files shows it was opened" + in + " within the time limit");
 }
 
-ageing::LastUse cTidyfold::LastUseOf(const fs::Identity& folder, const fs::Entry& entry) const {
-    const RecentUse* opened = recent_.Find(folder, entry.name);
+ageing::LastUse cTidyfold::LastUseOf(const fs::Identity& folder, const fs::Entry& entry) {
+    const RecentUse* opened = Recent().Find(folder, entry.name);
     if (opened == nullptr)
         return ageing::LastUseOf(entry.times);
     return ageing::LastUseOf(entry.times, opened->ns, opened->application);

@@ -146,19 +146,22 @@ private:
     // A file the pass leaves where it is, and why (a reason a person reads).
     void LeaveAlone(const std::string& relative, const std::string& reason);
 
-    // Reads the desktop's record of opened files for the operation under
-    // way, once, before its scan (the log says so when it cannot be read),
-    // and says in the log when the desktop's drive keeps no access times.
+    // Begins an operation that ages files: says in the log when the
+    // Desktop's drive keeps no access times, and forgets the record of
+    // opened files an earlier operation read.
     void BeginAgeing(const fs::OpenFolder& desktop);
+    // The desktop's record of opened files, read once for the operation
+    // under way, at its first use (the log says so when it cannot be read).
+    const RecentFiles& Recent();
     void ReadRecord();
     // The record's entry for name in folder when the file is older than days
     // by its own times but was opened since; nullptr when the record does
-    // not keep it. Reads the record first when no operation has.
+    // not keep it.
     const RecentUse* KeptByRecord(const fs::Identity& folder, const std::string& name, float days);
     // Leaves a file the record keeps where it is (LeaveAlone, with why).
     void LeaveOpened(const std::string& relative, const RecentUse& opened);
     // Its last use, its own times and the record's together, for a plan.
-    ageing::LastUse LastUseOf(const fs::Identity& folder, const fs::Entry& entry) const;
+    ageing::LastUse LastUseOf(const fs::Identity& folder, const fs::Entry& entry);
 
     // Which limit an examination compares with: the top-level scan reads the
     // options, Recurse the engine's own (they hold the same value in a pass).
@@ -243,7 +246,8 @@ private:
     std::string desktopPath_;
     std::optional<KeepList> keep_;
 
-    // The desktop's record of opened files, as the operation under way read it.
+    // The desktop's record of opened files, as the operation under way read
+    // it (recentRead_), or not yet.
     RecentFiles recent_;
     bool recentRead_ = false;
     // The Desktop's drive is mounted noatime (found by BeginAgeing).

@@ -125,7 +125,10 @@ std::optional<RecentUse> UseOf(GBookmarkFile* record, const gchar* uri, const Lo
         return std::nullopt;
     RecentUse use;
     use.ns = *newest;
-    if (appNewest && *newest - *appNewest <= kSameOpening)
+    // The two may lie millennia apart (the format allows the years 1 to
+    // 9999): a gap too large to compute is not the same opening.
+    std::int64_t gap = 0;
+    if (appNewest && !__builtin_sub_overflow(*newest, *appNewest, &gap) && gap <= kSameOpening)
         use.application = std::move(application);
     return use;
 }
