@@ -115,17 +115,23 @@ void RecordFigure(const Sandbox& box) {
         reading.seconds.push_back(TimeIt([] { Check(ReadRecentFiles().files.Size() == kEntries, "the record"); }));
     PrintSamples("reading the record alone", reading);
     const auto compare = [&](const std::string& what, const Clock& clock) {
-        Samples with, without;
+        Samples with, without, withCpu, withoutCpu;
         CleanOnce(clock);
         for (int i = 0; i < kRecordRuns; ++i) {
+            double cpu = CpuSelf();
             with.seconds.push_back(TimeIt([&] { CleanOnce(clock); }));
+            withCpu.seconds.push_back(CpuSelf() - cpu);
             Check(std::rename(recordFile.c_str(), aside.c_str()) == 0, "cannot put the record aside");
+            cpu = CpuSelf();
             without.seconds.push_back(TimeIt([&] { CleanOnce(clock); }));
+            withoutCpu.seconds.push_back(CpuSelf() - cpu);
             Check(std::rename(aside.c_str(), recordFile.c_str()) == 0, "cannot put the record back");
         }
-        PrintSamples(what + ", with the record", with);
-        PrintSamples(what + ", no record", without);
-        PrintRatio("with / without (medians)", with.Median(), without.Median(), 1.05);
+        std::printf("   %s:\n", what.c_str());
+        PrintSamples("with the record", with);
+        PrintSamples("no record", without);
+        PrintRatio("with / without, wall time (medians)", with.Median(), without.Median(), 1.05);
+        PrintRatio("with / without, processor time", withCpu.Median(), withoutCpu.Median(), 1.05);
     };
     compare("none old (the record is never needed)", {});
     // Every file old and left where it is (CopyAction 4): each is looked up.

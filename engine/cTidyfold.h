@@ -19,8 +19,8 @@
 #include "engine/Plan.h"
 #include "fs/FileSystem.h"
 #include "settings/KeepList.h"
-#include "shell/RecentFiles.h"
 #include "settings/cOptions.h"
+#include "shell/RecentFiles.h"
 
 namespace tidyfold {
 
