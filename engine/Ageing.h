@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <string>
 
 #include "fs/FileSystem.h"
 
@@ -15,9 +17,41 @@ inline constexpr double kNsPerDay = 86400e9;
 
 // A file's last use is the newest of its three times: on a file system that
 // keeps no access times a file in daily use would otherwise look abandoned,
-// and a file moved onto the Desktop today counts as new.
+// and a file moved onto the Desktop today counts as new. The desktop's
+// record of opened files adds a fourth (LastUseOf), for a file only read.
 inline std::int64_t LastUseNs(const fs::FileTimes& times) {
     return std::max({times.access_ns, times.modify_ns, times.change_ns});
+}
+
+// Which time gave a file's last use.
+enum class LastUseFrom {
+    Changed,        // its contents were written (modification time)
+    Read,           // it was read (access time)
+    StatusChanged,  // it was moved, renamed, linked or its permissions changed
+    Opened,         // the desktop's record of opened files
+};
+
+// When a file was last used and what says so.
+struct LastUse {
+    std::int64_t ns = 0;
+    LastUseFrom from = LastUseFrom::Changed;
+    // For Opened: the application the record names, when it names one.
+    std::string application;
+};
+
+// The newest of a file's own times and the time the desktop's record gives
+// it (openedNs, when it has one). Where two agree, its own times come first,
+// and of those the write: it says the most.
+inline LastUse LastUseOf(const fs::FileTimes& times, std::optional<std::int64_t> openedNs = std::nullopt,
+                         std::string application = {}) {
+    LastUse use{times.modify_ns, LastUseFrom::Changed, {}};
+    if (times.access_ns > use.ns)
+        use = {times.access_ns, LastUseFrom::Read, {}};
+    if (times.change_ns > use.ns)
+        use = {times.change_ns, LastUseFrom::StatusChanged, {}};
+    if (openedNs && *openedNs > use.ns)
+        use = {*openedNs, LastUseFrom::Opened, std::move(application)};
+    return use;
 }
 
 // Days, with fractions, from lastUseNs to nowSeconds, both on the UTC clock.

@@ -51,6 +51,7 @@ std::optional<std::int32_t> cTidyfold::Clean() {
     report_.mode = Options_->CopyAction();
     report_.desktop = desktopPath_;
     report_.offload = Options_->OffloadPath();
+    BeginAgeing(folders.Desktop());
     gated_.clear();
     ScanDesktop(folders);
     // A stop during the scan leaves part of the Desktop unscanned.

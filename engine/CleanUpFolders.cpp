@@ -34,7 +34,7 @@ bool cTidyfold::PlanEmptyBelow(const fs::OpenFolder& folder, const std::string& 
             continue;
         const std::optional<fs::OpenFolder> sub = EnterListed(folder, entry, folders);
         if (sub && PlanEmptyBelow(*sub, subRelative, folders, empty)) {
-            empty.push_back(PlanEntry{JournalAction::RemoveEmptyFolder, subRelative, {}, folder.Id(), entry, {}});
+            empty.push_back(PlanEntry{JournalAction::RemoveEmptyFolder, subRelative, {}, folder.Id(), entry, {}, {}});
             ++going;
         }
     }

@@ -91,7 +91,7 @@ std::vector<PlanEntry> cTidyfold::PlanUnpacked(const PassFolders& folders, bool 
                                                   sub.kind, sub.name, {}, "it holds files you keep"});
             continue;
         }
-        PlanEntry entry{JournalAction::RemoveUnpackedFolder, sub.name, {}, folder.Id(), sub, file.name};
+        PlanEntry entry{JournalAction::RemoveUnpackedFolder, sub.name, {}, folder.Id(), sub, file.name, {}};
         // A plan shown before anything is done lists only the folders that
         // the comparison would let go.
         if (compare) {

@@ -38,6 +38,10 @@ std::int32_t cTidyfold::IsFileNullFile(const fs::File& tmpFile) {
     const double age = ageing::AgeInDays(clock_(), ageing::LastUseNs(times));
     if (size != 0 || !ageing::IsOlderThan(age, Options_->TimeLimit()))
         return 0;
+    // One the desktop saw opened is about to be written too.
+    const std::optional<fs::Identity> folder = fs::FolderIdentityAt(fs::ParentPath(tmpFile.Path()));
+    if (folder && KeptByRecord(*folder, tmpFile.Name(), Options_->TimeLimit()) != nullptr)
+        return 0;
     tmpFile.Delete(fs::Force::No);
     LogError("Deleted empty file " + tmpFile.Path() + ".");
     return 1;
@@ -51,11 +55,15 @@ bool cTidyfold::GatedAsNullFile(const fs::OpenFolder& folder, const std::string&
     // is old by the rule every other file is aged by goes.
     if (!ageing::IsOlderThan(ageing::AgeInDays(clock_(), ageing::LastUseNs(entry.times)), days))
         return false;
+    // So is one the desktop saw opened; the examination that follows says
+    // so in the log.
+    if (KeptByRecord(folder.Id(), entry.name, days) != nullptr)
+        return false;
     // Deleted once the walk is over, each recorded before it goes: a gate
     // that deleted in the middle of the walk would cost the history one
     // flush per file.
-    gated_.push_back(
-        PlanEntry{JournalAction::DeleteEmptyFile, RelativePath(relative, entry.name), {}, folder.Id(), entry, {}});
+    gated_.push_back(PlanEntry{JournalAction::DeleteEmptyFile, RelativePath(relative, entry.name), {}, folder.Id(),
+                               entry, {}, LastUseOf(folder.Id(), entry)});
     return true;
 }
 
@@ -68,7 +76,15 @@ void cTidyfold::DeleteGated(const fs::OpenFolder& desktop, const std::vector<Pla
         const fs::OpenFolder* folder = chain.Open(file.relative);
         // Only the empty file that was listed goes: one written to since, or
         // put in its place, stays as what it is.
-        if (folder == nullptr || folder->Id() != file.folder || !folder->RemoveListedFile(file.seen, fs::Force::No))
+        if (folder == nullptr || folder->Id() != file.folder)
+            return {JournalOutcome::Skipped, "", "It changed or went since the scan."};
+        // A plan carried out later reads the record again: an empty file
+        // opened since is about to be written.
+        if (const RecentUse* opened = KeptByRecord(folder->Id(), file.seen.name, TimeLimit_)) {
+            LeaveOpened(file.relative, *opened);
+            return {JournalOutcome::Skipped, "", "It was opened since the scan."};
+        }
+        if (!folder->RemoveListedFile(file.seen, fs::Force::No))
             return {JournalOutcome::Skipped, "", "It changed or went since the scan."};
         LogError("Deleted empty file " + PathOf(file.relative) + ".");
         return {};
@@ -100,7 +116,15 @@ bool cTidyfold::ExamineEntry(const fs::OpenFolder& folder, const std::string& re
     // The times come from the folder's listing, one stat per entry; the
     // transfer looks at the file again before it acts on it.
     const double age = ageing::AgeInDays(clock_(), ageing::LastUseNs(entry.times));
-    const bool old = ageing::IsOlderThan(age, days);
+    bool old = ageing::IsOlderThan(age, days);
+    // Only a file old by its own times asks the desktop's record: a scan of
+    // files in use costs nothing more.
+    if (old) {
+        if (const RecentUse* opened = KeptByRecord(folder.Id(), entry.name, days)) {
+            old = false;
+            LeaveOpened(inFolder, *opened);
+        }
+    }
     if (old)
         colFiles_.push_back(CollectedFile{inFolder, folder.Id(), entry});
     if (listener_ != nullptr)

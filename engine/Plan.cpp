@@ -94,12 +94,14 @@ CleanPlan cTidyfold::PlanClean() {
     TimeLimit(Options_->TimeLimit());
     const PassFolders folders(cSpecialFolders().Desktop(), Options_->OffloadPath());
     desktopPath_ = folders.Desktop().Path();
+    BeginAgeing(folders.Desktop());
     CleanPlan plan;
     plan.desktop = desktopPath_;
     plan.desktopId = folders.Desktop().Id();
     plan.offload = Options_->OffloadPath();
     plan.mode = Options_->CopyAction();
     plan.timeLimit = TimeLimit_;
+    plan.noAccessTimes = noAccessTimes_;
 
     const std::vector<PlanEntry> unpacked =
         Options_->DelUCFolders() == 1 ? PlanUnpacked(folders, true) : std::vector<PlanEntry>{};
@@ -125,7 +127,7 @@ CleanPlan cTidyfold::PlanClean() {
         const fs::DriveRules rules = Offloads(*action) ? folders.OffloadRules() : fs::DriveRules{};
         for (const CollectedFile& file : colFiles_) {
             plan.entries.push_back(PlanEntry{*action, file.relative, Offloads(*action) ? file.relative : std::string(),
-                                             file.folder, file.seen, {}, {}});
+                                             file.folder, file.seen, {}, LastUseOf(file.folder, file.seen)});
             if (Offloads(*action))
                 plan.entries.back().unfit = fs::WhyUnfit(rules, file.relative, file.seen.kind, file.seen.size);
         }
@@ -160,6 +162,8 @@ cTidyfold::CarriedOut cTidyfold::CarryOut(const CleanPlan& plan, const std::vect
     report_.desktop = desktopPath_;
     report_.offload = plan.offload;
     report_.unpackedStep = plan.Count(JournalAction::RemoveUnpackedFolder) > 0;
+    // Read afresh: a file opened since the plan was made stays.
+    BeginAgeing(folders.Desktop());
 
     const std::int32_t before = RemovedFolders_;
     RemoveUnpacked(folders, Chosen(plan, chosen, [](JournalAction a) { return a == JournalAction::RemoveUnpackedFolder; }));

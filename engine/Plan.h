@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Ageing.h"
 #include "engine/PassJournal.h"
 #include "fs/Drive.h"
 #include "fs/OpenFolder.h"
@@ -30,6 +31,9 @@ struct PlanEntry {
     fs::Entry seen;
     // For an unpacked folder: the archive beside it that it is compared with.
     std::string archive;
+    // For a file: when it was last used and which time says so (its own, or
+    // the desktop's record of opened files).
+    ageing::LastUse lastUse;
     // For a copy or move: why the offload folder's drive cannot hold it (a
     // name it refuses, a link, a file too large), as far as known ahead.
     fs::Unfit unfit = {};
@@ -50,6 +54,9 @@ struct CleanPlan {
     std::string offload;
     TransferMode mode = TransferMode::CopyThenDelete;
     float timeLimit = 0.0f;
+    // The Desktop's drive is mounted noatime: reading a file there leaves
+    // its access time as it was.
+    bool noAccessTimes = false;
     // The collected files in the order the scan found them (each to be
     // copied, moved or deleted by the mode), the empty files the null-file
     // gate would delete, the folders unpacked beside their archives, and

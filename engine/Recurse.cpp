@@ -36,6 +36,7 @@ void cTidyfold::Recurse(const std::string& sPath) {
         return;
     const PassFolders folders(sPath, Options_->OffloadPath());
     desktopPath_ = folders.Desktop().Path();
+    BeginAgeing(folders.Desktop());
     gated_.clear();
     RecurseInto(folders.Desktop(), "", folders.Desktop().List(), folders);
     // The empty files the gate found go once the walk is over.
@@ -112,7 +113,8 @@ std::size_t cTidyfold::RecurseInto(const fs::OpenFolder& folder, const std::stri
         if (subLeaving == subEntries.size()) {
             ++leaving;
             if (predictedEmpty_ != nullptr)
-                predictedEmpty_->push_back(PlanEntry{JournalAction::RemoveEmptyFolder, subRelative, {}, folder.Id(), entry, {}});
+                predictedEmpty_->push_back(
+                    PlanEntry{JournalAction::RemoveEmptyFolder, subRelative, {}, folder.Id(), entry, {}, {}});
         }
     }
     return leaving;

@@ -176,6 +176,12 @@ JournalResult cTidyfold::TransferFile(const CollectedFile& file, TransferFolders
         LogError("Left " + PathOf(file.relative) + " where it is: it was used or replaced since the scan.");
         return {JournalOutcome::Skipped, "", kUsedSinceScan};
     }
+    // A plan carried out later reads the desktop's record again: a file
+    // opened since the plan was made stays.
+    if (const RecentUse* opened = KeptByRecord(from->Id(), now->name, TimeLimit_)) {
+        LeaveOpened(file.relative, *opened);
+        return {JournalOutcome::Skipped, "", kUsedSinceScan};
+    }
     if (mode == TransferMode::CopyThenDelete)
         return CopyThenDelete(file, *from, *now, folders);
     if (mode == TransferMode::Move)

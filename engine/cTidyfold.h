@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/Bool.h"
+#include "engine/Ageing.h"
 #include "engine/Clock.h"
 #include "engine/Collected.h"
 #include "engine/Events.h"
@@ -21,6 +22,7 @@
 #include "fs/FileSystem.h"
 #include "settings/KeepList.h"
 #include "settings/cOptions.h"
+#include "shell/RecentFiles.h"
 
 namespace tidyfold {
 
@@ -147,6 +149,23 @@ private:
     void CreateFolderPath(const std::string& folder);
     void LogError(const std::string& text);
 
+    // Begins an operation that ages files: says in the log when the
+    // Desktop's drive keeps no access times, and forgets the record of
+    // opened files an earlier operation read.
+    void BeginAgeing(const fs::OpenFolder& desktop);
+    // The desktop's record of opened files, read once for the operation
+    // under way, at its first use (the log says so when it cannot be read).
+    const RecentFiles& Recent();
+    void ReadRecord();
+    // The record's entry for name in folder when the file is older than days
+    // by its own times but was opened since; nullptr when the record does
+    // not keep it.
+    const RecentUse* KeptByRecord(const fs::Identity& folder, const std::string& name, float days);
+    // Leaves a file the record keeps where it is (LeaveAlone, with why).
+    void LeaveOpened(const std::string& relative, const RecentUse& opened);
+    // Its last use, its own times and the record's together, for a plan.
+    ageing::LastUse LastUseOf(const fs::Identity& folder, const fs::Entry& entry);
+
     // Which limit an examination compares with: the top-level scan reads the
     // options, Recurse the engine's own (they hold the same value in a pass).
     enum class LimitFrom { Engine, Options };
@@ -234,6 +253,13 @@ private:
     // for events and log lines only, never opened again.
     std::string desktopPath_;
     std::optional<KeepList> keep_;
+
+    // The desktop's record of opened files, as the operation under way read
+    // it (recentRead_), or not yet.
+    RecentFiles recent_;
+    bool recentRead_ = false;
+    // The Desktop's drive is mounted noatime (found by BeginAgeing).
+    bool noAccessTimes_ = false;
 
     PassJournal* journal_ = nullptr;
     // What the null-file gate found in the walk under way.

@@ -56,7 +56,7 @@ Slot& SlotOf(Call call) { return slots[static_cast<std::size_t>(call)]; }
 constexpr std::array<std::string_view, kCalls> kNames = {
     "Open",   "Close",  "Read",  "Write",   "CopyFileRange", "Fsync",    "Lstat",
     "Fstat",  "Opendir", "Readdir", "Mkdir", "Rmdir",         "Unlink",   "Rename",
-    "Link",   "Symlink", "Readlink", "Chmod", "Utimens",       "HistoryOpen", "HistoryWrite", "HistorySync",
+    "Link",   "Symlink", "Readlink", "Chmod", "Utimens",       "Stat",     "Statvfs", "HistoryOpen", "HistoryWrite", "HistorySync",
     "HistoryTruncate",
 };
 

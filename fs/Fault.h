@@ -31,6 +31,10 @@ enum class Call {
     Readlink,
     Chmod,
     Utimens,
+    // A stat that follows links (a path another program recorded), and the
+    // mount flags of a folder's file system.
+    Stat,
+    Statvfs,
     // The history's database (SQLite, through its own calls): kinds of their
     // own, so that a test fails the history's writes and not a copy's, or
     // the other way round.

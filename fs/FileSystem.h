@@ -111,6 +111,9 @@ std::string ReadWholeFile(const std::string& path);  // throws, ENOENT included
 // it (dotfile managers link such files). Anything but a regular file, a FIFO
 // above all, is refused rather than waited on (EINVAL).
 std::string ReadLinkedConfigFile(const std::string& path);
+// The same for a data file of another program that may grow large: one
+// larger than limit bytes is refused (EFBIG) rather than read.
+std::string ReadLinkedFileUpTo(const std::string& path, std::size_t limit);
 // Reads path, creating it empty first when it is missing.
 std::string ReadOrCreateFile(const std::string& path);
 // Writes the whole text under a temporary name in the same folder, flushes

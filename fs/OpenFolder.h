@@ -112,6 +112,9 @@ public:
     OpenFolder Parent() const;
     // This folder's identity, then its parent's, and so on up to "/".
     std::vector<Identity> SelfAndAncestors() const;
+    // Whether its file system is mounted noatime: reading a file there never
+    // moves the file's access time. False when the system cannot say.
+    bool KeepsNoAccessTimes() const;
 
     // The regular file name, opened for reading without following a link
     // and without waiting on a FIFO. Throws (ELOOP for a link, EINVAL for
@@ -160,5 +163,9 @@ private:
 Identity IdentityOf(const struct stat& st);
 // An entry named name from a stat result.
 Entry EntryOf(std::string name, const struct stat& st);
+// The identity of the folder at path, every link on the way and at its end
+// followed: a path that another program recorded may reach the Desktop
+// through a link. Nothing when path leads to no folder or cannot be looked at.
+std::optional<Identity> FolderIdentityAt(const std::string& path);
 
 }  // namespace tidyfold::fs

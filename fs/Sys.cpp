@@ -80,6 +80,11 @@ int LstatAt(int dirfd, const char* path, struct stat* st) {
 int Fstat(int fd, struct stat* st) { return Faulted(Call::Fstat) ? -1 : ::fstat(fd, st); }
 
 int Fstatfs(int fd, struct statfs* st) { return Faulted(Call::Fstat) ? -1 : ::fstatfs(fd, st); }
+int StatAt(int dirfd, const char* path, struct stat* st) {
+    return Faulted(Call::Stat) ? -1 : ::fstatat(dirfd, path, st, 0);
+}
+
+int Fstatvfs(int fd, struct statvfs* st) { return Faulted(Call::Statvfs) ? -1 : ::fstatvfs(fd, st); }
 
 DIR* FdOpenDir(int fd) { return Faulted(Call::Opendir) ? nullptr : ::fdopendir(fd); }
 

@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -31,6 +32,12 @@ int LstatAt(int dirfd, const char* path, struct stat* st);
 int Fstat(int fd, struct stat* st);
 // What the file system holding fd is (a stat for the seam: Call::Fstat).
 int Fstatfs(int fd, struct statfs* st);
+// fstatat following links, for a path that another program recorded and
+// that may reach its folder through one. Nothing the passes act on is ever
+// looked up this way.
+int StatAt(int dirfd, const char* path, struct stat* st);
+// fstatvfs: the mount flags of the file system that holds fd.
+int Fstatvfs(int fd, struct statvfs* st);
 
 // Takes ownership of fd on success only.
 DIR* FdOpenDir(int fd);

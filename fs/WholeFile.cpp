@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdint>
 
 #include "fs/FileSystem.h"
 #include "fs/Handles.h"
@@ -13,7 +14,9 @@ namespace {
 
 constexpr int kReadFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
 
-std::string ReadAll(int fd, const std::string& path) {
+// Refuses (EFBIG) a file larger than limit: before it is read when its size
+// says so, and while it is read when it grows meanwhile.
+std::string ReadAll(int fd, const std::string& path, std::size_t limit = SIZE_MAX) {
     struct stat st;
     if (sys::Fstat(fd, &st) != 0)
         ThrowErrno("cannot read", path);
@@ -21,6 +24,8 @@ std::string ReadAll(int fd, const std::string& path) {
         ThrowErrno(EISDIR, "cannot read", path);
     if (!S_ISREG(st.st_mode))
         ThrowErrno(EINVAL, "cannot read", path);
+    if (static_cast<std::uint64_t>(st.st_size) > limit)
+        ThrowErrno(EFBIG, "cannot read", path);
     std::string text;
     text.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[64 * 1024];
@@ -32,6 +37,8 @@ std::string ReadAll(int fd, const std::string& path) {
             ThrowErrno("cannot read", path);
         if (got == 0)
             break;
+        if (static_cast<std::size_t>(got) > limit - text.size())
+            ThrowErrno(EFBIG, "cannot read", path);
         text.append(buffer, static_cast<std::size_t>(got));
     }
     // A read that ends before the end of the file (a file system answering
@@ -66,12 +73,14 @@ std::string ReadWholeFile(const std::string& path) {
     return ReadAll(fd.Get(), path);
 }
 
-std::string ReadLinkedConfigFile(const std::string& path) {
+std::string ReadLinkedFileUpTo(const std::string& path, std::size_t limit) {
     UniqueFd fd(sys::OpenAt(AT_FDCWD, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.Valid())
         ThrowErrno("cannot open", path);
-    return ReadAll(fd.Get(), path);
+    return ReadAll(fd.Get(), path, limit);
 }
+
+std::string ReadLinkedConfigFile(const std::string& path) { return ReadLinkedFileUpTo(path, SIZE_MAX); }
 
 std::string ReadOrCreateFile(const std::string& path) {
     // Twice at most: the file may be created or removed by someone else

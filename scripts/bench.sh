@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the benchmarks in Release and prints every
 # figure. Sandboxes go below $TIDYFOLD_BENCH_DIR (default /tmp) and are removed
-# afterwards. Takes a few minutes.
+# afterwards. Takes a few minutes. build-bench/bin/bench_scan record repeats
+# the figure of the desktop's record of opened files alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh

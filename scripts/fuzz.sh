@@ -2,8 +2,8 @@
 # Builds the libFuzzer targets with clang (AddressSanitizer and
 # UndefinedBehaviorSanitizer on) in build-fuzz and runs each for a bounded
 # time: TIDYFOLD_FUZZ_SECONDS per reader, 60 by default. Readers may be named
-# as arguments (settings, archive_list, rtf, keep_list, keep_match); all run by
-# default.
+# as arguments (settings, archive_list, rtf, keep_list, keep_match,
+# recent_files); all run by default.
 #
 # Seeds come from tests/fuzz/corpus/<reader>/; what the fuzzer learns stays
 # in build-fuzz/corpus/<reader>/. An input that crashes or hangs a reader is
@@ -18,7 +18,7 @@ seconds=${TIDYFOLD_FUZZ_SECONDS:-60}
 seed=${TIDYFOLD_FUZZ_SEED:-1}
 readers=("$@")
 if ((${#readers[@]} == 0)); then
-    readers=(settings archive_list rtf keep_list keep_match)
+    readers=(settings archive_list rtf keep_list keep_match recent_files)
 fi
 build=build-fuzz
 sanitizers="address,undefined"

@@ -15,6 +15,49 @@ namespace {
 
 QString Tr(const char* text) { return QCoreApplication::translate("Preview", text); }
 
+QString UseDate(const ageing::LastUse& use)
+{
+    return QLocale().toString(QDateTime::fromSecsSinceEpoch(use.ns / ageing::kNsPerSecond), QLocale::ShortFormat);
+}
+
+// Which time gave the last use, in a word or two for the column.
+QString UseSource(const ageing::LastUse& use)
+{
+    switch (use.from) {
+        case ageing::LastUseFrom::Changed:
+            return Tr("changed");
+        case ageing::LastUseFrom::Read:
+            return Tr("read");
+        case ageing::LastUseFrom::StatusChanged:
+            return Tr("status changed");
+        case ageing::LastUseFrom::Opened:
+            return use.application.empty() ? Tr("opened in an application")
+                                           : Tr("opened in %1").arg(QString::fromStdString(use.application));
+    }
+    return {};
+}
+
+// The same as a sentence, for the tooltip.
+QString UseExplained(const ageing::LastUse& use)
+{
+    switch (use.from) {
+        case ageing::LastUseFrom::Changed:
+            return Tr("Last written on %1 (its modification time).").arg(UseDate(use));
+        case ageing::LastUseFrom::Read:
+            return Tr("Last read on %1 (its access time).").arg(UseDate(use));
+        case ageing::LastUseFrom::StatusChanged:
+            return Tr("Last moved, renamed or given other permissions on %1 (its status change time).")
+                .arg(UseDate(use));
+        case ageing::LastUseFrom::Opened:
+            return (use.application.empty()
+                        ? Tr("Last opened in an application on %1, as the desktop's record of opened files says.")
+                        : Tr("Last opened in %2 on %1, as the desktop's record of opened files says.")
+                              .arg(QString::fromStdString(use.application)))
+                .arg(UseDate(use));
+    }
+    return {};
+}
+
 }  // namespace
 
 QString PlanActionText(JournalAction action)
@@ -72,9 +115,7 @@ QVariant PreviewModel::Text(const PlanEntry& entry, int column) const
         case LastUse:
             if (folder)
                 return {};
-            return QLocale().toString(
-                QDateTime::fromSecsSinceEpoch(ageing::LastUseNs(entry.seen.times) / ageing::kNsPerSecond),
-                QLocale::ShortFormat);
+            return Tr("%1 (%2)").arg(UseDate(entry.lastUse), UseSource(entry.lastUse));
         case Size:
             return folder ? QString() : QLocale().formattedDataSize(static_cast<qint64>(entry.seen.size));
         case Action:
@@ -101,6 +142,8 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const
         return marks_[row] != 0 ? Qt::Checked : Qt::Unchecked;
     if (role == Qt::TextAlignmentRole && index.column() == Size)
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (role == Qt::ToolTipRole && index.column() == LastUse && plan_.entries[row].seen.kind != fs::EntryKind::Folder)
+        return UseExplained(plan_.entries[row].lastUse);
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return Text(plan_.entries[row], index.column());
     return {};

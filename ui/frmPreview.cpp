@@ -45,7 +45,7 @@ frmPreview::frmPreview(const CleanPlan& plan, QWidget* parent) : QDialog(parent)
     tblPreview->verticalHeader()->setDefaultSectionSize(tblPreview->fontMetrics().height() + 6);
     tblPreview->horizontalHeader()->setStretchLastSection(true);
     tblPreview->setColumnWidth(PreviewModel::Name, 280);
-    tblPreview->setColumnWidth(PreviewModel::LastUse, 140);
+    tblPreview->setColumnWidth(PreviewModel::LastUse, 230);
     tblPreview->setColumnWidth(PreviewModel::Size, 80);
     tblPreview->setColumnWidth(PreviewModel::Action, 150);
     lblSummary->setBuddy(tblPreview);
@@ -78,6 +78,17 @@ frmPreview::frmPreview(const CleanPlan& plan, QWidget* parent) : QDialog(parent)
 std::vector<bool> frmPreview::Chosen() const { return model_->Chosen(); }
 
 QString frmPreview::Summary() const
+{
+    // Said beside whatever the plan holds: it is why a file only read may
+    // be listed.
+    const QString drive = plan_.noAccessTimes ? QStringLiteral(" ") + tr("This drive does not record when files are "
+                                                                         "read; last use comes from changes and from "
+                                                                         "the desktop's record of opened files.")
+                                              : QString();
+    return Planned() + drive;
+}
+
+QString frmPreview::Planned() const
 {
     if (plan_.entries.empty())
         return tr("Clean Desktop would change nothing now: no file on %1 is old enough.").arg(PathText(plan_.desktop));

@@ -27,6 +27,7 @@ public:
 
 private:
     QString Summary() const;
+    QString Planned() const;  // what the plan would change
     void UpdateButtons();
 
     const CleanPlan& plan_;

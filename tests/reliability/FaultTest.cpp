@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <set>
 #include <string>
@@ -30,6 +31,7 @@
 #include "tests/reliability/HistoryCheck.h"
 #include "tests/reliability/PassCheck.h"
 #include "tests/reliability/LossCheck.h"
+#include "tests/support/RecentRecord.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestArchive.h"
 
@@ -85,6 +87,13 @@ void BuildFaultTree(const Sandbox& box) {
     if (symlink("top1.txt", (d + "/link").c_str()) != 0)
         throw std::runtime_error("symlink");
     box.WriteArchiveList("zip,rar,");
+    // The desktop's record of opened files names two of them, opened long
+    // ago: its reading is faulted too, and must never keep or lose a file.
+    const std::int64_t longAgo = static_cast<std::int64_t>(std::time(nullptr)) - 30LL * 86400;
+    test::RecentRecord()
+        .OpenedIn(d + "/top1.txt", "Editor", longAgo)
+        .OpenedIn(d + "/sub/a.txt", "Viewer", longAgo)
+        .Write(box.RecentFilesFile());
     // Without user-dirs.dirs the Desktop lookup reads nothing, so every fault
     // injected here lands in the pass itself; a failed read of that file has
     // its own tests with the special folders.

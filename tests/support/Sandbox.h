@@ -43,6 +43,8 @@ public:
     // The desktop's Trash of the sandbox's user (Trash mode sends files
     // there).
     std::string HomeTrash() const { return Home() + "/.local/share/Trash"; }
+    // Where the desktop keeps its record of opened files.
+    std::string RecentFilesFile() const { return Home() + "/.local/share/recently-used.xbel"; }
 
     // The settings a test starts from: the given mode, a limit of 7 days,
     // Offload(), neither clean-up option, an empty keep list. Change what

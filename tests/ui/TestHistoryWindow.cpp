@@ -1,9 +1,11 @@
 // The History and Preview windows driven by their widgets: passes newest
 // first, the actions of the one selected, Undo Pass, Restore Selected and a
-// name taken on the Desktop meanwhile; a row left out of a Preview's clean.
+// name taken on the Desktop meanwhile; a row left out of a Preview's clean,
+// and what its Last use column and summary say of where last use came from.
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -229,6 +231,35 @@ private slots:
         QCOMPARE(ReadFile(sandbox->Desktop() + "/sub/b.txt"), std::string("beta"));
         QVERIFY(!Exists(sandbox->Offload() + "/sub/b.txt"));
         QCOMPARE(boxes->shown.size(), 1);
+    }
+
+    void preview_says_which_time_gave_each_last_use_and_when_the_drive_keeps_no_access_times()
+    {
+        tidyfold::CleanPlan plan;
+        plan.desktop = sandbox->Desktop();
+        plan.noAccessTimes = true;
+        tidyfold::PlanEntry opened;
+        opened.relative = "report.pdf";
+        opened.seen.kind = tidyfold::fs::EntryKind::File;
+        opened.lastUse = {1'700'000'000'000'000'000, tidyfold::ageing::LastUseFrom::Opened, "Document Viewer"};
+        tidyfold::PlanEntry read = opened;
+        read.relative = "notes.txt";
+        read.lastUse = {1'700'000'000'000'000'000, tidyfold::ageing::LastUseFrom::Read, {}};
+        plan.entries = {opened, read};
+        tidyfold::ui::frmPreview preview(plan);
+        auto* table = Get<QTableView>(preview, "tblPreview");
+        const auto lastUse = [&](int row, int role) {
+            const QModelIndex cell = table->model()->index(row, tidyfold::ui::PreviewModel::LastUse);
+            return table->model()->data(cell, role).toString();
+        };
+        QVERIFY2(lastUse(0, Qt::DisplayRole).endsWith("(opened in Document Viewer)"),
+                 qPrintable(lastUse(0, Qt::DisplayRole)));
+        QVERIFY(lastUse(0, Qt::ToolTipRole).contains("the desktop's record of opened files"));
+        QVERIFY2(lastUse(1, Qt::DisplayRole).endsWith("(read)"), qPrintable(lastUse(1, Qt::DisplayRole)));
+        QVERIFY(lastUse(1, Qt::ToolTipRole).contains("access time"));
+        QVERIFY(Get<QLabel>(preview, "lblSummary")->text().endsWith(
+            "This drive does not record when files are read; last use comes from changes and from the desktop's "
+            "record of opened files."));
     }
 };
 
