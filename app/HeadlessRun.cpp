@@ -7,6 +7,7 @@
 
 #include "app/DryRun.h"
 #include "app/Notification.h"
+#include "app/Output.h"
 #include "app/TerminalProgress.h"
 #include "base/Bool.h"
 #include "engine/CopyProgress.h"
@@ -27,9 +28,10 @@ volatile std::sig_atomic_t gStopAsked = 0;
 void AskStop(int) { gStopAsked = 1; }
 
 // Ctrl+C or a service manager's TERM stops the pass at its next check, as
-// the Stop button does, and abandons a copy under way cleanly.
+// the Stop button does, and abandons a copy under way cleanly; so does
+// output that can no longer be written.
 void StopWhenAsked() {
-    if (gStopAsked == 0)
+    if (gStopAsked == 0 && !OutputFailed())
         return;
     if (cTidyfold* engine = CurrentEngine()) {
         engine->Cancel(kTrue);

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config git
-    qt6-base-dev libgl-dev
+    qt6-base-dev libgl-dev libxcb1-dev
     libsimpleini-dev
     libarchive-dev libarchive-tools unzip
     libsqlite3-dev

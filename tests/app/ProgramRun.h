@@ -20,6 +20,10 @@ struct RunOptions {
     std::vector<std::string> environment;
     bool asNobody = false;        // as the unprivileged user the tests drop to
     bool stderrTerminal = false;  // standard error on a pseudo-terminal
+    // Standard output as a file opened for writing ("/dev/full"), instead
+    // of a pipe the test reads.
+    std::string stdoutFile;
+    bool stdoutClosed = false;  // a pipe whose reading end is closed before the start
 };
 
 // Runs program with arguments and returns what it printed. Ends it after a
