@@ -11,6 +11,7 @@ packages=(
     libsqlite3-dev
     libgtest-dev libgmock-dev
     systemd desktop-file-utils dbus-daemon
+    man-db bash-completion
     clang libclang-rt-dev
     fonts-dejavu-core
 )
