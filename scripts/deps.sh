@@ -11,7 +11,8 @@ packages=(
     libsqlite3-dev
     libgtest-dev libgmock-dev
     systemd desktop-file-utils dbus-daemon
-    man-db bash-completion
+    # man --warnings checks the man page; the shells check their completion.
+    man-db bash-completion zsh fish
     clang libclang-rt-dev
     fonts-dejavu-core
 )
