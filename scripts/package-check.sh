@@ -4,8 +4,8 @@
 # program starts and saves its settings under $XDG_CONFIG_HOME/tidyfold of a
 # throw-away home, that bash finds its completion, that the launcher and the
 # metadata validate and that lintian finds no error, then removes the package
-# again. Needs root (or
-# sudo) for dpkg; a tidyfold package installed before is replaced and removed.
+# again. Needs root (or sudo) for dpkg; a tidyfold package installed before
+# is replaced and removed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
