@@ -40,9 +40,10 @@ void Describe(QCommandLineParser& parser, const Options& options) {
         "tidyfold",
         "Keeps the Desktop clean: offloads files not used for some days.\n"
         "Without options, opens the window.\n\n"
-        "Exit status: 0 when everything went; 1 when some files could not be\n"
-        "transferred, the run was stopped, or it failed after changing something;\n"
-        "2 when a pass could not run."));
+        "Exit status: 0 when everything asked was done; 1 when not everything\n"
+        "was (files that could not be transferred, a stopped run, a failure\n"
+        "part-way, output that could not be written); 2 when it could not run.\n"
+        "See 'man tidyfold'."));
     parser.addOptions({options.help, options.version, options.clean, options.cleanUnpacked, options.removeEmpty,
                        options.quiet, options.dryRun});
 }

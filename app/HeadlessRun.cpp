@@ -8,6 +8,7 @@
 #include "app/DryRun.h"
 #include "app/Notification.h"
 #include "app/StopSignals.h"
+#include "app/Output.h"
 #include "app/TerminalProgress.h"
 #include "engine/CopyProgress.h"
 #include "engine/cTidyfold.h"
@@ -97,6 +98,9 @@ int RunHeadless(const Request& request) {
     std::vector<PassReport> reports;
     int status = kAllWent;
     for (const Operation operation : Operations(request)) {
+        // A run that can no longer say what it does goes no further.
+        if (OutputFailed())
+            break;
         reports.push_back(RunOne(runner, operation, request));
         status = std::max(status, StatusOf(reports.back()));
         // Stopped, or failed: the operations after it do not run.

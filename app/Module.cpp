@@ -6,7 +6,9 @@
 #include <cstdlib>
 
 #include "app/CommandLine.h"
+#include "app/Display.h"
 #include "app/HeadlessRun.h"
+#include "app/Output.h"
 #include "app/SystemdSchedule.h"
 #include "base/Error.h"
 #include "history/History.h"
@@ -30,13 +32,19 @@ QStringList Arguments(int argc, char** argv) {
     return arguments;
 }
 
-bool HasDisplay() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && value[0] != '\0')
-            return true;
+// Should Qt's platform fail where the check before it saw a display (a
+// Wayland socket but no Wayland platform for Qt, a frame buffer that will not
+// open), the start ends as one without a display does, not in Qt's abort.
+QtMessageHandler gQtMessages = nullptr;
+
+void NoWindowInsteadOfAbort(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        gQtMessages(type, context, message);
+        return;
     }
-    return false;
+    std::fprintf(stderr, "%s\n", app::kNoDisplayText);
+    std::fflush(stderr);
+    std::_Exit(app::kCouldNotRun);
 }
 
 // A pass that was killed (or lost its power) is put in order before anything
@@ -52,7 +60,9 @@ void RecoverInterruptedPasses() {
 }
 
 int RunWindow(int& argc, char** argv) {
+    gQtMessages = qInstallMessageHandler(NoWindowInsteadOfAbort);
     QApplication app(argc, argv);
+    qInstallMessageHandler(gQtMessages);
     QApplication::setApplicationName(QStringLiteral("Tidyfold"));
     // Ties the windows to the launcher, so the desktop shows its icon and
     // name for them (the Wayland app id, and the X11 startup notice).
@@ -61,11 +71,11 @@ int RunWindow(int& argc, char** argv) {
     // Qt has taken its own options (-platform, -style and the like) out:
     // anything left over is not for the window.
     const app::Request request = app::ParseCommandLine(QCoreApplication::arguments());
-    if (!request.error.isEmpty() || request.Headless())
-        return app::RunHeadless(request.error.isEmpty() ? app::Request{.error = QStringLiteral("Options for a run "
-                                                                                               "without the window "
-                                                                                               "come first.")}
-                                                        : request);
+    if (!request.error.isEmpty() || request.Headless()) {
+        const app::Request refused{.error = QStringLiteral("Options for a run without the window come first.")};
+        app::WatchOutput();
+        return app::FinishOutput(app::RunHeadless(request.error.isEmpty() ? refused : request));
+    }
     // A failure here is not worth stopping for: the window shows anyway.
     (void)InitControlClasses();
     ui::InstallQtYieldHook();
@@ -86,13 +96,18 @@ int Main(int& argc, char** argv)
 {
     const app::Request request = app::ParseCommandLine(Arguments(argc, argv));
     // Options the parser does not know may be Qt's own for the window; only
-    // where there is a display to open one.
-    const bool forTheWindow = !request.Headless() && (request.error.isEmpty() || (request.unknownOnly && HasDisplay()));
-    if (forTheWindow)
+    // where a window can open (without one they are simply wrong).
+    const bool forTheWindow = !request.Headless() && (request.error.isEmpty() || request.unknownOnly);
+    if (forTheWindow && app::WindowCanOpen(argc, argv))
         return RunWindow(argc, argv);
+    app::WatchOutput();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tidyfold"));
-    return app::RunHeadless(request);
+    if (forTheWindow && request.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", app::kNoDisplayText);
+        return app::FinishOutput(app::kCouldNotRun);
+    }
+    return app::FinishOutput(app::RunHeadless(request));
 }
 
 }  // namespace tidyfold

@@ -8,6 +8,9 @@
 #   share/icons/hicolor/{scalable,NxN}/apps/org.tidyfold.Tidyfold.{svg,png}
 #   share/man/man1/tidyfold.1.gz
 #   share/doc/tidyfold/copyright, changelog.gz
+#   share/bash-completion/completions/tidyfold     (where bash-completion's pkg-config file says)
+#   share/zsh/vendor-completions/_tidyfold         (share/zsh/site-functions outside /usr)
+#   share/fish/vendor_completions.d/tidyfold.fish  (where fish's pkg-config file says)
 #
 # The program knows it is installed by the data folder "../share/tidyfold"
 # beside its own folder (shell/AppFiles.cpp), and then keeps the user's
@@ -48,7 +51,51 @@ foreach(text tidyfold.1 changelog)
 endforeach()
 add_custom_target(tidyfold_install_texts ALL DEPENDS ${compressed_texts})
 
+# Shell completion, in the folders the shells load it from on demand. A
+# folder a shell's pkg-config file names is asked with our own data folder
+# in place of its, so that a prefix other than /usr keeps everything below
+# it; without the shell installed at build time, its usual place. Each may
+# be set (relative to the prefix, or absolute).
+find_package(PkgConfig QUIET)
+function(tidyfold_completion_dir variable module usual)
+    set(${variable} "" CACHE PATH "Where the ${module} completion goes (empty: as ${module} says, else ${usual})")
+    set(dir "${${variable}}")
+    if(dir STREQUAL "" AND PKG_CONFIG_FOUND AND NOT module STREQUAL "zsh")
+        execute_process(COMMAND ${PKG_CONFIG_EXECUTABLE} --define-variable=prefix=${CMAKE_INSTALL_PREFIX}
+                                --define-variable=datadir=${CMAKE_INSTALL_FULL_DATADIR}
+                                --variable=completionsdir ${module}
+                        OUTPUT_VARIABLE dir OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE failed)
+        if(failed)
+            set(dir "")
+        endif()
+    endif()
+    if(dir STREQUAL "")
+        set(dir ${usual})
+    endif()
+    # Relative to the prefix where it lies below it, so that DESTDIR and the
+    # package put it in their own tree.
+    if(IS_ABSOLUTE "${dir}")
+        file(RELATIVE_PATH relative ${CMAKE_INSTALL_PREFIX} ${dir})
+        if(NOT relative MATCHES "^\\.\\.")
+            set(dir ${relative})
+        endif()
+    endif()
+    set(${variable}_RESOLVED ${dir} PARENT_SCOPE)
+endfunction()
+tidyfold_completion_dir(TIDYFOLD_BASH_COMPLETION_DIR bash-completion ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+tidyfold_completion_dir(TIDYFOLD_FISH_COMPLETION_DIR fish ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
+# Debian's zsh looks in vendor-completions below /usr, and in site-functions
+# below /usr/local, as zsh itself does everywhere else.
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+    tidyfold_completion_dir(TIDYFOLD_ZSH_COMPLETION_DIR zsh ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+else()
+    tidyfold_completion_dir(TIDYFOLD_ZSH_COMPLETION_DIR zsh ${CMAKE_INSTALL_DATADIR}/zsh/site-functions)
+endif()
+
 install(TARGETS tidyfold RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${data}/completion/tidyfold.bash DESTINATION ${TIDYFOLD_BASH_COMPLETION_DIR_RESOLVED} RENAME tidyfold)
+install(FILES ${data}/completion/_tidyfold DESTINATION ${TIDYFOLD_ZSH_COMPLETION_DIR_RESOLVED})
+install(FILES ${data}/completion/tidyfold.fish DESTINATION ${TIDYFOLD_FISH_COMPLETION_DIR_RESOLVED})
 install(FILES ${CMAKE_SOURCE_DIR}/resources/license.rtf ${CMAKE_SOURCE_DIR}/resources/compressed.lst
         DESTINATION ${CMAKE_INSTALL_DATADIR}/tidyfold)
 install(FILES ${data}/org.tidyfold.Tidyfold.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

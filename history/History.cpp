@@ -15,7 +15,7 @@ namespace tidyfold::history {
 
 History::History(const std::string& path, Clock clock)
     : db_(std::make_shared<Database>(path)), clock_(clock ? std::move(clock) : SystemClock()) {
-    CreateSchema(*db_);
+    PrepareHistory(*db_);
 }
 
 History::~History() = default;

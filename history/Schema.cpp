@@ -1,5 +1,8 @@
 #include "history/Schema.h"
 
+#include <algorithm>
+#include <iterator>
+#include <optional>
 #include <string>
 
 #include "base/Error.h"
@@ -78,17 +81,75 @@ ALTER TABLE passes ADD COLUMN origin TEXT NOT NULL DEFAULT '';
 
 }  // namespace
 
-void CreateSchema(Database& db) {
-    Statement version = db.Prepare("PRAGMA user_version");
-    const std::int64_t found = version.Step() ? version.Int(0) : 0;
-    version.Reset();
-    if (found > kVersion)
-        throw Error::Refused("The history was written by a newer Tidyfold and is left as it is.", db.Path());
-    if (found == kVersion)
+namespace {
+
+std::int64_t Pragma(Database& db, const char* sql) {
+    Statement pragma = db.Prepare(sql);
+    return pragma.Step() ? pragma.Int(0) : 0;
+}
+
+// What a history of ours may hold; the first three make one.
+constexpr const char* kOurObjects[] = {"passes", "actions", "outcomes", "actions_undoing", "passes_unsettled"};
+constexpr std::size_t kOurTables = 3;
+
+// The tables, indexes, views and triggers of db that are not SQLite's own:
+// nothing when all of them are ours, else the first that is not. Counts how
+// many of our tables are there.
+std::optional<std::string> ForeignObject(Database& db, std::size_t& ourTables) {
+    Statement objects = db.Prepare("SELECT name FROM sqlite_master WHERE name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
+    ourTables = 0;
+    while (objects.Step()) {
+        const std::string name = objects.Text(0);
+        const auto* known = std::find(std::begin(kOurObjects), std::end(kOurObjects), name);
+        if (known == std::end(kOurObjects))
+            return name;
+        ourTables += known - std::begin(kOurObjects) < static_cast<std::ptrdiff_t>(kOurTables) ? 1 : 0;
+    }
+    return std::nullopt;
+}
+
+[[noreturn]] void RefuseForeign(const Database& db) {
+    throw Error::Refused("This file is not a Tidyfold history, and it is left as it is. Move it away, and Tidyfold "
+                         "starts a new history in its place.",
+                         db.Path());
+}
+
+// Reads only. A history written before it had its application id is one
+// with user_version 1 and exactly our tables (version 2 added columns only).
+void CheckIdentity(Database& db) {
+    const std::int64_t id = Pragma(db, "PRAGMA application_id");
+    const std::int64_t version = Pragma(db, "PRAGMA user_version");
+    std::size_t ourTables = 0;
+    const std::optional<std::string> foreign = ForeignObject(db, ourTables);
+    if (id == kApplicationId) {
+        if (version > kVersion)
+            throw Error::Refused("The history was written by a newer Tidyfold and is left as it is.", db.Path());
+        return;
+    }
+    const bool empty = id == 0 && version == 0 && !foreign && ourTables == 0;
+    const bool beforeTheId = id == 0 && version == 1 && !foreign && ourTables == kOurTables;
+    if (!empty && !beforeTheId)
+        RefuseForeign(db);
+}
+
+}  // namespace
+
+void PrepareHistory(Database& db) {
+    CheckIdentity(db);
+    // WAL: a pass appends its batches without rewriting the database, and
+    // the History window reads while a pass writes. FULL: a batch's intents
+    // are on disk before any of them is carried out, power loss included.
+    // Pages of 16 KiB (for a new history; an existing one keeps its own): a
+    // batch of thousands of rows goes to the log and back into the database
+    // in a quarter of the writes the default 4 KiB would take.
+    db.Execute("PRAGMA page_size=16384; PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+    const std::int64_t version = Pragma(db, "PRAGMA user_version");
+    if (Pragma(db, "PRAGMA application_id") == kApplicationId && version == kVersion)
         return;
     Transaction transaction(db);
-    db.Execute(found == 1 ? kFromVersion1 : kSchema);
+    db.Execute(version == 1 ? kFromVersion1 : kSchema);
     db.Execute(("PRAGMA user_version = " + std::to_string(kVersion)).c_str());
+    db.Execute(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
     transaction.Commit();
 }
 

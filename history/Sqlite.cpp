@@ -56,20 +56,6 @@ Database::Database(const std::string& path) : path_(path) {
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, kBusyMilliseconds);
-    // WAL: a pass appends its batches without rewriting the database, and
-    // the History window reads while a pass writes. FULL: a batch's intents
-    // are on disk before any of them is carried out, power loss included.
-    // Pages of 16 KiB (for a new history; an existing one keeps its own): a
-    // batch of thousands of rows goes to the log and back into the database
-    // in a quarter of the writes the default 4 KiB would take.
-    try {
-        Execute("PRAGMA page_size=16384; PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
-    } catch (...) {
-        // No destructor runs for an object whose constructor throws.
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
-        throw;
-    }
 }
 
 void Database::SetBusyWait(int milliseconds) { sqlite3_busy_timeout(db_, milliseconds); }

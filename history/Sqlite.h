@@ -18,7 +18,7 @@ class Statement;
 class Database {
 public:
     // Opens or creates the database at path through the file layer's fault
-    // seam (FaultVfs.h), in WAL mode with full syncs.
+    // seam (FaultVfs.h). Nothing in the file is changed yet.
     explicit Database(const std::string& path);
     ~Database();
     Database(const Database&) = delete;

@@ -5,13 +5,15 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config git
-    qt6-base-dev libgl-dev
+    qt6-base-dev libgl-dev libxcb1-dev
     libsimpleini-dev
     libarchive-dev libarchive-tools unzip
     libsqlite3-dev
     libblkid-dev libglib2.0-dev
     libgtest-dev libgmock-dev
     systemd desktop-file-utils dbus-daemon
+    # man --warnings checks the man page; the shells check their completion.
+    man-db bash-completion zsh fish
     clang libclang-rt-dev
     fonts-dejavu-core
     # The drive suites and figures make and mount images of the file systems

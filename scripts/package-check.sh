@@ -2,9 +2,10 @@
 # The packaging stage of the test command: builds the Debian package
 # (scripts/package.sh), installs it with dpkg, checks that the installed
 # program starts and saves its settings under $XDG_CONFIG_HOME/tidyfold of a
-# throw-away home, that the launcher and the metadata validate and that
-# lintian finds no error, then removes the package again. Needs root (or
-# sudo) for dpkg; a tidyfold package installed before is replaced and removed.
+# throw-away home, that bash finds its completion, that the launcher and the
+# metadata validate and that lintian finds no error, then removes the package
+# again. Needs root (or sudo) for dpkg; a tidyfold package installed before
+# is replaced and removed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -99,6 +100,16 @@ appstreamcli validate --no-net /usr/share/metainfo/org.tidyfold.Tidyfold.metainf
 for size in 16x16 32x32 48x48 64x64 128x128 256x256 scalable; do
     ls /usr/share/icons/hicolor/$size/apps/org.tidyfold.Tidyfold.* >/dev/null || fail "no $size icon"
 done
+
+echo "== package: shell completion"
+for file in /usr/share/bash-completion/completions/tidyfold /usr/share/zsh/vendor-completions/_tidyfold \
+    /usr/share/fish/vendor_completions.d/tidyfold.fish; do
+    [[ -f $file ]] || fail "$file is missing after installing"
+done
+# As Tab in bash finds it: by the command's name.
+loaded=$(bash -c 'source /usr/share/bash-completion/bash_completion; __load_completion tidyfold && complete -p tidyfold') ||
+    true
+[[ $loaded == "complete -F _tidyfold tidyfold" ]] || fail "bash-completion does not load the completion of tidyfold"
 
 echo "== package: the installed program starts"
 home="$scratch/home"

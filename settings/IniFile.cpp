@@ -148,7 +148,7 @@ std::string WriteValues(const std::string& text, const std::string& section,
     return Composed(ini, text);
 }
 
-std::optional<std::vector<std::string>> ReadSectionValues(const std::string& text, const std::string& section) {
+std::optional<std::vector<Entry>> ReadSectionEntries(const std::string& text, const std::string& section) {
     CSimpleIniA ini;
     // Two entries under one key are two values here, not one replacing the
     // other: a person adding a line must never see an earlier one vanish.
@@ -157,17 +157,23 @@ std::optional<std::vector<std::string>> ReadSectionValues(const std::string& tex
         return std::nullopt;
     CSimpleIniA::TNamesDepend keys;
     ini.GetAllKeys(section.c_str(), keys);
-    CSimpleIniA::TNamesDepend values;
+    struct Found {
+        int order;
+        Entry entry;
+    };
+    std::vector<Found> found;
     for (const auto& key : keys) {
         CSimpleIniA::TNamesDepend ofKey;
         ini.GetAllValues(section.c_str(), key.pItem, ofKey);
-        values.insert(values.end(), ofKey.begin(), ofKey.end());
+        for (const auto& value : ofKey)
+            found.push_back({value.nOrder, {key.pItem, value.pItem}});
     }
-    values.sort(CSimpleIniA::Entry::LoadOrder());
-    std::vector<std::string> result;
-    for (const auto& value : values)
-        result.emplace_back(value.pItem);
-    return result;
+    std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.order < b.order; });
+    std::vector<Entry> entries;
+    entries.reserve(found.size());
+    for (Found& one : found)
+        entries.push_back(std::move(one.entry));
+    return entries;
 }
 
 std::string ReplaceSection(const std::string& text, const std::string& section,

@@ -33,10 +33,10 @@ struct Entry {
 std::string WriteValues(const std::string& text, const std::string& section,
                         const std::vector<Entry>& entries);
 
-// Every value of section in the order of the file, duplicate keys included,
-// whatever the keys are called; nothing when the section is missing (an
-// empty section gives an empty list).
-std::optional<std::vector<std::string>> ReadSectionValues(const std::string& text, const std::string& section);
+// Every entry of section in the order of the file, duplicate keys included
+// (each with the key's first spelling); nothing when the section is missing
+// (an empty section gives an empty list).
+std::optional<std::vector<Entry>> ReadSectionEntries(const std::string& text, const std::string& section);
 
 // text with section holding exactly entries, in order: its old keys go, the
 // section keeps its place (or is added at the end), and an empty list leaves

@@ -1,5 +1,7 @@
 #include "settings/KeepList.h"
 
+#include <optional>
+
 #include "settings/Glob.h"
 
 namespace tidyfold {
@@ -44,26 +46,69 @@ bool PartsMatch(const std::vector<std::string>& parts, const std::vector<std::st
     return can[0][0] != 0;
 }
 
+// Blanks at the end of a line are dropped, unless escaped by "\" (the
+// escaped one and all before it stay); tabs stay, as git has it.
+std::string_view WithoutTrailingBlanks(std::string_view line) {
+    std::optional<std::size_t> blanksFrom;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == ' ') {
+            if (!blanksFrom)
+                blanksFrom = i;
+            continue;
+        }
+        // A "\" at the very end escapes nothing: the line stays as it is.
+        if (line[i] == '\\' && ++i == line.size())
+            return line;
+        blanksFrom.reset();
+    }
+    return blanksFrom ? line.substr(0, *blanksFrom) : line;
+}
+
+// The parts of a pattern between its "/"s. An escaped "/" ("\/") divides
+// too: it matches nothing but the "/" between two parts of a path.
+std::vector<std::string> PatternParts(std::string_view pattern) {
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c == '\\' && i + 1 < pattern.size()) {
+            if (pattern[++i] == '/')
+                parts.emplace_back();
+            else
+                (parts.back() += c) += pattern[i];
+        } else if (c == '/') {
+            parts.emplace_back();
+        } else {
+            parts.back() += c;
+        }
+    }
+    return parts;
+}
+
 }  // namespace
 
 std::vector<std::string> DefaultKeepPatterns() { return {"*.desktop", ".*"}; }
 
 KeepList::KeepList(const std::vector<std::string>& patterns) {
     for (std::string_view text : patterns) {
+        if (!text.empty() && text.front() == '#')
+            continue;
+        text = WithoutTrailingBlanks(text);
         Rule rule;
+        if (!text.empty() && text.front() == '!') {
+            rule.negated = true;
+            text.remove_prefix(1);
+        }
         if (!text.empty() && text.back() == '/') {
             rule.foldersOnly = true;
             text.remove_suffix(1);
         }
-        rule.anchored = text.find('/') != std::string_view::npos;
-        if (rule.anchored && text.front() == '/')
-            text.remove_prefix(1);
-        // An empty pattern ("" or "/") matches nothing; it is kept in the
-        // list as written, but makes no rule.
+        // A blank line, and an empty pattern ("/", "!"), match nothing.
         if (text.empty())
             continue;
-        for (std::string_view part : SplitParts(text))
-            rule.parts.emplace_back(part);
+        rule.parts = PatternParts(text);
+        rule.anchored = rule.parts.size() > 1;
+        if (rule.anchored && rule.parts.front().empty() && text.front() == '/')
+            rule.parts.erase(rule.parts.begin());
         anyAnchored_ = anyAnchored_ || rule.anchored;
         rules_.push_back(std::move(rule));
     }
@@ -78,17 +123,24 @@ bool KeepList::RuleMatches(const Rule& rule, const std::vector<std::string_view>
     return PartsMatch(rule.parts, path, length);
 }
 
+KeepList::Verdict KeepList::Judge(const std::vector<std::string_view>& path, std::size_t length,
+                                  bool isFolder) const {
+    for (auto rule = rules_.rbegin(); rule != rules_.rend(); ++rule)
+        if (RuleMatches(*rule, path, length, isFolder))
+            return rule->negated ? Verdict::TakeBack : Verdict::Keep;
+    return Verdict::None;
+}
+
 bool KeepList::Keeps(std::string_view relPath, KeepKind kind) const {
     if (rules_.empty() || relPath.empty())
         return false;
     const std::vector<std::string_view> path = SplitParts(relPath);
-    // The entry itself, and every folder on its way from the Desktop: a kept
-    // folder keeps all it holds.
+    // Every folder on the entry's way from the Desktop, and the entry itself:
+    // a kept folder keeps all it holds, whatever a later line says of it.
     for (std::size_t length = 1; length <= path.size(); ++length) {
         const bool isFolder = length < path.size() || kind == KeepKind::Folder;
-        for (const Rule& rule : rules_)
-            if (RuleMatches(rule, path, length, isFolder))
-                return true;
+        if (Judge(path, length, isFolder) == Verdict::Keep)
+            return true;
     }
     return false;
 }
@@ -102,16 +154,13 @@ bool KeepList::Matches(std::string_view relPath, KeepKind kind) const {
         // the path need not be taken apart for every file of a walk.
         const std::size_t slash = relPath.rfind('/');
         const std::string_view name = slash == std::string_view::npos ? relPath : relPath.substr(slash + 1);
-        for (const Rule& rule : rules_)
-            if ((!rule.foldersOnly || isFolder) && GlobMatch(rule.parts.front(), name))
-                return true;
+        for (auto rule = rules_.rbegin(); rule != rules_.rend(); ++rule)
+            if ((!rule->foldersOnly || isFolder) && GlobMatch(rule->parts.front(), name))
+                return !rule->negated;
         return false;
     }
     const std::vector<std::string_view> path = SplitParts(relPath);
-    for (const Rule& rule : rules_)
-        if (RuleMatches(rule, path, path.size(), isFolder))
-            return true;
-    return false;
+    return Judge(path, path.size(), isFolder) == Verdict::Keep;
 }
 
 }  // namespace tidyfold

@@ -30,7 +30,8 @@ KeepPage::KeepPage(QWidget* parent) : QWidget(parent)
         button->setAutoDefault(false);
     lblKeepHint = Named(new QLabel(tr("*.desktop keeps launchers, .* hidden files and folders, Projects/ every "
                                       "folder named Projects with all it holds, /Notes/*.txt the text files of "
-                                      "the Notes folder on the Desktop.")),
+                                      "the Notes folder on the Desktop. A line starting with ! takes back what a line above it kept; # "
+                                      "starts a comment.")),
                         "lblKeepHint");
     lblKeepHint->setWordWrap(true);
 
@@ -79,11 +80,12 @@ std::vector<std::string> KeepPage::Patterns() const
 
 void KeepPage::cmdKeepAdd_Click()
 {
-    // Blanks around a pattern are a slip of the keyboard far more often than
-    // part of a name.
-    const QString pattern = txtKeepPattern->text().trimmed();
+    // Taken as typed, as a line of an ignore file: blanks at the start are
+    // part of the name, blanks at the end count only when escaped ("\ ").
+    // A line already there is added again, since the order of lines decides.
+    const QString pattern = txtKeepPattern->text();
     txtKeepPattern->clear();
-    if (pattern.isEmpty() || !lstKeep->findItems(pattern, Qt::MatchExactly).isEmpty())
+    if (pattern.isEmpty())
         return;
     AddPattern(lstKeep, PathBytes(pattern));
     emit edited();

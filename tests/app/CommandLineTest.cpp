@@ -2,13 +2,16 @@
 // and no session bus: exit statuses, what it prints, what it does on disk.
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <cstring>
 #include <ctime>
 #include <sstream>
 #include <string>
@@ -86,6 +89,93 @@ TEST_F(CommandLine, help_version_and_usage_errors) {
         }
     }
     EXPECT_FALSE(Exists(sandbox.Offload()));
+}
+
+// A socket that accepts connections and never speaks: a Wayland display
+// that Qt's platforms cannot use.
+class SilentSocket {
+public:
+    explicit SilentSocket(const std::string& path) : fd_(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        EXPECT_EQ(bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << path;
+        EXPECT_EQ(listen(fd_, 8), 0);
+    }
+    ~SilentSocket() { close(fd_); }
+
+private:
+    int fd_;
+};
+
+TEST_F(CommandLine, where_no_window_can_open_it_says_so_and_exits_with_two) {
+    const std::string noDisplay =
+        "tidyfold: no display to open a window on; run it from a desktop session, or give an operation such as "
+        "--clean (see --help)\n";
+    const std::string silent = sandbox.Path() + "/wayland-silent";
+    const SilentSocket socket(silent);
+    struct Case {
+        std::vector<std::string> environment;
+        std::vector<std::string> arguments;
+        std::string err;  // the whole of it, or with "..." what it contains
+    };
+    const std::vector<Case> cases = {
+        {{}, {}, noDisplay},
+        // No X server answers on this number, over a socket or over TCP.
+        {{"DISPLAY=:7613"}, {}, noDisplay},
+        {{"DISPLAY=127.0.0.1:93"}, {}, noDisplay},
+        {{"DISPLAY=:7613"}, {"--bogus"}, "tidyfold: Unknown option 'bogus'.\nTry 'tidyfold --help'.\n"},
+        {{"WAYLAND_DISPLAY=wayland-7613", "XDG_RUNTIME_DIR=" + sandbox.Path()}, {}, noDisplay},
+        // A socket is there but Qt cannot use it: Qt's own failure ends the
+        // start the same way, not in its abort.
+        {{"WAYLAND_DISPLAY=" + silent}, {}, "..." + noDisplay},
+        // Qt's offscreen platform needs no display: the start goes on to the
+        // window, whose options are then checked.
+        {{"QT_QPA_PLATFORM=offscreen"}, {"--bogus"}, "...tidyfold: Unknown option 'bogus'."},
+        {{}, {"-platform", "offscreen", "--bogus"}, "...tidyfold: Unknown option 'bogus'."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.environment) + " " + ::testing::PrintToString(c.arguments));
+        RunOptions options;
+        options.environment = sandbox.Environment();
+        options.environment.push_back("PATH=/usr/bin:/bin");
+        options.environment.insert(options.environment.end(), c.environment.begin(), c.environment.end());
+        const Ran ran = RunProgram(program_, c.arguments, options);
+        EXPECT_EQ(ran.status, 2) << ran.err;
+        EXPECT_EQ(ran.out, "");
+        if (c.err.starts_with("...")) {
+            EXPECT_TRUE(Contains(ran.err, c.err.substr(3))) << ran.err;
+        } else {
+            EXPECT_EQ(ran.err, c.err);
+        }
+    }
+}
+
+TEST_F(CommandLine, output_that_cannot_be_written_is_an_error) {
+    struct Case {
+        std::vector<std::string> arguments;
+        bool full;  // standard output on /dev/full, else a pipe no one reads
+        std::string err;
+    };
+    const std::string full = "tidyfold: write error: No space left on device\n";
+    const std::string closed = "tidyfold: write error: Broken pipe\n";
+    const std::vector<Case> cases = {
+        {{"--version"}, true, full},
+        {{"--help"}, false, closed},
+        {{"--clean", "--dry-run"}, true, full},
+        {{"--clean"}, false, closed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.front() + (c.full ? " > /dev/full" : " | closed pipe"));
+        RunOptions options;
+        if (c.full)
+            options.stdoutFile = "/dev/full";
+        else
+            options.stdoutClosed = true;
+        const Ran ran = Run(c.arguments, options);
+        EXPECT_EQ(ran.status, 1);
+        EXPECT_EQ(ran.err, c.err);
+    }
 }
 
 TEST_F(CommandLine, clean_without_a_display_prints_the_result_and_moves_the_files) {

@@ -45,9 +45,10 @@ constexpr auto kLimit = std::chrono::seconds(60);
 // Reads both streams to their ends (a pseudo-terminal ends in EIO).
 void Drain(int out, int err, Ran& ran, pid_t pid, const std::function<void(pid_t)>& whileRunning) {
     const auto deadline = std::chrono::steady_clock::now() + kLimit;
+    // poll passes over a stream that is not the test's to read (fd -1).
     pollfd fds[2] = {{out, POLLIN, 0}, {err, POLLIN, 0}};
     std::string* sinks[2] = {&ran.out, &ran.err};
-    int open = 2;
+    int open = out >= 0 ? 2 : 1;
     while (open > 0) {
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid, SIGKILL);
@@ -77,8 +78,18 @@ void Drain(int out, int err, Ran& ran, pid_t pid, const std::function<void(pid_t
 Ran RunProgram(const std::string& program, const std::vector<std::string>& arguments, const RunOptions& options) {
     int out[2];
     int err[2];
-    if (pipe2(out, O_CLOEXEC) != 0)
+    if (!options.stdoutFile.empty()) {
+        out[0] = -1;
+        out[1] = open(options.stdoutFile.c_str(), O_WRONLY | O_CLOEXEC);
+        if (out[1] < 0)
+            return {};
+    } else if (pipe2(out, O_CLOEXEC) != 0) {
         return {};
+    }
+    if (options.stdoutClosed) {
+        close(out[0]);
+        out[0] = -1;
+    }
     if (options.stderrTerminal ? openpty(&err[0], &err[1], nullptr, nullptr, nullptr) != 0
                                : pipe2(err, O_CLOEXEC) != 0)
         return {};
@@ -90,7 +101,8 @@ Ran RunProgram(const std::string& program, const std::vector<std::string>& argum
     close(err[1]);
     Ran ran;
     Drain(out[0], err[0], ran, pid, options.whileRunning);
-    close(out[0]);
+    if (out[0] >= 0)
+        close(out[0]);
     close(err[0]);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {

@@ -26,6 +26,10 @@ struct RunOptions {
     // Called every few milliseconds while the program runs, with its pid:
     // what a person does meanwhile (press Ctrl+C, close the terminal).
     std::function<void(pid_t)> whileRunning;
+    // Standard output as a file opened for writing ("/dev/full"), instead
+    // of a pipe the test reads.
+    std::string stdoutFile;
+    bool stdoutClosed = false;  // a pipe whose reading end is closed before the start
 };
 
 // Runs program with arguments and returns what it printed. Ends it after a

@@ -1,11 +1,13 @@
-// The keep rules on any pattern and path (the input split at its first NUL;
-// the path's parts at "/"). Checked against what they are defined by:
-//  - a pattern of one name: fnmatch(3) without flags in the "C" locale, for
-//    the name itself and for every folder above it;
-//  - a pattern with "/" and without "**" or brackets: fnmatch with
+// The keep rules on any lines and path (the input split at its first NUL,
+// the lines at line feeds, the path's parts at "/"). Checked against what
+// they are defined by:
+//  - one line holding a name: fnmatch(3) without flags in the "C" locale,
+//    for the name itself and for every folder above it;
+//  - one line with "/" and without "**" or brackets: fnmatch with
 //    FNM_PATHNAME on the path and on every folder above it;
-//  - whatever the pattern: a kept folder keeps everything below it, and an
-//    entry kept by Matches is kept by Keeps.
+//  - whatever the lines: a kept folder keeps everything below it, an entry
+//    kept by Matches is kept by Keeps, the last line decides ("*" after
+//    them keeps everything, "!*" nothing).
 
 #include <fnmatch.h>
 
@@ -40,9 +42,26 @@ bool NameOf(const std::string& prefix, std::string& name) {
     return !name.empty();
 }
 
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    lines.push_back(text.substr(start));
+    return lines;
+}
+
 // The expectation for a pattern the references can judge; false when they
 // cannot.
 bool Expected(std::string pattern, const std::string& path, KeepKind kind, bool& kept) {
+    // A comment, or a lone line that only takes back, keeps nothing.
+    if (!pattern.empty() && (pattern.front() == '#' || pattern.front() == '!')) {
+        kept = false;
+        return true;
+    }
+    // Blanks at the end count only when escaped: not the references' rule.
+    if (!pattern.empty() && pattern.back() == ' ')
+        return false;
     bool foldersOnly = false;
     if (!pattern.empty() && pattern.back() == '/') {
         foldersOnly = true;
@@ -79,20 +98,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t nul = input.find('\0');
     if (nul == std::string::npos || nul + 1 >= input.size())
         return 0;
-    const std::string pattern = input.substr(0, nul);
+    const std::vector<std::string> lines = Lines(input.substr(0, nul));
     std::string path = input.substr(nul + 1);
     // A path below the Desktop: no NUL, no leading "/", no empty part.
     if (path.find('\0') != std::string::npos || path.front() == '/' || path.back() == '/' ||
         path.find("//") != std::string::npos)
         return 0;
-    const tidyfold::KeepList list({pattern});
+    const tidyfold::KeepList list(lines);
+    std::vector<std::string> keepAll = lines, keepNone = lines;
+    keepAll.push_back("*");
+    keepNone.push_back("!*");
     for (KeepKind kind : {KeepKind::File, KeepKind::Folder}) {
         const bool kept = list.Keeps(path, kind);
         bool expected = false;
-        if (Expected(pattern, path, kind, expected))
+        if (lines.size() == 1 && Expected(lines.front(), path, kind, expected))
             FUZZ_CHECK(kept == expected, "the keep rules differ from fnmatch");
         if (list.Matches(path, kind))
             FUZZ_CHECK(kept, "an entry that matches itself is not kept");
+        FUZZ_CHECK(tidyfold::KeepList(keepAll).Keeps(path, kind), "a last line \"*\" does not keep everything");
+        FUZZ_CHECK(!tidyfold::KeepList(keepNone).Keeps(path, kind), "a last line \"!*\" does not take all back");
     }
     if (list.Keeps(path, KeepKind::Folder))
         FUZZ_CHECK(list.Keeps(path + "/inside", KeepKind::File), "a kept folder does not keep what it holds");

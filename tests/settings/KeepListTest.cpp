@@ -56,10 +56,12 @@ TEST(KeepList, PatternRules) {
         {{"Photos/**"}, "Photos", D, false},  // what is inside, not the folder itself
         {{"Photos/**"}, "Photos/a/b", F, true},
         {{"a**b"}, "aXb", F, true},  // not a whole part: an ordinary "*"
-        // Nothing special about "!" or "#"; an empty pattern matches nothing.
-        {{"!keep"}, "!keep", F, true},
-        {{"#x"}, "#x", F, true},
-        {{"", "/"}, "anything", F, false},
+        // An empty pattern matches nothing (the rest of the ignore-file
+        // rules are checked against git itself in KeepListGitTest.cpp).
+        {{"", "/", "!", "#"}, "anything", F, false},
+        // A "[" never closed is an ordinary byte; git's pattern would match
+        // nothing, which would let the file go: kept on purpose.
+        {{"notes[draft.txt"}, "notes[draft.txt", F, true},
         {{}, "anything", F, false},
         // Several patterns: any one keeps.
         {{"*.desktop", ".*"}, ".config", D, true},
@@ -72,12 +74,15 @@ TEST(KeepList, PatternRules) {
 }
 
 TEST(KeepList, MatchesLooksAtTheEntryAloneKeepsAtTheFoldersAboveToo) {
-    for (const Patterns& patterns : {Patterns{"Projects/"}, Patterns{"Projects/", "/x/y"}}) {
+    // With and without a pattern that needs the whole path, which decides
+    // whether a name alone is looked at.
+    for (const Patterns& patterns : {Patterns{"Projects/", "!a.txt", "!Old/"}, Patterns{"Projects/", "!a.txt", "/x/y"}}) {
         SCOPED_TRACE(::testing::PrintToString(patterns));
         const KeepList list(patterns);
         EXPECT_TRUE(list.Matches("Old/Projects", D));
-        EXPECT_FALSE(list.Matches("Old/Projects/a.txt", F));
-        EXPECT_TRUE(list.Keeps("Old/Projects/a.txt", F));
+        EXPECT_FALSE(list.Matches("Old/Projects/a.txt", F));  // taken back, for the entry alone
+        EXPECT_TRUE(list.Keeps("Old/Projects/a.txt", F));    // but its folder is kept
+        EXPECT_FALSE(list.Matches("Old", D));
     }
 }
 
@@ -119,7 +124,10 @@ TEST(KeepListText, RoundTripsAnyPatternAndTellsNoListFromAnEmptyOne) {
         Patterns{},
         Patterns{"*.desktop", ".*"},
         Patterns{" lead", "trail ", "50%", "%41", "tab\there", std::string("nul\0byte", 8), "line\nbreak", ""},
-        Patterns{"[TYFL]", "; not a comment", "a=b", "<<<END", "\xFF\xFE"},
+        Patterns{"[TYFL]", "; not a comment", "a=b", "=a", "#b", "<<<END", "\xFF\xFE"},
+        // What only the quotes or the escapes keep, and lines that look like
+        // them.
+        Patterns{"\" q\"", "\"\" q\"\"", "\"q\"", "\"", "\t", "esc.txt\\ ", "x\r", "%20", "%25", "\x7f"},
     };
     const std::string other = "; mine\n[TYFL]\nCopyAction=1\n\n[Other]\nA=1\n";
     for (const auto& list : lists) {
@@ -144,7 +152,14 @@ TEST(KeepListText, ReadsWhatAPersonWrites) {
         {"[Keep]\n", Patterns{}},
         {"[keep]\nPattern=a\npattern=b\nOther=c\nPattern=d\n", Patterns{"a", "b", "c", "d"}},
         {"[Keep]\r\nPattern1 = *.kdbx \r\n", Patterns{"*.kdbx"}},
-        {"[Keep]\nP=100%\nQ=%zz%4\nR=%2f%2F\n", Patterns{"100%", "%zz%4", "//"}},
+        {"[Keep]\nP=100%\nQ=%zz%4\nR=%2f%2F\nS=%41.txt\nT=%20x%25\n",
+         Patterns{"100%", "%zz%4", "%2f%2F", "%41.txt", "%20x%25"}},
+        // Quotes come off only where a blank lies just inside them.
+        {"[Keep]\nA=\" lead\"\nB=\"name\"\nC=\"\t\"\n", Patterns{" lead", "\"name\"", "\t"}},
+        // As Tidyfold wrote every list before: only its own escapes read.
+        {"[Keep]\nPattern1=%20lead\nPattern2=trail%20\nPattern3=50%25\nPattern4=a%0Ab\npattern5=%41%20x\n"
+         "Pattern6=\" q\"\n",
+         Patterns{" lead", "trail ", "50%", "a\nb", "%41%20x", "\" q\""}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -155,7 +170,8 @@ TEST(KeepListText, ReadsWhatAPersonWrites) {
 TEST(KeepListText, ListReplacedInPlaceAndSectionRemovedWithoutOne) {
     const std::string before = "[Keep]\nPattern1=a\nPattern2=b\nPattern3=c\n\n[TYFL]\nCopyAction=1\n";
     const std::string shorter = WriteKeepPatterns(before, Patterns{"z"});
-    EXPECT_EQ(shorter, "[Keep]\nPattern1=z\n\n[TYFL]\nCopyAction=1\n");
+    EXPECT_EQ(shorter, "[Keep]\nLine1=z\n\n[TYFL]\nCopyAction=1\n");
+    EXPECT_EQ(WriteKeepPatterns("", Patterns{" a", "b", "c\nd"}), "[Keep]\nLine1=\" a\"\nLine2=b\nPattern3=c%0Ad\n");
     EXPECT_EQ(WriteKeepPatterns(before, std::nullopt), "[TYFL]\nCopyAction=1\n");
     // A lone CR ends a line for the reader, so "[Keep]" after one in a
     // comment is the section itself and must go too.

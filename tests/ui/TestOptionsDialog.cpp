@@ -429,18 +429,23 @@ private slots:
 
             Get<QTabWidget>(dialog, "tbsOptions")->setCurrentIndex(3);
             auto* pattern = Get<QLineEdit>(dialog, "txtKeepPattern");
-            QTest::keyClicks(pattern, "  *.kdbx ");
+            // Taken as typed, blanks included, and added again when there
+            // already: the order of the lines decides.
+            QTest::keyClicks(pattern, " lead.txt");
             Get<QPushButton>(dialog, "cmdKeepAdd")->click();
-            QTest::keyClicks(pattern, "*.kdbx");  // already there
+            QTest::keyClicks(pattern, "esc.txt\\ ");
+            QTest::keyClick(pattern, Qt::Key_Return);
+            QTest::keyClicks(pattern, "*.desktop");
             QTest::keyClick(pattern, Qt::Key_Return);
             Get<QListWidget>(dialog, "lstKeep")->item(1)->setSelected(true);
             Get<QPushButton>(dialog, "cmdKeepRemove")->click();
-            QCOMPARE(items(dialog), QStringList({"*.desktop", "*.kdbx"}));
+            QCOMPARE(items(dialog), QStringList({"*.desktop", " lead.txt", "esc.txt\\ ", "*.desktop"}));
             Get<QPushButton>(dialog, "cmdApply")->click();
         }
+        const std::vector<std::string> typed{"*.desktop", " lead.txt", "esc.txt\\ ", "*.desktop"};
         frmOptions again;
-        QCOMPARE(again.OptionEngine().KeepPatterns(), std::optional(std::vector<std::string>{"*.desktop", "*.kdbx"}));
-        QCOMPARE(items(again), QStringList({"*.desktop", "*.kdbx"}));
+        QCOMPARE(again.OptionEngine().KeepPatterns(), std::optional(typed));
+        QCOMPARE(items(again), QStringList({"*.desktop", " lead.txt", "esc.txt\\ ", "*.desktop"}));
         QVERIFY(boxes->shown.isEmpty());
     }
 
