@@ -191,18 +191,6 @@ Outcome CopyLink(int fromfd, const Entry& seen, const struct stat& st, int todir
     return Outcome{};
 }
 
-// temp put in place under name in todir, and the folder flushed.
-Outcome PutInPlace(int todir, TempEntry& temp, const std::string& name) {
-    if (sys::RenameAt(todir, temp.Name().c_str(), todir, name.c_str()) != 0)
-        return Failed(errno);
-    temp.Release();
-    // Until the folder is flushed the new name may not survive a crash;
-    // report that, so the caller keeps the source.
-    if (sys::Fsync(todir) != 0)
-        return Failed(errno);
-    return Outcome{};
-}
-
 // An empty file created exclusively under the final name, so that no other
 // writer can take the name; its mode tells it from a person's empty file.
 constexpr mode_t kClaimMode = 0600;
@@ -388,30 +376,6 @@ Outcome RemoveCopiedSourceAt(int dirfd, const Entry& read, int copyDir, const st
 Outcome RemoveCopiedSource(const OpenFolder& folder, const Entry& read, const OpenFolder& copyFolder,
                            const std::string& copyName) {
     return ReturningOutcome([&] { return RemoveCopiedSourceAt(folder.Fd(), read, copyFolder.Fd(), copyName); });
-}
-
-int CopyFile(const std::string& src, const std::string& dst, const CopyProgress& progress,
-             const volatile int* cancel) {
-    return ReturningErrno([&]() -> int {
-        const SplitPath from = Split(src);
-        const SplitPath to = Split(dst);
-        if (to.name.empty() || to.name == "." || to.name == "..")
-            return EISDIR;
-        ParentDir fromDir(from.folder);
-        if (fromDir.Fd() < 0)
-            return errno;
-        ParentDir toDir(to.folder);
-        if (toDir.Fd() < 0)
-            return errno;
-        Entry seen;
-        if (int error = SeeEntryAt(fromDir.Fd(), from.name, seen))
-            return error;
-        TempEntry temp(toDir.Fd());
-        Outcome copied = CopyToTempAt(fromDir.Fd(), seen, toDir.Fd(), to.name, temp, progress, cancel, nullptr);
-        if (copied.Ok())
-            copied = PutInPlace(toDir.Fd(), temp, to.name);
-        return copied.error != 0 ? copied.error : copied.changed ? ESTALE : 0;
-    });
 }
 
 }  // namespace tidyfold::fs

@@ -8,8 +8,8 @@
 // Rules that hold for every call here:
 //  - a symbolic link is never followed: it is an entry of its own;
 //  - failures throw tidyfold::Error with errno and the system's text, except
-//    the three transfer calls, which return an errno because their caller
-//    logs a failure and goes on.
+//    DeleteFile, which returns an errno because its caller may go on (the
+//    transfers between open folders are in Transfer.h).
 
 #include <cstdint>
 #include <functional>
@@ -91,17 +91,6 @@ void CreateFolder(const std::string& path);
 // Called when a copy starts and after each chunk, on the copying thread.
 using CopyProgress = std::function<void(std::uint64_t total, std::uint64_t transferred)>;
 
-// Copies src to dst durably: the data goes to a temporary name in dst's
-// folder, is flushed, then renamed over dst (an existing dst is replaced). A
-// link is copied as a link. Permission bits and access and write times are
-// kept. When *cancel becomes non-zero the copy is abandoned (ECANCELED). On
-// any failure the temporary file is gone and src and an earlier dst are as
-// they were. A copy onto the file itself fails. Returns 0 or an errno.
-int CopyFile(const std::string& src, const std::string& dst, const CopyProgress& progress,
-             const volatile int* cancel = nullptr);
-// Moves src to dst, never replacing dst (EEXIST). Across file systems it is a
-// durable copy followed by the removal of src. Returns 0 or an errno.
-int MoveFile(const std::string& src, const std::string& dst);
 // Removes one non-folder entry without force. Returns 0 or an errno.
 int DeleteFile(const std::string& path);
 

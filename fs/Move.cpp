@@ -79,23 +79,4 @@ Outcome MoveEntry(const OpenFolder& from, const Entry& seen, const OpenFolder& t
     });
 }
 
-int MoveFile(const std::string& src, const std::string& dst) {
-    return ReturningErrno([&]() -> int {
-        const SplitPath from = Split(src);
-        const SplitPath to = Split(dst);
-        ParentDir fromDir(from.folder);
-        if (fromDir.Fd() < 0)
-            return errno;
-        ParentDir toDir(to.folder);
-        if (toDir.Fd() < 0)
-            return errno;
-        Entry seen;
-        if (int error = SeeEntryAt(fromDir.Fd(), from.name, seen))
-            return error;
-        const Outcome moved = MoveEntryAt(fromDir.Fd(), seen, toDir.Fd(), to.name, Clash::Fail, CopyProgress(), nullptr,
-                                          nullptr);
-        return moved.error != 0 ? moved.error : moved.changed ? ESTALE : 0;
-    });
-}
-
 }  // namespace tidyfold::fs

@@ -19,6 +19,8 @@
 #include "base/Error.h"
 #include "fs/Fault.h"
 #include "fs/FileSystem.h"
+#include "fs/OpenFolder.h"
+#include "fs/Transfer.h"
 #include "tests/support/DriveImage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Unprivileged.h"
@@ -34,6 +36,44 @@ protected:
 
     TempDir dir;
 };
+
+// A copy or a move named by paths, made the way the passes make them: both
+// folders opened, the entry seen, then CopyEntry (a taken name gives the next
+// free one) or MoveEntry (a taken name fails it, EEXIST). 0 or an errno;
+// ESTALE when the entry changed while it was read.
+template <typename Transfer>
+int TransferByPath(const std::string& src, const std::string& dst, Transfer&& transfer) {
+    try {
+        const std::size_t slash = dst.rfind('/');
+        const std::string toName = dst.substr(slash + 1);
+        if (toName.empty() || toName == "." || toName == "..")
+            return EISDIR;
+        const fs::OpenFolder from = fs::OpenFolder::Open(fs::ParentPath(src));
+        const fs::OpenFolder to = fs::OpenFolder::Open(dst.substr(0, slash == 0 ? 1 : slash));
+        const std::optional<fs::Entry> seen = from.Stat(src.substr(src.rfind('/') + 1));
+        if (!seen)
+            return ENOENT;
+        const fs::Outcome outcome = transfer(from, *seen, to, toName);
+        return outcome.error != 0 ? outcome.error : outcome.changed ? ESTALE : 0;
+    } catch (const Error& error) {
+        return error.Number();
+    }
+}
+
+inline int CopyByPath(const std::string& src, const std::string& dst, const fs::CopyProgress& progress = {},
+                      const volatile int* cancel = nullptr) {
+    return TransferByPath(src, dst, [&](const fs::OpenFolder& from, const fs::Entry& seen, const fs::OpenFolder& to,
+                                        const std::string& name) {
+        return fs::CopyEntry(from, seen, to, name, progress, cancel, nullptr);
+    });
+}
+
+inline int MoveByPath(const std::string& src, const std::string& dst) {
+    return TransferByPath(src, dst, [](const fs::OpenFolder& from, const fs::Entry& seen, const fs::OpenFolder& to,
+                                       const std::string& name) {
+        return fs::MoveEntry(from, seen, to, name, {}, nullptr, nullptr, fs::Clash::Fail);
+    });
+}
 
 // The errno of the tidyfold::Error that body throws, or 0 when it throws none.
 template <typename Body>
