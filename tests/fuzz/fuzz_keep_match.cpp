@@ -42,15 +42,6 @@ bool NameOf(const std::string& prefix, std::string& name) {
     return !name.empty();
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    lines.push_back(text.substr(start));
-    return lines;
-}
-
 // The expectation for a pattern the references can judge; false when they
 // cannot.
 bool Expected(std::string pattern, const std::string& path, KeepKind kind, bool& kept) {
@@ -98,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t nul = input.find('\0');
     if (nul == std::string::npos || nul + 1 >= input.size())
         return 0;
-    const std::vector<std::string> lines = Lines(input.substr(0, nul));
+    const std::vector<std::string> lines = SplitLines(input.substr(0, nul));
     std::string path = input.substr(nul + 1);
     // A path below the Desktop: no NUL, no leading "/", no empty part.
     if (path.find('\0') != std::string::npos || path.front() == '/' || path.back() == '/' ||
