@@ -298,9 +298,11 @@ std::optional<Notice> NotificationOf(const std::vector<PassReport>& reports)
     QString body = Counted(went, "1 file taken off the Desktop.", "%1 files taken off the Desktop.");
     if (failed > 0)
         body += QLatin1Char(' ') + Counted(failed, "1 could not be moved.", "%1 could not be moved.");
-    if (error != nullptr)
+    if (error != nullptr) {
+        const QString why = ErrorText(*error).replace(QLatin1Char('\n'), QLatin1Char(' '));
         return Notice{Tr("Tidyfold could not finish cleaning the Desktop"),
-                      body + QLatin1Char(' ') + ErrorText(*error).replace(QLatin1Char('\n'), QLatin1Char(' '))};
+                      went == 0 && failed == 0 ? why : body + QLatin1Char(' ') + why};
+    }
     return Notice{Tr("Tidyfold cleaned the Desktop"), body};
 }
 
