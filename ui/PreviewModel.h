@@ -2,9 +2,15 @@
 
 // The rows of the Preview window: one per change of a Clean Desktop plan,
 // each with a check box, checked to begin with. Model/view: a Desktop of a
-// hundred thousand files is the plan's vector and one byte per row.
+// hundred thousand files is the plan's vector and a few bytes per row.
+//
+// The rows follow the check boxes as the pass would: an empty folder that
+// would keep something left unchecked stays, and says so; the counts of
+// what would happen are of the rows that would.
 
 #include <QAbstractTableModel>
+#include <QSortFilterProxyModel>
+#include <array>
 #include <vector>
 
 #include "engine/Plan.h"
@@ -22,6 +28,14 @@ public:
     std::vector<bool> Chosen() const;
     std::size_t CheckedCount() const { return checked_; }
     void SetAllChecked(bool checked);
+    // How many rows of action would be carried out as the boxes are now:
+    // checked, and for an empty folder not kept by what stays in it.
+    std::size_t Happening(JournalAction action) const;
+    // Whether the empty folder of row stays although it is checked.
+    bool Stays(std::size_t row) const { return staying_[row] != 0; }
+    // Whether row comes before other in column (ascending), by the plan's
+    // own values: no text is made to sort.
+    bool Less(std::size_t row, std::size_t other, int column) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -34,11 +48,35 @@ signals:
     void CheckedChanged();
 
 private:
-    QVariant Text(const PlanEntry& entry, int column) const;
+    QVariant Text(std::size_t row, int column) const;
+    QString ActionText(std::size_t row) const;
+    // Works out again which folders stay and what would happen, and tells
+    // the view of the rows whose action reads otherwise now.
+    void FollowChecks();
 
     const CleanPlan& plan_;
     std::vector<char> marks_;
+    std::vector<char> staying_;
     std::size_t checked_ = 0;
+    std::array<std::size_t, 8> happening_{};
+    // The rows of empty folders, and of unpacked folders with the row of
+    // their archive when it is in the plan too.
+    std::vector<std::size_t> folders_;
+    std::vector<std::pair<std::size_t, std::size_t>> archives_;
+};
+
+// Sorts the Preview by the plan's values when a header is clicked; the
+// plan's own order otherwise (column -1).
+class PreviewSort : public QSortFilterProxyModel {
+    Q_OBJECT
+public:
+    explicit PreviewSort(PreviewModel* model, QObject* parent = nullptr);
+
+protected:
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
+
+private:
+    PreviewModel* model_;
 };
 
 // What a plan's action is called in the window.

@@ -22,17 +22,16 @@
 #include "fs/FileSystem.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsText.h"
-#include "shell/AppFiles.h"
 #include "shell/HomeFolder.h"
 #include "shell/SafeFolders.h"
 #include "ui/BrowseForFolder.h"
 #include "ui/ElidedLabel.h"
+#include "ui/frmAbout.h"
 #include "ui/KeepPage.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Named.h"
 #include "ui/SchedulePage.h"
 #include "ui/Text.h"
-#include "ui/rtf/RtfReader.h"
 
 namespace tidyfold::ui {
 
@@ -292,13 +291,7 @@ void frmOptions::LoadLicense()
 {
     // The agreement is for reading only: when it cannot be read the box stays
     // empty and the dialog opens all the same.
-    std::string rtf;
-    try {
-        rtf = fs::ReadWholeFile(LocateAppFile(AppFile::License).path);
-    } catch (const Error&) {
-        rtf.clear();
-    }
-    rtfLicense->setHtml(rtf.empty() ? QString() : QString::fromStdString(RtfToHtml(rtf)));
+    rtfLicense->setHtml(LicenseHtml());
 }
 
 void frmOptions::CenterOnScreen()

@@ -12,6 +12,7 @@ class QTableView;
 namespace tidyfold::ui {
 
 class PreviewModel;
+class PreviewSort;
 
 // What Clean Desktop would do now, one row per change, each with a check
 // box; Clean Selected accepts the dialog with the rows checked, and the
@@ -27,11 +28,12 @@ public:
 
 private:
     QString Summary() const;
-    QString Planned() const;  // what the plan would change
-    void UpdateButtons();
+    QString Planned() const;  // what the checked rows would change
+    void UpdateButtons();  // and the summary
 
     const CleanPlan& plan_;
     PreviewModel* model_ = nullptr;
+    PreviewSort* sorted_ = nullptr;
 
     QLabel* lblSummary = nullptr;
     QTableView* tblPreview = nullptr;
