@@ -1,6 +1,7 @@
 #include "history/Restore.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <set>
 
@@ -72,12 +73,19 @@ int Stage(const ActionRecord& action) {
 }
 
 std::vector<ActionRecord> InOrder(std::vector<ActionRecord> actions) {
-    std::stable_sort(actions.begin(), actions.end(), [](const ActionRecord& a, const ActionRecord& b) {
-        if (Stage(a) != Stage(b))
-            return Stage(a) < Stage(b);
-        return Stage(a) == 0 && Depth(a.relative) < Depth(b.relative);
+    // Each record moved once: a pass has tens of thousands of them.
+    std::array<std::vector<std::size_t>, 4> stages;
+    for (std::size_t i = 0; i < actions.size(); ++i)
+        stages[static_cast<std::size_t>(Stage(actions[i]))].push_back(i);
+    std::stable_sort(stages[0].begin(), stages[0].end(), [&](std::size_t a, std::size_t b) {
+        return Depth(actions[a].relative) < Depth(actions[b].relative);
     });
-    return actions;
+    std::vector<ActionRecord> ordered;
+    ordered.reserve(actions.size());
+    for (const std::vector<std::size_t>& stage : stages)
+        for (const std::size_t i : stage)
+            ordered.push_back(std::move(actions[i]));
+    return ordered;
 }
 
 class Restorer {

@@ -72,16 +72,16 @@ QString Undid(const history::ActionRecord& action)
     const std::int64_t pass = action.undoes >> 32;
     switch (action.undid.value_or(history::ActionKind::Restore)) {
         case history::ActionKind::CopyThenDelete:
-            return Tr("Put back: copied away by pass %1").arg(pass);
+            return Tr("Put back: copy of pass %1").arg(pass);
         case history::ActionKind::Move:
-            return Tr("Put back: moved away by pass %1").arg(pass);
+            return Tr("Put back: move of pass %1").arg(pass);
         case history::ActionKind::RemoveEmptyFolder:
-            return Tr("Made again: empty folder removed by pass %1").arg(pass);
+            return Tr("Made again: empty folder of pass %1").arg(pass);
         case history::ActionKind::DeleteEmptyFile:
         case history::ActionKind::Delete:
-            return Tr("Made again: empty file deleted by pass %1").arg(pass);
+            return Tr("Made again: empty file of pass %1").arg(pass);
         case history::ActionKind::RemoveUnpackedFolder:
-            return Tr("Unpacked again: removed by pass %1").arg(pass);
+            return Tr("Unpacked again: folder of pass %1").arg(pass);
         default:
             return Tr("Put back: from pass %1").arg(pass);
     }

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QLocale>
+#include <numeric>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -99,6 +100,7 @@ PreviewModel::PreviewModel(const CleanPlan& plan, QObject* parent)
     std::unordered_map<std::string_view, std::size_t> topFiles;
     for (std::size_t row = 0; row < plan.entries.size(); ++row) {
         const PlanEntry& entry = plan.entries[row];
+        ++planned_[static_cast<std::size_t>(entry.action)];
         if (entry.action == JournalAction::RemoveEmptyFolder)
             folders_.push_back(row);
         else if (IsTransfer(entry.action) && entry.relative.find('/') == std::string::npos)
@@ -137,10 +139,16 @@ void PreviewModel::FollowChecks()
     }
     for (const std::size_t row : folders_)
         staying_[row] = marks_[row] != 0 && keeping.count(plan_.entries[row].relative) != 0 ? 1 : 0;
-    happening_.fill(0);
-    for (std::size_t row = 0; row < marks_.size(); ++row)
-        if (marks_[row] != 0 && staying_[row] == 0)
-            ++happening_[static_cast<std::size_t>(plan_.entries[row].action)];
+    // Everything checked, as at first: the plan's own counts, without a
+    // look at each of a hundred thousand entries.
+    if (checked_ == marks_.size()) {
+        happening_ = planned_;
+    } else {
+        happening_.fill(0);
+        for (std::size_t row = 0; row < marks_.size(); ++row)
+            if (marks_[row] != 0 && staying_[row] == 0)
+                ++happening_[static_cast<std::size_t>(plan_.entries[row].action)];
+    }
     // One notice for the column: the view repaints the rows it shows.
     if (!marks_.empty() && (!folders_.empty() || !archives_.empty()))
         emit dataChanged(index(0, Action), index(rowCount() - 1, Action), {Qt::DisplayRole, Qt::ToolTipRole});
@@ -246,7 +254,7 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const auto row = static_cast<std::size_t>(index.row());
+    const std::size_t row = Entry(index.row());
     if (role == Qt::AccessibleTextRole)
         return AccessibleCellText(data(index, Qt::DisplayRole).toString());
     if (role == Qt::CheckStateRole && index.column() == Name)
@@ -264,7 +272,7 @@ bool PreviewModel::setData(const QModelIndex& index, const QVariant& value, int 
 {
     if (!index.isValid() || index.column() != Name || role != Qt::CheckStateRole)
         return false;
-    char& row = marks_[static_cast<std::size_t>(index.row())];
+    char& row = marks_[Entry(index.row())];
     const char now = value.toInt() == Qt::Checked ? 1 : 0;
     if (row == now)
         return true;
@@ -304,17 +312,38 @@ QVariant PreviewModel::headerData(int section, Qt::Orientation orientation, int 
     }
 }
 
-PreviewSort::PreviewSort(PreviewModel* model, QObject* parent) : QSortFilterProxyModel(parent), model_(model)
+void PreviewModel::sort(int column, Qt::SortOrder order)
 {
-    // Checking a box never moves a row: rows are sorted when a header is
-    // clicked, and stay where they are until the next click.
-    setDynamicSortFilter(false);
-    setSourceModel(model);
-}
-
-bool PreviewSort::lessThan(const QModelIndex& left, const QModelIndex& right) const
-{
-    return model_->Less(static_cast<std::size_t>(left.row()), static_cast<std::size_t>(right.row()), left.column());
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // The view's current row and selection stay with their entries.
+    const QModelIndexList before = persistentIndexList();
+    std::vector<std::size_t> entries;
+    entries.reserve(static_cast<std::size_t>(before.size()));
+    for (const QModelIndex& index : before)
+        entries.push_back(Entry(index.row()));
+    if (column < 0 || column >= ColumnCount) {
+        order_.clear();
+    } else {
+        order_.resize(plan_.entries.size());
+        std::iota(order_.begin(), order_.end(), 0U);
+        std::stable_sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return order == Qt::AscendingOrder ? Less(a, b, column) : Less(b, a, column);
+        });
+    }
+    std::vector<int> rowOf;
+    if (!order_.empty()) {
+        rowOf.resize(order_.size());
+        for (std::size_t row = 0; row < order_.size(); ++row)
+            rowOf[order_[row]] = static_cast<int>(row);
+    }
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i)
+        after << index(rowOf.empty() ? static_cast<int>(entries[static_cast<std::size_t>(i)])
+                                     : rowOf[entries[static_cast<std::size_t>(i)]],
+                       before[i].column());
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 }  // namespace tidyfold::ui

@@ -9,8 +9,8 @@
 // what would happen are of the rows that would.
 
 #include <QAbstractTableModel>
-#include <QSortFilterProxyModel>
 #include <array>
+#include <cstdint>
 #include <vector>
 
 #include "engine/Plan.h"
@@ -31,11 +31,12 @@ public:
     // How many rows of action would be carried out as the boxes are now:
     // checked, and for an empty folder not kept by what stays in it.
     std::size_t Happening(JournalAction action) const;
-    // Whether the empty folder of row stays although it is checked.
-    bool Stays(std::size_t row) const { return staying_[row] != 0; }
-    // Whether row comes before other in column (ascending), by the plan's
-    // own values: no text is made to sort.
-    bool Less(std::size_t row, std::size_t other, int column) const;
+    // Whether entry of the plan comes before other in column (ascending),
+    // by the plan's own values: no text is made to sort.
+    bool Less(std::size_t entry, std::size_t other, int column) const;
+    // Sorts the rows by column, or puts them back in the plan's order for
+    // -1. The check boxes stay with their entries.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -48,8 +49,10 @@ signals:
     void CheckedChanged();
 
 private:
-    QVariant Text(std::size_t row, int column) const;
-    QString ActionText(std::size_t row) const;
+    // The entry of the plan a row shows.
+    std::size_t Entry(int row) const { return order_.empty() ? static_cast<std::size_t>(row) : order_[row]; }
+    QVariant Text(std::size_t entry, int column) const;
+    QString ActionText(std::size_t entry) const;
     // Works out again which folders stay and what would happen, and tells
     // the view of the rows whose action reads otherwise now.
     void FollowChecks();
@@ -59,24 +62,13 @@ private:
     std::vector<char> staying_;
     std::size_t checked_ = 0;
     std::array<std::size_t, 8> happening_{};
+    std::array<std::size_t, 8> planned_{};  // every row, by action
+    // The entries in the order the rows show them; empty for the plan's own.
+    std::vector<std::uint32_t> order_;
     // The rows of empty folders, and of unpacked folders with the row of
     // their archive when it is in the plan too.
     std::vector<std::size_t> folders_;
     std::vector<std::pair<std::size_t, std::size_t>> archives_;
-};
-
-// Sorts the Preview by the plan's values when a header is clicked; the
-// plan's own order otherwise (column -1).
-class PreviewSort : public QSortFilterProxyModel {
-    Q_OBJECT
-public:
-    explicit PreviewSort(PreviewModel* model, QObject* parent = nullptr);
-
-protected:
-    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
-
-private:
-    PreviewModel* model_;
 };
 
 // What a plan's action is called in the window.

@@ -72,8 +72,8 @@ void frmHistory::BuildTables()
     tblPasses->setAccessibleName(tr("Passes"));
     lblPasses->setBuddy(tblPasses);
     tblPasses->setColumnWidth(PassesModel::Number, 50);
-    tblPasses->setColumnWidth(PassesModel::When, 140);
-    tblPasses->setColumnWidth(PassesModel::What, 250);
+    tblPasses->setColumnWidth(PassesModel::When, 170);
+    tblPasses->setColumnWidth(PassesModel::What, 240);
     tblPasses->setColumnWidth(PassesModel::StartedBy, 110);
     tblPasses->setColumnWidth(PassesModel::HowMany, 150);
     // Said instead of an empty table: what will be listed, and what can be
@@ -89,12 +89,13 @@ void frmHistory::BuildTables()
     lblActions = Named(new QLabel(tr("&Actions of the selected pass:")), "lblActions");
     tblActions = Table(actions_, "tblActions", QAbstractItemView::ExtendedSelection);
     tblActions->setAccessibleName(tr("Actions of the selected pass"));
+    tblActions->setTextElideMode(Qt::ElideMiddle);
     lblActions->setBuddy(tblActions);
-    tblActions->setColumnWidth(ActionsModel::Action, 230);
-    tblActions->setColumnWidth(ActionsModel::Name, 200);
-    tblActions->setColumnWidth(ActionsModel::Destination, 150);
-    tblActions->setColumnWidth(ActionsModel::Size, 70);
-    tblActions->setColumnWidth(ActionsModel::Outcome, 190);
+    tblActions->setColumnWidth(ActionsModel::Action, 220);
+    tblActions->setColumnWidth(ActionsModel::Name, 180);
+    tblActions->setColumnWidth(ActionsModel::Destination, 140);
+    tblActions->setColumnWidth(ActionsModel::Size, 80);
+    tblActions->setColumnWidth(ActionsModel::Outcome, 230);
     // A note is often a sentence: read in full below the table, wrapped,
     // for the row the keyboard or the mouse is on.
     lblActionDetails = Named(new QLabel, "lblActionDetails");
@@ -116,7 +117,7 @@ QLayout* frmHistory::BuildButtons()
     cmdUndoPass = Named(new QPushButton(tr("Undo Pass")), "cmdUndoPass");
     cmdRestoreSelected = Named(new QPushButton(tr("Restore Selected")), "cmdRestoreSelected");
     cmdClose = Named(new QPushButton(tr("Close")), "cmdClose");
-    cmdUndoPass->setToolTip(tr("Put back everything the selected pass moved or copied into the offload folder"));
+    cmdUndoPass->setToolTip(tr("Put back everything the selected pass took off the Desktop that can come back"));
     cmdRestoreSelected->setToolTip(tr("Put back the selected files"));
     connect(cmdUndoPass, &QPushButton::clicked, this, &frmHistory::cmdUndoPass_Click);
     connect(cmdRestoreSelected, &QPushButton::clicked, this, &frmHistory::cmdRestoreSelected_Click);

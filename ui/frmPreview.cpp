@@ -30,12 +30,11 @@ frmPreview::frmPreview(const CleanPlan& plan, QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmPreview"));
     setWindowTitle(tr("Preview"));
     model_ = new PreviewModel(plan_, this);
-    sorted_ = new PreviewSort(model_, this);
 
     lblSummary = Named(new QLabel(Summary()), "lblSummary");
     lblSummary->setWordWrap(true);
     tblPreview = Named(new QTableView, "tblPreview");
-    tblPreview->setModel(sorted_);
+    tblPreview->setModel(model_);
     tblPreview->setAccessibleName(tr("What Clean Desktop would do"));
     tblPreview->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -61,7 +60,9 @@ frmPreview::frmPreview(const CleanPlan& plan, QWidget* parent) : QDialog(parent)
         action = std::max(action, tblPreview->fontMetrics().horizontalAdvance(PlanActionText(each)));
     action = std::max(action, tblPreview->fontMetrics().horizontalAdvance(tr("stays: it holds what is left unchecked")));
     tblPreview->setColumnWidth(PreviewModel::Action, action + 24);
-    // Sorted by a header click; in the order Clean Desktop works until then.
+    // Sorted by a header click (the model sorts its own rows: a proxy would
+    // map a hundred thousand of them before the first paint); in the order
+    // Clean Desktop works until then.
     tblPreview->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     tblPreview->setSortingEnabled(true);
     lblSummary->setBuddy(tblPreview);

@@ -12,7 +12,6 @@ class QTableView;
 namespace tidyfold::ui {
 
 class PreviewModel;
-class PreviewSort;
 
 // What Clean Desktop would do now, one row per change, each with a check
 // box; Clean Selected accepts the dialog with the rows checked, and the
@@ -33,7 +32,6 @@ private:
 
     const CleanPlan& plan_;
     PreviewModel* model_ = nullptr;
-    PreviewSort* sorted_ = nullptr;
 
     QLabel* lblSummary = nullptr;
     QTableView* tblPreview = nullptr;

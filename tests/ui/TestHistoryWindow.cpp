@@ -161,9 +161,9 @@ private slots:
         // told in full below.
         passes->selectRow(0);
         QCOMPARE(Cell(actions, 0, tidyfold::ui::ActionsModel::Action),
-                 "Put back: moved away by pass " + Cell(passes, 1, PassesModel::Number));
+                 "Put back: move of pass " + Cell(passes, 1, PassesModel::Number));
         const QString details = Get<QLabel>(window, "lblActionDetails")->text();
-        QVERIFY2(details.startsWith("Put back: moved away by pass") && details.contains("Done"), qPrintable(details));
+        QVERIFY2(details.startsWith("Put back: move of pass") && details.contains("Done"), qPrintable(details));
     }
 
     void an_empty_history_says_what_will_be_listed()
