@@ -22,6 +22,18 @@ void CheckProgram(const std::string& program) {
             throw Error::Refused("The program's path holds a control character and cannot be scheduled.", program);
 }
 
+// A path in a unit's setting other than ExecStart=: "%" doubled, so no
+// specifier is read into it (quotes and backslashes are refused before).
+std::string UnitPath(const std::string& program) {
+    std::string out;
+    for (const char c : program) {
+        out += c;
+        if (c == '%')
+            out += '%';
+    }
+    return out;
+}
+
 // The executable of ExecStart= in double quotes, "%" doubled so no
 // specifier is read into it. systemd runs no program whose name holds a
 // quote or a backslash, however escaped.
@@ -30,13 +42,19 @@ std::string UnitQuoted(const std::string& program) {
         throw Error::Refused("A timer cannot run a program whose path holds a quote or a backslash; "
                              "choose \"At login\" instead.",
                              program);
-    std::string out = "\"";
+    return "\"" + UnitPath(program) + "\"";
+}
+
+// A plain string value of a desktop entry: only "\" is special in a path
+// without control characters.
+std::string EntryString(const std::string& program) {
+    std::string out;
     for (const char c : program) {
+        if (c == '\\')
+            out += '\\';
         out += c;
-        if (c == '%')
-            out += '%';
     }
-    return out + "\"";
+    return out;
 }
 
 // Exec= of a desktop entry: quoted, with the four bytes the quoting reserves
@@ -52,13 +70,7 @@ std::string EntryQuoted(const std::string& program) {
             quoted += '%';
     }
     quoted += '"';
-    std::string out;
-    for (const char c : quoted) {
-        if (c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out;
+    return EntryString(quoted);
 }
 
 std::string ConfigFolder() { return WithoutTrailingSlash(ConfigHome(HomeFolder())); }
@@ -101,6 +113,11 @@ std::string ServiceText(const std::string& program) {
     CheckProgram(program);
     return "[Unit]\n"
            "Description=Tidyfold: clean the Desktop\n"
+           // Once the package is gone the timer still fires; the service is
+           // then skipped rather than failing every day.
+           "ConditionFileIsExecutable=" +
+           UnitPath(program) +
+           "\n"
            "\n"
            "[Service]\n"
            "Type=oneshot\n"
@@ -129,6 +146,10 @@ std::string AutostartText(const std::string& program) {
            "Type=Application\n"
            "Name=Tidyfold Desktop clean\n"
            "Comment=Cleans the Desktop at login with the saved options\n"
+           // Desktops skip the entry once the program is gone.
+           "TryExec=" +
+           EntryString(program) +
+           "\n"
            "Exec=" +
            EntryQuoted(program) +
            " --clean --quiet\n"

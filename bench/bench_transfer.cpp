@@ -157,12 +157,23 @@ std::optional<std::int32_t> RecordedCleanOld(history::History& history, std::int
 }
 
 // The floor of an Undo once the files are known: the Desktop folders made
-// parents first, one rename per file back. (Undo leaves the emptied offload
-// folders, so the floor does not remove them either.)
+// parents first, one rename per file back, then the emptied offload folders
+// removed, deepest first, as Undo removes them.
 void MoveKnownBack(const Sandbox& box, const Tree& tree) {
     for (const std::string& folder : tree.folders) MakeDir(box.Desktop() + "/" + folder);
     for (const std::string& file : tree.files)
         RenameNoReplace(box.Offload() + "/" + file, box.Desktop() + "/" + file);
+    for (auto folder = tree.folders.rbegin(); folder != tree.folders.rend(); ++folder)
+        rmdir((box.Offload() + "/" + *folder).c_str());
+}
+
+// Files and links an Undo moved back (it also makes the emptied folders
+// again).
+std::int64_t MovedBack(const history::RestoreResult& result) {
+    std::int64_t moved = 0;
+    for (const ReportEntry& entry : result.entries)
+        moved += entry.undid == JournalAction::Move && entry.outcome == JournalOutcome::Done ? 1 : 0;
+    return moved;
 }
 
 void ClearOffload(const Sandbox& box) {
@@ -186,7 +197,7 @@ void HistoryFigure(const Sandbox& box, const std::string& where) {
         CheckMoved(box, tree);
         sync();
         undo.Run([&] {
-            Check(history::Restore(*store, pass).restored == kSmallFiles, "Undo did not put every file back");
+            Check(MovedBack(history::Restore(*store, pass)) == kSmallFiles, "Undo did not put every file back");
         });
         Check(CountFiles(box.Desktop()) == tree.files.size(), "not every file is back on the Desktop");
         ClearOffload(box);

@@ -41,6 +41,16 @@ bool HoldsKept(const fs::OpenFolder& folder, const fs::Entry& sub, const std::st
     return false;
 }
 
+// The archive beside sub is still the file it was when sub was found: of
+// the same size and modification time (one that is a link is refused by the
+// check itself, with its own reason).
+bool ArchiveAsFound(const fs::OpenFolder& folder, const PlanEntry& sub) {
+    const std::optional<fs::Entry> now = folder.Stat(sub.archive);
+    return now && (now->kind == fs::EntryKind::File || now->kind == fs::EntryKind::Link) &&
+           now->size == sub.archiveSize &&
+           now->times.modify_ns == sub.archiveModifyNs;
+}
+
 }  // namespace
 
 std::int32_t cTidyfold::ProcessCompressed(const std::string& sPath) {
@@ -92,6 +102,8 @@ std::vector<PlanEntry> cTidyfold::PlanUnpacked(const PassFolders& folders, bool 
             continue;
         }
         PlanEntry entry{JournalAction::RemoveUnpackedFolder, sub.name, {}, folder.Id(), sub, file.name, {}};
+        entry.archiveSize = file.size;
+        entry.archiveModifyNs = file.times.modify_ns;
         // A plan shown before anything is done lists only the folders that
         // the comparison would let go.
         if (compare) {
@@ -118,14 +130,24 @@ void cTidyfold::RemoveUnpacked(const PassFolders& folders, const std::vector<Pla
             Stopped_ = cutShort_ = true;
             return {JournalOutcome::Skipped, "", "The check was stopped."};
         }
+        // The history records the archive as it was found: what Undo
+        // unpacks the folder from again. An archive changed since then (or
+        // while it was compared) keeps the folder.
+        if (!ArchiveAsFound(folder, sub)) {
+            LogError("Kept folder " + fs::JoinPath(folder.Path(), sub.relative) + " beside " + sub.archive +
+                     ": the archive changed since it was found.");
+            return {JournalOutcome::Skipped, "", "Kept: the archive changed since it was found."};
+        }
         // A name proves nothing: the folder goes only when every file in it
         // is a byte-identical copy of the archive's, and it goes at once,
         // with no yield in between for it to change.
-        const UnpackedFolderVerdict verdict = CheckUnpackedFolder(folder, sub.archive, sub.relative, stopAsked);
+        UnpackedFolderVerdict verdict = CheckUnpackedFolder(folder, sub.archive, sub.relative, stopAsked);
         if (verdict.keep == UnpackedKeep::Stopped) {
             Stopped_ = cutShort_ = true;
             return {JournalOutcome::Skipped, "", "The check was stopped."};
         }
+        if (verdict.Remove() && !ArchiveAsFound(folder, sub))
+            verdict.keep = UnpackedKeep::Changed;
         if (!verdict.Remove()) {
             LogError("Kept folder " + fs::JoinPath(folder.Path(), sub.relative) + " beside " + sub.archive + ": " +
                      verdict.Reason() + ".");

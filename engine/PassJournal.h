@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -29,6 +30,15 @@ enum class JournalAction {
     Restore,               // put back from the offload folder by an Undo
 };
 
+// The archive an unpacked folder was compared with, as the comparison saw
+// it: what tells, when the folder is unpacked again, that the archive is
+// still the one that held it.
+struct ArchiveSeen {
+    std::string name;  // in the folder's own folder
+    std::uint64_t size = 0;
+    std::int64_t modify_ns = 0;
+};
+
 // A change about to be made, with what the pass saw of the entry.
 struct JournalEntry {
     JournalAction action = JournalAction::Move;
@@ -41,6 +51,8 @@ struct JournalEntry {
     std::uint64_t size = 0;
     fs::FileTimes times;
     std::uint32_t mode = 0;  // permission bits
+    // For an unpacked folder: its archive.
+    std::optional<ArchiveSeen> archive;
 };
 
 enum class JournalOutcome {

@@ -40,6 +40,9 @@ struct ReportEntry {
     // and moves, and for a restore where it came from.
     std::string where;
     std::string reason;  // why it failed or was left, in the system's or the pass's words
+    // For a restore: what the pass it undoes did to the entry (a move, the
+    // removal of an empty folder, ...).
+    JournalAction undid = JournalAction::Move;
 };
 
 struct PassReport {
@@ -66,6 +69,8 @@ struct PassReport {
     std::optional<Error> unrecorded;
     std::int64_t pass = 0;    // its number in the history; 0 when not recorded
     std::int64_t undoes = 0;  // for an Undo: the pass it put back
+    // For an Undo: the folders of the offload folder it emptied and removed.
+    std::int32_t emptiedFolders = 0;
 
     std::int32_t Count(JournalAction action, JournalOutcome outcome) const;
     // Transfers of collected files (copy, move, delete, Trash) with this outcome.

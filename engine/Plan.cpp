@@ -49,7 +49,12 @@ JournalEntry JournalEntryOf(JournalAction action, const std::string& relative, c
     return entry;
 }
 
-JournalEntry PlanEntry::Journal() const { return JournalEntryOf(action, relative, destination, seen); }
+JournalEntry PlanEntry::Journal() const {
+    JournalEntry entry = JournalEntryOf(action, relative, destination, seen);
+    if (action == JournalAction::RemoveUnpackedFolder)
+        entry.archive = ArchiveSeen{archive, archiveSize, archiveModifyNs};
+    return entry;
+}
 
 std::size_t CleanPlan::Count(JournalAction action) const {
     return static_cast<std::size_t>(
@@ -174,11 +179,13 @@ cTidyfold::CarriedOut cTidyfold::CarryOut(const CleanPlan& plan, const std::vect
     for (const PlanEntry& file : Chosen(plan, chosen, IsTransfer))
         colFiles_.push_back(CollectedFile{file.relative, file.folder, file.seen});
     report_.collected = static_cast<std::int32_t>(colFiles_.size());
-    if (colFiles_.empty())
-        return result;
-    RaiseSetFileCount(static_cast<std::int32_t>(colFiles_.size()));
-    if (!TransferCollected(folders))
-        return result;
+    if (!colFiles_.empty()) {
+        RaiseSetFileCount(static_cast<std::int32_t>(colFiles_.size()));
+        if (!TransferCollected(folders))
+            return result;
+    }
+    // The folders checked go even when no file was: the Preview showed them
+    // as going. Each is removed only if it is empty by then.
     RemoveEmptyFolders(folders.Desktop(),
                        Chosen(plan, chosen, [](JournalAction a) { return a == JournalAction::RemoveEmptyFolder; }));
     result.files = static_cast<std::int32_t>(colFiles_.size());

@@ -37,6 +37,10 @@ struct PlanEntry {
     // For a copy or move: why the offload folder's drive cannot hold it (a
     // name it refuses, a link, a file too large), as far as known ahead.
     fs::Unfit unfit = {};
+    // For an unpacked folder: its archive's size and modification time as
+    // found; the folder goes only while the archive is still that one.
+    std::uint64_t archiveSize = 0;
+    std::int64_t archiveModifyNs = 0;
 
     // The journal's view of it.
     JournalEntry Journal() const;

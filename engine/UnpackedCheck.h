@@ -35,6 +35,8 @@ struct Kept {
 class Pacer {
 public:
     explicit Pacer(const std::function<bool()>& stopAsked) : stopAsked_(stopAsked) {}
+    // One that never yields nor stops: for an Undo, which runs to its end.
+    Pacer() : stopAsked_(kNever), yields_(false) {}
     void Bytes(std::uint64_t count);
     void Entry();
     // For the archive reader, which reports its running total.
@@ -42,7 +44,9 @@ public:
 
 private:
     void Breathe();
+    static inline const std::function<bool()> kNever = [] { return false; };
     const std::function<bool()>& stopAsked_;
+    bool yields_ = true;
     std::uint64_t bytes_ = 0;
     unsigned entries_ = 0;
 };
@@ -57,15 +61,12 @@ struct Listed {
 };
 
 struct ArchiveIndex {
-    std::unordered_map<std::string, Listed> entries;  // by NormalPath
+    std::unordered_map<std::string, Listed> entries;  // by fs::NormalArchivePath
     // "<folder name>/" when every entry lies under a top folder named like
     // the folder, else empty: what a path inside the folder is prefixed with.
     std::string prefix;
     const Listed* Find(const std::string& relative) const;
 };
-
-// "./a//b/" gives "a/b"; ".." stays, so it never matches a path of the folder.
-std::string NormalPath(std::string_view path);
 
 // The first pass: the archive's listing, no data read but what skipping needs.
 ArchiveIndex ReadArchiveIndex(const fs::OpenFolder& desktop, const std::string& archiveName,

@@ -104,7 +104,7 @@ void CompareData(const fs::OpenFolder& desktop, const fs::OpenFolder& folder, co
         if (need == needs.end())
             continue;
         // The archive read now must be the one listed before.
-        if (NormalPath(entry.path) != index.prefix + need->second.relative)
+        if (fs::NormalArchivePath(entry.path) != index.prefix + need->second.relative)
             Keep(UnpackedKeep::Changed, {});
         fs::InputFile file = cursor.Open(need->second.relative);
         comparer.Compare(file, need->second);

@@ -45,6 +45,8 @@ fs::ArchiveReader::Pacer Pacer::ForArchive() {
 }
 
 void Pacer::Breathe() {
+    if (!yields_)
+        return;
     Yield();
     if (stopAsked_())
         Keep(UnpackedKeep::Stopped, {});

@@ -65,4 +65,12 @@ struct UnpackedFolderVerdict {
 UnpackedFolderVerdict CheckUnpackedFolder(const fs::OpenFolder& desktop, const std::string& archiveName,
                                           const std::string& folderName, const std::function<bool()>& stopAsked);
 
+// Where the folder folderName lies in the archive archiveName (both in
+// desktop), as the check compares them: "<folderName>/" when every entry
+// lies under one top folder of that name, else "" (at the archive's root).
+// Reads the archive's listing without yielding. Throws tidyfold::Error when
+// the archive cannot be read.
+std::string UnpackedFolderPrefix(const fs::OpenFolder& desktop, const std::string& archiveName,
+                                 const std::string& folderName);
+
 }  // namespace tidyfold

@@ -4,22 +4,6 @@
 
 namespace tidyfold::unpacked {
 
-std::string NormalPath(std::string_view path) {
-    std::string normal;
-    normal.reserve(path.size());
-    while (!path.empty()) {
-        const std::size_t slash = path.find('/');
-        const std::string_view part = path.substr(0, slash);
-        if (!part.empty() && part != ".") {
-            if (!normal.empty())
-                normal += '/';
-            normal += part;
-        }
-        path.remove_prefix(slash == std::string_view::npos ? path.size() : slash + 1);
-    }
-    return normal;
-}
-
 const Listed* ArchiveIndex::Find(const std::string& relative) const {
     const auto found = entries.find(prefix + relative);
     return found == entries.end() ? nullptr : &found->second;
@@ -34,7 +18,7 @@ ArchiveIndex ReadArchiveIndex(const fs::OpenFolder& desktop, const std::string& 
     fs::ArchiveEntry entry;
     for (std::size_t position = 0; reader.Next(entry); ++position) {
         pacer.Entry();
-        std::string path = NormalPath(entry.path);
+        std::string path = fs::NormalArchivePath(entry.path);
         if (path.empty())
             continue;  // "./": the archive's root itself
         underTop = underTop && (path == folderName || path.starts_with(top));
@@ -49,3 +33,13 @@ ArchiveIndex ReadArchiveIndex(const fs::OpenFolder& desktop, const std::string& 
 }
 
 }  // namespace tidyfold::unpacked
+
+namespace tidyfold {
+
+std::string UnpackedFolderPrefix(const fs::OpenFolder& desktop, const std::string& archiveName,
+                                 const std::string& folderName) {
+    unpacked::Pacer pacer;
+    return unpacked::ReadArchiveIndex(desktop, archiveName, folderName, pacer).prefix;
+}
+
+}  // namespace tidyfold

@@ -161,6 +161,15 @@ void Describe(archive_entry* raw, ArchiveEntry& entry) {
     if (archive_entry_size_is_set(raw) != 0 && archive_entry_size(raw) >= 0)
         entry.size = static_cast<std::uint64_t>(archive_entry_size(raw));
     entry.encrypted = archive_entry_is_encrypted(raw) != 0;
+    entry.mode = static_cast<std::uint32_t>(archive_entry_perm(raw)) & 07777;
+    entry.modify_ns.reset();
+    // A damaged header may hold any time at all: one beyond what
+    // nanoseconds hold is none.
+    std::int64_t ns = 0;
+    if (archive_entry_mtime_is_set(raw) != 0 &&
+        !__builtin_mul_overflow(static_cast<std::int64_t>(archive_entry_mtime(raw)), 1'000'000'000, &ns) &&
+        !__builtin_add_overflow(ns, static_cast<std::int64_t>(archive_entry_mtime_nsec(raw)), &ns))
+        entry.modify_ns = ns;
     if (const char* hard = archive_entry_hardlink(raw)) {
         entry.kind = ArchiveEntryKind::HardLink;
         entry.linkTarget = hard;
@@ -185,6 +194,22 @@ void Describe(archive_entry* raw, ArchiveEntry& entry) {
 }
 
 }  // namespace
+
+std::string NormalArchivePath(std::string_view path) {
+    std::string normal;
+    normal.reserve(path.size());
+    while (!path.empty()) {
+        const std::size_t slash = path.find('/');
+        const std::string_view part = path.substr(0, slash);
+        if (!part.empty() && part != ".") {
+            if (!normal.empty())
+                normal += '/';
+            normal += part;
+        }
+        path.remove_prefix(slash == std::string_view::npos ? path.size() : slash + 1);
+    }
+    return normal;
+}
 
 ArchiveReader::ArchiveReader(int dirfd, const std::string& name, std::string shownPath, Pacer pacer)
     : state_(std::make_unique<State>()) {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tidyfold::fs {
 
@@ -36,7 +37,15 @@ struct ArchiveEntry {
     // The data (or the header) is encrypted: it cannot be read without a
     // passphrase, and none is ever given.
     bool encrypted = false;
+    // The permission bits, and the modification time when the header has
+    // one (ns since 1970).
+    std::uint32_t mode = 0;
+    std::optional<std::int64_t> modify_ns;
 };
+
+// An archive's path as unpacking places it: "./a//b/" gives "a/b", "/a"
+// gives "a"; ".." stays, so it never matches a path below a folder.
+std::string NormalArchivePath(std::string_view path);
 
 class ArchiveReader {
 public:

@@ -31,22 +31,6 @@ void Report(const CopyProgress& progress, std::uint64_t total, std::uint64_t don
 Outcome Failed(int error) { return Outcome{error}; }
 Outcome Changed() { return Outcome{0, true}; }
 
-// Writes all of buffer; returns 0 or an errno.
-int WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t written = sys::Write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0)
-            return errno;
-        if (written == 0)
-            return EIO;
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return 0;
-}
-
 // One chunk through a buffer: bytes copied, 0 at the end, -1 with errno set.
 ssize_t CopyChunkByBuffer(int in, int out, std::vector<char>& buffer) {
     if (buffer.empty())

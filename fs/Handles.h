@@ -92,6 +92,9 @@ private:
     UniqueFd fd_;
 };
 
+// Writes all of data to fd. Returns 0 or an errno.
+int WriteAll(int fd, const char* data, std::size_t size);
+
 // Reads the text of the link at path (relative to dirfd). Returns 0 or an
 // errno. sizeHint is the link's lstat size, 0 when unknown.
 int ReadLinkTarget(int dirfd, const char* path, std::size_t sizeHint, std::string& target);

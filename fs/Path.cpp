@@ -74,6 +74,21 @@ ParentDir::ParentDir(const std::string& folder) {
     fd_ = UniqueFd(sys::OpenAt(AT_FDCWD, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
+int WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = sys::Write(fd, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return errno;
+        if (written == 0)
+            return EIO;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return 0;
+}
+
 int ReadLinkTarget(int dirfd, const char* path, std::size_t sizeHint, std::string& target) {
     // Some links report size 0 (those of /proc), and a link may be replaced
     // by a longer one between lstat and readlink: grow until the text fits.

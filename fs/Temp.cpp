@@ -52,6 +52,8 @@ std::string TempNameFor(const std::string& finalName, const std::string& suffix)
     return "." + CutAt(finalName, room) + std::string(kMarker) + suffix;
 }
 
+std::string NewTempNameFor(const std::string& finalName) { return TempNameFor(finalName, RandomSuffix()); }
+
 std::string TempStemOf(const std::string& finalName) { return CutAt(finalName, NAME_MAX - 1 - kMarker.size() - kSuffix); }
 
 std::optional<std::string> TempNameStem(const std::string& name) {

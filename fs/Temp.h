@@ -35,6 +35,9 @@ private:
     bool live_ = false;
 };
 
+// A temporary name for finalName with a fresh random suffix, for a caller
+// that claims it itself (a folder made with mkdir) and retries on EEXIST.
+std::string NewTempNameFor(const std::string& finalName);
 // The temporary name for finalName with the given six-character suffix,
 // shortened so that it stays within the system's limit for a name.
 std::string TempNameFor(const std::string& finalName, const std::string& suffix);

@@ -105,6 +105,15 @@ void PassRecorder::BindIntent(Statement& insert, int first, ActionKind kind, con
         insert.BindNull(first + 13);
 }
 
+void PassRecorder::RecordArchive(std::int64_t id, const ArchiveSeen& archive) {
+    Statement insert = db_->Prepare("INSERT INTO archives(action, name, size, mtime) VALUES(?, ?, ?, ?)");
+    insert.Bind(1, id)
+        .BindBytes(2, archive.name)
+        .Bind(3, static_cast<std::int64_t>(archive.size))
+        .Bind(4, archive.modify_ns)
+        .Run(kWriteError);
+}
+
 void PassRecorder::Folders(const std::string& desktop, const std::string& offload) {
     folders_.emplace(desktop, offload);
 }
@@ -156,6 +165,9 @@ std::size_t PassRecorder::IntendAll(std::span<const Source> upcoming, std::int64
             BindIntent(*insert_, 1, KindIn(upcoming[i]), EntryIn(upcoming[i]), UndoesIn(upcoming[i]));
             insert_->Run(kWriteError);
         }
+        for (std::size_t j = 0; j < count; ++j)
+            if (const std::optional<ArchiveSeen>& archive = EntryIn(upcoming[j]).archive)
+                RecordArchive(start + static_cast<std::int64_t>(j), *archive);
         transaction.Commit();
     } catch (...) {
         next_ = start;  // the rolled-back ids are given again

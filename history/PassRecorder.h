@@ -63,6 +63,8 @@ private:
     // outcomes that are not a plain "done", the settled mark.
     void WriteKept();
     void Written();
+    // The archive of the unpacked folder of action id.
+    void RecordArchive(std::int64_t id, const ArchiveSeen& archive);
 
     struct Kept {
         std::int64_t id;

@@ -182,6 +182,7 @@ PassReport PassRunner::Undo(std::int64_t pass, const std::vector<std::int64_t>& 
     }
     report.pass = result.undoPass;
     report.entries = std::move(result.entries);
+    report.emptiedFolders = static_cast<std::int32_t>(result.emptiedFolders);
     return report;
 }
 

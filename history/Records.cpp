@@ -78,6 +78,13 @@ std::optional<E> Find(const Codes<E, N>& codes, std::string_view code) {
 
 ActionKind KindOf(JournalAction action) { return action; }
 
+bool ActionRecord::RemovedEmpty() const noexcept {
+    if (kind == ActionKind::RemoveEmptyFolder)
+        return entry == fs::EntryKind::Folder;
+    return (kind == ActionKind::DeleteEmptyFile || kind == ActionKind::Delete) && entry == fs::EntryKind::File &&
+           size == 0;
+}
+
 std::string_view Code(PassKind kind) { return Find(kPassKinds, kind); }
 std::string_view Code(PassOrigin origin) { return Find(kOrigins, origin); }
 std::optional<PassOrigin> PassOriginFrom(std::string_view code) { return Find(kOrigins, code); }

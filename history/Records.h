@@ -60,6 +60,8 @@ struct PassRecord {
     // ended (stopped or failed passes handle fewer); unknown for older passes.
     std::optional<std::int32_t> collected;
     std::optional<std::int32_t> processed;
+    // The newest Undo of it that put something back; 0 if none.
+    std::int64_t undoneBy = 0;
 
     // Its actions, by outcome.
     std::int64_t actions = 0;
@@ -81,16 +83,32 @@ struct ActionRecord {
     ActionOutcome outcome = ActionOutcome::Pending;
     std::string note;
     std::int64_t undoes = 0;      // for a restore: the action it put back
+    std::optional<ActionKind> undid;  // for a restore: what that action was
     std::int64_t restoredBy = 0;  // the Undo pass that put it back, 0 if none
+    // For an unpacked folder: its archive as the pass compared it (passes
+    // of histories before that was recorded have none).
+    std::optional<ArchiveSeen> archive;
 
     // Offloaded into the offload folder: what an Undo can put back.
     bool Offloaded() const noexcept {
         return (kind == ActionKind::CopyThenDelete || kind == ActionKind::Move) && outcome == ActionOutcome::Done;
     }
-    bool CanRestore() const noexcept { return Offloaded() && restoredBy == 0; }
-    // Deletions and removals: nothing of them is kept anywhere.
+    // An empty file or folder removed, which an Undo makes again: nothing of
+    // it is lost but its name, mode and times, which the row holds.
+    bool RemovedEmpty() const noexcept;
+    // Done, and something an Undo gives back: an offloaded entry, an empty
+    // file or folder (made again), an unpacked folder (unpacked again from
+    // its archive).
+    bool Undoable() const noexcept {
+        return outcome == ActionOutcome::Done &&
+               (Offloaded() || RemovedEmpty() || kind == ActionKind::RemoveUnpackedFolder);
+    }
+    bool CanRestore() const noexcept { return Undoable() && restoredBy == 0; }
+    // A deletion of something with content (the delete mode), or of a link:
+    // nothing of it is kept anywhere. Files sent to the Trash are the
+    // Trash's to give back.
     bool CannotBeUndone() const noexcept {
-        return kind != ActionKind::CopyThenDelete && kind != ActionKind::Move && kind != ActionKind::Restore;
+        return !Undoable() && kind != ActionKind::Restore && kind != ActionKind::SendToTrash;
     }
 };
 

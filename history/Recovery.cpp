@@ -6,6 +6,7 @@
 #include "base/Error.h"
 #include "fs/Drive.h"
 #include "fs/Leftovers.h"
+#include "fs/Remake.h"
 #include "fs/Transfer.h"
 #include "history/Owner.h"
 #include "history/Roots.h"
@@ -24,8 +25,16 @@ struct Verdict {
     bool finished = false;
 };
 
-bool IsTransfer(ActionKind kind) {
-    return kind == ActionKind::CopyThenDelete || kind == ActionKind::Move || kind == ActionKind::Restore;
+// A restore that makes its entry again rather than moving it back: an
+// empty folder or file, an unpacked folder.
+bool Remakes(const ActionRecord& action) {
+    return action.kind == ActionKind::Restore && action.undid && *action.undid != ActionKind::CopyThenDelete &&
+           *action.undid != ActionKind::Move;
+}
+
+bool IsTransfer(const ActionRecord& action) {
+    return action.kind == ActionKind::CopyThenDelete || action.kind == ActionKind::Move ||
+           (action.kind == ActionKind::Restore && !Remakes(action));
 }
 
 // A transfer takes its entry from one side to the other: the engine from
@@ -91,12 +100,24 @@ Verdict DecideTransfer(Roots& roots, const ActionRecord& action, bool mayChange)
     return {ActionOutcome::Done, "Finished when the pass was recovered: its copy was complete.", true};
 }
 
+// Made again by a restore: done when an entry of its kind has its name.
+// Making one is a single call (an unpacking ends in one rename of its
+// finished folder), so nothing half made ever has the name.
+Verdict DecideRemade(Roots& roots, const ActionRecord& action) {
+    const Spot spot = roots.Find(Side::Desktop, action.relative);
+    if (spot.entry && spot.entry->kind == action.entry)
+        return {ActionOutcome::Done, "", false};
+    return {ActionOutcome::Interrupted, "", false};
+}
+
 Verdict Decide(Roots& roots, const ActionRecord& action, bool mayChange) {
     // Only paths below the roots, as the engine records them, are looked at.
-    if (!SafeRelative(action.relative) || (IsTransfer(action.kind) && !SafeRelative(action.destination)))
+    if (!SafeRelative(action.relative) || (IsTransfer(action) && !SafeRelative(action.destination)))
         return {ActionOutcome::Interrupted, "Its path does not lie below the folders of the pass; it was left alone.",
                 false};
-    if (IsTransfer(action.kind))
+    if (Remakes(action))
+        return DecideRemade(roots, action);
+    if (IsTransfer(action))
         return DecideTransfer(roots, action, mayChange);
     const Spot spot = roots.Find(Side::Desktop, action.relative);
     if (!StillThere(spot, action))
@@ -116,11 +137,19 @@ std::string FolderOf(const std::string& relative) {
 // and only under the names it was copying to.
 std::int64_t RemoveTemporaries(Roots& roots, const PassRecord& pass, const std::vector<ActionRecord>& unfinished) {
     std::map<std::pair<Side, std::string>, std::set<std::string>> wanted;
-    for (const ActionRecord& action : unfinished)
-        if (IsTransfer(action.kind) && SafeRelative(PathOn(action, To(action.kind))))
+    std::set<std::string> unpacking;
+    for (const ActionRecord& action : unfinished) {
+        if (IsTransfer(action) && SafeRelative(PathOn(action, To(action.kind))))
             wanted[{To(action.kind), FolderOf(PathOn(action, To(action.kind)))}].insert(
                 LastName(PathOn(action, To(action.kind))));
+        // An unpacking makes its folder beside the final name, on the Desktop.
+        if (Remakes(action) && *action.undid == ActionKind::RemoveUnpackedFolder && SafeRelative(action.relative) &&
+            action.relative.find('/') == std::string::npos)
+            unpacking.insert(action.relative);
+    }
     std::int64_t removed = 0;
+    if (const fs::OpenFolder* desktop = roots.Root(Side::Desktop); desktop != nullptr && !unpacking.empty())
+        removed += static_cast<std::int64_t>(fs::RemoveUnpackLeftovers(*desktop, unpacking));
     for (const auto& [where, names] : wanted) {
         if (const fs::OpenFolder* folder = roots.FolderAt(where.first, where.second))
             // A claim is made during the pass; its start in whole seconds,

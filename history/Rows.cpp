@@ -18,8 +18,15 @@ constexpr const char* kPassColumns =
 constexpr const char* kActionQuery =
     "SELECT a.id, a.pass, a.action, a.entry, a.path, coalesce(o.destination, a.destination), a.device, a.inode, "
     "a.size, a.atime, a.mtime, a.ctime, a.mode, coalesce(o.outcome, CASE WHEN a.id <= ?3 THEN 'done' ELSE "
-    "'pending' END), coalesce(o.note, ''), a.undoes FROM actions a LEFT JOIN outcomes o ON o.action = a.id "
+    "'pending' END), coalesce(o.note, ''), a.undoes, CASE WHEN a.undoes IS NULL THEN NULL ELSE (SELECT u.action "
+    "FROM actions u WHERE u.id = a.undoes) END FROM actions a LEFT JOIN outcomes o ON o.action = a.id "
     "WHERE a.id BETWEEN ?1 AND ?2";
+
+// The Undo passes that put something back, newest last: of one pass (?1),
+// or of every pass (?1 NULL).
+constexpr const char* kUndoneQuery =
+    "SELECT undoes, max(id) FROM passes WHERE kind = 'undo' AND undoes IS NOT NULL AND (?1 IS NULL OR undoes = ?1) "
+    "AND coalesce(done, 1) > 0 GROUP BY undoes";
 
 // The actions of a pass that a restore put back, and the pass of that
 // restore: one look along the index of restores.
@@ -95,7 +102,21 @@ ActionRecord ActionFrom(const Statement& row) {
     action.outcome = ActionOutcomeFrom(row.Text(13)).value_or(ActionOutcome::Pending);
     action.note = row.Text(14);
     action.undoes = row.OptionalInt(15).value_or(0);
+    if (!row.IsNull(16))
+        action.undid = ActionKindFrom(row.Text(16));
     return action;
+}
+
+std::unordered_map<std::int64_t, std::int64_t> UndoneBy(Database& db, std::optional<std::int64_t> pass) {
+    Statement query = db.Prepare(kUndoneQuery);
+    if (pass)
+        query.Bind(1, *pass);
+    else
+        query.BindNull(1);
+    std::unordered_map<std::int64_t, std::int64_t> undone;
+    while (query.Step())
+        undone.emplace(query.Int(0), query.Int(1));
+    return undone;
 }
 
 }  // namespace
@@ -105,7 +126,12 @@ std::optional<PassRecord> LoadPass(Database& db, std::int64_t pass) {
     query.Bind(1, pass);
     if (!query.Step())
         return std::nullopt;
-    return PassFrom(db, query);
+    PassRecord record = PassFrom(db, query);
+    query.Reset();
+    const auto undone = UndoneBy(db, pass);
+    if (const auto by = undone.find(pass); by != undone.end())
+        record.undoneBy = by->second;
+    return record;
 }
 
 std::vector<PassRecord> LoadPasses(Database& db, std::size_t limit) {
@@ -115,6 +141,10 @@ std::vector<PassRecord> LoadPasses(Database& db, std::size_t limit) {
     std::vector<PassRecord> passes;
     while (query.Step())
         passes.push_back(PassFrom(db, query));
+    const auto undone = UndoneBy(db, std::nullopt);
+    for (PassRecord& pass : passes)
+        if (const auto by = undone.find(pass.id); by != undone.end())
+            pass.undoneBy = by->second;
     return passes;
 }
 
@@ -136,11 +166,21 @@ std::vector<ActionRecord> LoadActions(Database& db, std::int64_t pass, const std
     query.Bind(1, FirstActionId(pass)).Bind(2, LastActionId(pass)).Bind(3, settled);
     for (std::size_t i = 0; i < binds.size(); ++i)
         query.Bind(static_cast<int>(i) + 4, binds[i]);
+    // Few removals of unpacked folders keep an archive: one look along
+    // the key.
+    std::unordered_map<std::int64_t, ArchiveSeen> archives;
+    Statement archive = db.Prepare("SELECT action, name, size, mtime FROM archives WHERE action BETWEEN ? AND ?");
+    archive.Bind(1, FirstActionId(pass)).Bind(2, LastActionId(pass));
+    while (archive.Step())
+        archives.emplace(archive.Int(0), ArchiveSeen{archive.Text(1), static_cast<std::uint64_t>(archive.Int(2)),
+                                                     archive.Int(3)});
     std::vector<ActionRecord> actions;
     while (query.Step()) {
         actions.push_back(ActionFrom(query));
         if (const auto by = restoredBy.find(actions.back().id); by != restoredBy.end())
             actions.back().restoredBy = by->second;
+        if (const auto seen = archives.find(actions.back().id); seen != archives.end())
+            actions.back().archive = seen->second;
     }
     return actions;
 }

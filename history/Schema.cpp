@@ -11,7 +11,7 @@ namespace tidyfold::history {
 
 namespace {
 
-constexpr int kVersion = 2;
+constexpr int kVersion = 3;
 
 // Paths are BLOBs: file names are bytes, not always UTF-8. Times are
 // nanoseconds since 1970 UTC, as the file layer reads them; a pass's start
@@ -24,7 +24,11 @@ constexpr int kVersion = 2;
 // pass, so the actions of a pass are one range of the table's own key and
 // need no index of their own. The counts of a pass are written once it is
 // settled. A Desktop clean also keeps how many files its scan collected and
-// how many it handled before it ended, and every pass what started it.
+// how many it handled before it ended, and every pass what started it. The
+// removal of an unpacked folder keeps the archive it was compared with (its
+// name beside the folder, size and modification time), the one Undo may
+// unpack it from again: a row of its own, so that the many rows of files
+// carry nothing more.
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS passes(
     id INTEGER PRIMARY KEY,
@@ -68,6 +72,12 @@ CREATE TABLE IF NOT EXISTS outcomes(
     note TEXT NOT NULL DEFAULT '',
     destination BLOB
 );
+CREATE TABLE IF NOT EXISTS archives(
+    action INTEGER PRIMARY KEY,
+    name BLOB NOT NULL,
+    size INTEGER NOT NULL,
+    mtime INTEGER NOT NULL
+);
 CREATE INDEX IF NOT EXISTS actions_undoing ON actions(undoes) WHERE undoes IS NOT NULL;
 CREATE INDEX IF NOT EXISTS passes_unsettled ON passes(id) WHERE actions IS NULL;
 )sql";
@@ -77,6 +87,16 @@ constexpr const char* kFromVersion1 = R"sql(
 ALTER TABLE passes ADD COLUMN collected INTEGER;
 ALTER TABLE passes ADD COLUMN processed INTEGER;
 ALTER TABLE passes ADD COLUMN origin TEXT NOT NULL DEFAULT '';
+)sql";
+
+// What version 3 added to a history of version 2.
+constexpr const char* kFromVersion2 = R"sql(
+CREATE TABLE archives(
+    action INTEGER PRIMARY KEY,
+    name BLOB NOT NULL,
+    size INTEGER NOT NULL,
+    mtime INTEGER NOT NULL
+);
 )sql";
 
 }  // namespace
@@ -89,7 +109,8 @@ std::int64_t Pragma(Database& db, const char* sql) {
 }
 
 // What a history of ours may hold; the first three make one.
-constexpr const char* kOurObjects[] = {"passes", "actions", "outcomes", "actions_undoing", "passes_unsettled"};
+constexpr const char* kOurObjects[] = {"passes",          "actions",          "outcomes",
+                                       "actions_undoing", "passes_unsettled", "archives"};
 constexpr std::size_t kOurTables = 3;
 
 // The tables, indexes, views and triggers of db that are not SQLite's own:
@@ -147,7 +168,14 @@ void PrepareHistory(Database& db) {
     if (Pragma(db, "PRAGMA application_id") == kApplicationId && version == kVersion)
         return;
     Transaction transaction(db);
-    db.Execute(version == 1 ? kFromVersion1 : kSchema);
+    if (version == 0) {
+        db.Execute(kSchema);
+    } else {
+        if (version < 2)
+            db.Execute(kFromVersion1);
+        if (version < 3)
+            db.Execute(kFromVersion2);
+    }
     db.Execute(("PRAGMA user_version = " + std::to_string(kVersion)).c_str());
     db.Execute(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
     transaction.Commit();

@@ -20,11 +20,13 @@ FolderDialog& Dialog()
 
 }  // namespace
 
-QString BrowseForFolder(QWidget* owner, const QString& title, std::int32_t /*flags*/, std::int32_t /*root*/)
+QString BrowseForFolder(QWidget* owner, const QString& title, std::int32_t /*flags*/, std::int32_t /*root*/,
+                        const QString& start)
 {
     // The file dialog offers nothing but file-system folders anyway, and every
-    // root of the classic shell (the drives, the desktop) means "/" here.
-    return Dialog()(owner, title, QStringLiteral("/"));
+    // root of the classic shell (the drives, the desktop) means "/" here: the
+    // dialog's own path bar and sidebar reach it from wherever it opens.
+    return Dialog()(owner, title, start.isEmpty() ? QStringLiteral("/") : start);
 }
 
 void SetFolderDialogForTesting(FolderDialog dialog)

@@ -15,8 +15,10 @@ inline constexpr std::int32_t CSIDL_DRIVES = 17;
 
 // Asks the user for a folder in a modal dialog owned by owner, titled title.
 // Returns the chosen path, or empty text when the user cancels. Whatever the
-// flags and root, only folders can be chosen and the tree starts at "/".
-QString BrowseForFolder(QWidget* owner, const QString& title, std::int32_t flags, std::int32_t root);
+// flags and root, only folders can be chosen, and every folder from "/" down
+// can be reached; the dialog opens at start ("/" when empty).
+QString BrowseForFolder(QWidget* owner, const QString& title, std::int32_t flags, std::int32_t root,
+                        const QString& start = {});
 
 // The dialog itself, replaceable so tests can answer it: gets the owner, the
 // title and the folder to start in; returns the choice or empty text.

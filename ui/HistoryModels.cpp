@@ -22,7 +22,33 @@ QString WhenText(std::int64_t seconds)
 
 QString PassWhat(const history::PassRecord& pass) { return OperationTitle(pass.kind, pass.mode, pass.undoes); }
 
-QString PassEnded(const history::PassRecord& pass)
+QString PassWhen(const history::PassRecord& pass) { return WhenText(pass.started); }
+
+QString PassStartedBy(const history::PassRecord& pass)
+{
+    switch (pass.origin) {
+        case history::PassOrigin::Window:
+            return Tr("window");
+        case history::PassOrigin::CommandLine:
+            return Tr("command line");
+        case history::PassOrigin::Schedule:
+            return Tr("schedule");
+        case history::PassOrigin::Unknown:
+            break;
+    }
+    return Tr("not recorded");
+}
+
+QString PassCounts(const history::PassRecord& pass)
+{
+    if (pass.notDone == 0)
+        return Tr("%1 done").arg(pass.done);
+    return Tr("%1 done, %2 not done").arg(pass.done).arg(pass.notDone);
+}
+
+namespace {
+
+QString EndedAs(const history::PassRecord& pass)
 {
     const QString error = QString::fromStdString(pass.error);
     switch (pass.ending) {
@@ -38,6 +64,35 @@ QString PassEnded(const history::PassRecord& pass)
             return Tr("Interrupted");
     }
     return {};
+}
+
+// What a restore undid, as the pass that did it would say it.
+QString Undid(const history::ActionRecord& action)
+{
+    const std::int64_t pass = action.undoes >> 32;
+    switch (action.undid.value_or(history::ActionKind::Restore)) {
+        case history::ActionKind::CopyThenDelete:
+            return Tr("Put back: copy of pass %1").arg(pass);
+        case history::ActionKind::Move:
+            return Tr("Put back: move of pass %1").arg(pass);
+        case history::ActionKind::RemoveEmptyFolder:
+            return Tr("Made again: empty folder of pass %1").arg(pass);
+        case history::ActionKind::DeleteEmptyFile:
+        case history::ActionKind::Delete:
+            return Tr("Made again: empty file of pass %1").arg(pass);
+        case history::ActionKind::RemoveUnpackedFolder:
+            return Tr("Unpacked again: folder of pass %1").arg(pass);
+        default:
+            return Tr("Put back: from pass %1").arg(pass);
+    }
+}
+
+}  // namespace
+
+QString PassEnded(const history::PassRecord& pass)
+{
+    const QString ended = EndedAs(pass);
+    return pass.undoneBy == 0 ? ended : Tr("%1, undone by pass %2").arg(ended).arg(pass.undoneBy);
 }
 
 QString ActionWhat(const history::ActionRecord& action)
@@ -58,7 +113,7 @@ QString ActionWhat(const history::ActionRecord& action)
         case history::ActionKind::RemoveEmptyFolder:
             return Tr("Remove empty folder");
         case history::ActionKind::Restore:
-            return Tr("Put back");
+            return action.undoes != 0 ? Undid(action) : Tr("Put back");
     }
     return {};
 }
@@ -83,8 +138,13 @@ QString ActionOutcomeText(const history::ActionRecord& action)
             text = Tr("Not done (interrupted)");
             break;
     }
-    if (action.restoredBy != 0)
+    if (action.restoredBy != 0) {
+        if (action.kind == history::ActionKind::RemoveUnpackedFolder)
+            return Tr("%1, unpacked again by pass %2").arg(text).arg(action.restoredBy);
+        if (action.RemovedEmpty())
+            return Tr("%1, made again by pass %2").arg(text).arg(action.restoredBy);
         return Tr("%1, put back by pass %2").arg(text).arg(action.restoredBy);
+    }
     // Undo does not reach into the Trash; the desktop's own Trash window
     // puts such files back.
     if (action.outcome == history::ActionOutcome::Done && action.kind == history::ActionKind::SendToTrash)
@@ -121,14 +181,16 @@ QVariant PassesModel::data(const QModelIndex& index, int role) const
     if (pass == nullptr || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
     switch (index.column()) {
+        case Number:
+            return QString::number(pass->id);
         case When:
-            return WhenText(pass->started);
+            return PassWhen(*pass);
         case What:
             return PassWhat(*pass);
+        case StartedBy:
+            return PassStartedBy(*pass);
         case HowMany:
-            if (pass->notDone == 0)
-                return Tr("%1 done").arg(pass->done);
-            return Tr("%1 done, %2 not done").arg(pass->done).arg(pass->notDone);
+            return PassCounts(*pass);
         case HowItEnded:
             return PassEnded(*pass);
         default:
@@ -141,10 +203,14 @@ QVariant PassesModel::headerData(int section, Qt::Orientation orientation, int r
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     switch (section) {
+        case Number:
+            return Tr("Pass");
         case When:
             return Tr("When");
         case What:
             return Tr("What");
+        case StartedBy:
+            return Tr("Started by");
         case HowMany:
             return Tr("How many");
         case HowItEnded:

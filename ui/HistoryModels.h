@@ -14,7 +14,7 @@ namespace tidyfold::ui {
 class PassesModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { When, What, HowMany, HowItEnded, ColumnCount };
+    enum Column { Number, When, What, StartedBy, HowMany, HowItEnded, ColumnCount };
 
     using QAbstractTableModel::QAbstractTableModel;
     void SetPasses(std::vector<history::PassRecord> passes);
@@ -49,6 +49,13 @@ private:
 
 // The words the window uses for a pass and an action.
 QString PassWhat(const history::PassRecord& pass);
+QString PassWhen(const history::PassRecord& pass);
+// "window", "command line", "schedule"; "not recorded" for passes of a
+// history from before that was kept.
+QString PassStartedBy(const history::PassRecord& pass);
+// "27 done", "25 done, 2 not done".
+QString PassCounts(const history::PassRecord& pass);
+// How it ended, and that an Undo put it back: "Completed, undone by pass 12".
 QString PassEnded(const history::PassRecord& pass);
 QString ActionWhat(const history::ActionRecord& action);
 QString ActionOutcomeText(const history::ActionRecord& action);

@@ -97,27 +97,63 @@ QStringList CleanDesktopLines(const PassReport& report, const QString& logHint)
     return lines;
 }
 
+// A restore that made its entry again rather than moving it back.
+bool Remade(const ReportEntry& entry)
+{
+    return entry.undid != JournalAction::CopyThenDelete && entry.undid != JournalAction::Move;
+}
+
+bool NameTaken(const ReportEntry& entry)
+{
+    return entry.reason == history::kTakenOnDesktop || entry.reason == history::kNameTakenOnDesktop;
+}
+
 QStringList UndoLines(const PassReport& report)
 {
-    std::int32_t taken = 0;
-    std::int32_t missing = 0;
-    std::int32_t failed = 0;
+    std::int32_t restored = 0, folders = 0, files = 0, unpacked = 0;
+    std::int32_t taken = 0, remadeTaken = 0, missing = 0, failed = 0;
     for (const ReportEntry& entry : report.entries) {
-        if (entry.outcome == JournalOutcome::Skipped)
+        if (entry.action != JournalAction::Restore)
+            continue;
+        if (entry.outcome == JournalOutcome::Done) {
+            if (!Remade(entry))
+                ++restored;
+            else if (entry.undid == JournalAction::RemoveUnpackedFolder)
+                ++unpacked;
+            else
+                ++(entry.kind == fs::EntryKind::Folder ? folders : files);
+        } else if (NameTaken(entry)) {
+            ++(Remade(entry) ? remadeTaken : taken);
+        } else if (entry.outcome == JournalOutcome::Skipped && !Remade(entry)) {
             ++missing;
-        else if (entry.outcome == JournalOutcome::Failed)
-            ++(entry.reason == history::kTakenOnDesktop ? taken : failed);
+        } else {
+            ++failed;
+        }
     }
-    const std::int32_t restored = report.Count(JournalAction::Restore, JournalOutcome::Done);
     QStringList lines{Tr("Put back: %1.").arg(Counted(restored, "1 file", "%1 files"))};
+    if (folders > 0 || files > 0) {
+        QStringList made;
+        if (folders > 0)
+            made << Counted(folders, "1 empty folder", "%1 empty folders");
+        if (files > 0)
+            made << Counted(files, "1 empty file", "%1 empty files");
+        lines << Tr("Made again: %1.").arg(made.join(Tr(" and ")));
+    }
+    if (unpacked > 0)
+        lines << Tr("Unpacked again from their archives: %1.").arg(Counted(unpacked, "1 folder", "%1 folders"));
+    if (report.emptiedFolders > 0)
+        lines << Tr("Removed from the offload folder, now empty: %1.")
+                     .arg(Counted(report.emptiedFolders, "1 folder", "%1 folders"));
     if (taken > 0)
         lines << Tr("Left in the offload folder, since their names are taken on the Desktop: %1.")
                      .arg(Counted(taken, "1 file", "%1 files"));
+    if (remadeTaken > 0)
+        lines << Tr("Not made again, since their names are taken on the Desktop: %1.").arg(remadeTaken);
     if (missing > 0)
         lines << Tr("No longer in the offload folder as the pass left them: %1.")
                      .arg(Counted(missing, "1 file", "%1 files"));
     if (failed > 0)
-        lines << Tr("Not put back, for the reasons the list gives: %1.").arg(Counted(failed, "1 file", "%1 files"));
+        lines << Tr("Not put back, for the reasons the list gives: %1.").arg(failed);
     return lines;
 }
 
@@ -145,6 +181,17 @@ QString CouldNot(JournalAction action)
     return Tr("Could not change %1: %2");
 }
 
+QString RestoredLine(const ReportEntry& entry, const QString& path, const QString& where)
+{
+    if (!Remade(entry))
+        return Tr("Put back %1 from %2.").arg(path, where);
+    if (entry.undid == JournalAction::RemoveUnpackedFolder)
+        return Tr("Unpacked %1 again: %2").arg(path, Reason(entry.reason));
+    if (entry.kind == fs::EntryKind::Folder)
+        return Tr("Made the empty folder %1 again.").arg(path);
+    return Tr("Made the empty file %1 again.").arg(path);
+}
+
 QString DoneLine(const PassReport& report, const ReportEntry& entry)
 {
     const QString path = FullPath(report.desktop, entry.relative);
@@ -165,7 +212,7 @@ QString DoneLine(const PassReport& report, const ReportEntry& entry)
         case JournalAction::RemoveEmptyFolder:
             return Tr("Removed the empty folder %1.").arg(path);
         case JournalAction::Restore:
-            return Tr("Put back %1 from %2.").arg(path, where);
+            return RestoredLine(entry, path, where);
     }
     return path;
 }

@@ -55,11 +55,13 @@ frmHistory::frmHistory(history::History& history, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     BuildTables();
     layout->addWidget(lblPasses);
+    layout->addWidget(lblNoPasses);
     layout->addWidget(tblPasses, 2);
     layout->addWidget(lblActions);
     layout->addWidget(tblActions, 3);
+    layout->addWidget(lblActionDetails);
     layout->addLayout(BuildButtons());
-    resize(860, 560);
+    resize(980, 600);
     Refresh();
 }
 
@@ -69,23 +71,45 @@ void frmHistory::BuildTables()
     tblPasses = Table(passes_, "tblPasses", QAbstractItemView::SingleSelection);
     tblPasses->setAccessibleName(tr("Passes"));
     lblPasses->setBuddy(tblPasses);
-    tblPasses->setColumnWidth(PassesModel::When, 150);
-    tblPasses->setColumnWidth(PassesModel::What, 260);
-    tblPasses->setColumnWidth(PassesModel::HowMany, 170);
+    tblPasses->setColumnWidth(PassesModel::Number, 50);
+    tblPasses->setColumnWidth(PassesModel::When, 170);
+    tblPasses->setColumnWidth(PassesModel::What, 240);
+    tblPasses->setColumnWidth(PassesModel::StartedBy, 110);
+    tblPasses->setColumnWidth(PassesModel::HowMany, 150);
+    // Said instead of an empty table: what will be listed, and what can be
+    // done with it.
+    lblNoPasses = Named(new QLabel(tr("No pass is recorded yet. Every Clean Desktop, Clean Uncompressed Folders and "
+                                      "Remove Empty Folders will be listed here, newest first, whether the window, "
+                                      "the command line or the schedule ran it, with what it did to each file and "
+                                      "folder; Undo Pass then puts back what a pass took off the Desktop.")),
+                        "lblNoPasses");
+    lblNoPasses->setWordWrap(true);
+    lblNoPasses->hide();
 
     lblActions = Named(new QLabel(tr("&Actions of the selected pass:")), "lblActions");
     tblActions = Table(actions_, "tblActions", QAbstractItemView::ExtendedSelection);
     tblActions->setAccessibleName(tr("Actions of the selected pass"));
+    tblActions->setTextElideMode(Qt::ElideMiddle);
     lblActions->setBuddy(tblActions);
-    tblActions->setColumnWidth(ActionsModel::Action, 150);
-    tblActions->setColumnWidth(ActionsModel::Name, 220);
-    tblActions->setColumnWidth(ActionsModel::Destination, 160);
+    tblActions->setColumnWidth(ActionsModel::Action, 220);
+    tblActions->setColumnWidth(ActionsModel::Name, 180);
+    tblActions->setColumnWidth(ActionsModel::Destination, 140);
     tblActions->setColumnWidth(ActionsModel::Size, 80);
-    tblActions->setColumnWidth(ActionsModel::Outcome, 190);
+    tblActions->setColumnWidth(ActionsModel::Outcome, 230);
+    // A note is often a sentence: read in full below the table, wrapped,
+    // for the row the keyboard or the mouse is on.
+    lblActionDetails = Named(new QLabel, "lblActionDetails");
+    lblActionDetails->setWordWrap(true);
+    lblActionDetails->setTextFormat(Qt::PlainText);
+    lblActionDetails->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    lblActionDetails->setMinimumHeight(lblActionDetails->fontMetrics().lineSpacing() * 3);
+    lblActionDetails->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblActionDetails->setAccessibleName(tr("The selected action"));
 
     connect(tblPasses->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &frmHistory::ShowActionsOfSelectedPass);
     connect(tblActions->selectionModel(), &QItemSelectionModel::selectionChanged, this, &frmHistory::UpdateButtons);
+    connect(tblActions->selectionModel(), &QItemSelectionModel::currentChanged, this, &frmHistory::ShowDetails);
 }
 
 QLayout* frmHistory::BuildButtons()
@@ -93,7 +117,7 @@ QLayout* frmHistory::BuildButtons()
     cmdUndoPass = Named(new QPushButton(tr("Undo Pass")), "cmdUndoPass");
     cmdRestoreSelected = Named(new QPushButton(tr("Restore Selected")), "cmdRestoreSelected");
     cmdClose = Named(new QPushButton(tr("Close")), "cmdClose");
-    cmdUndoPass->setToolTip(tr("Put back everything the selected pass moved or copied into the offload folder"));
+    cmdUndoPass->setToolTip(tr("Put back everything the selected pass took off the Desktop that can come back"));
     cmdRestoreSelected->setToolTip(tr("Put back the selected files"));
     connect(cmdUndoPass, &QPushButton::clicked, this, &frmHistory::cmdUndoPass_Click);
     connect(cmdRestoreSelected, &QPushButton::clicked, this, &frmHistory::cmdRestoreSelected_Click);
@@ -116,7 +140,10 @@ void frmHistory::Refresh()
     for (int i = 0; i < passes_->rowCount(); ++i)
         if (passes_->PassAt(i)->id == selected)
             row = i;
-    if (passes_->rowCount() > 0)
+    const bool any = passes_->rowCount() > 0;
+    lblNoPasses->setVisible(!any);
+    tblPasses->setVisible(any);
+    if (any)
         tblPasses->selectRow(row);
     else
         ShowActionsOfSelectedPass();
@@ -144,7 +171,28 @@ void frmHistory::ShowActionsOfSelectedPass()
 {
     const std::int64_t pass = SelectedPass();
     actions_->SetActions(pass != 0 ? history_.Actions(pass) : std::vector<history::ActionRecord>{});
+    if (actions_->rowCount() > 0)
+        tblActions->selectionModel()->setCurrentIndex(actions_->index(0, ActionsModel::Action),
+                                                     QItemSelectionModel::NoUpdate);
+    ShowDetails();
     UpdateButtons();
+}
+
+void frmHistory::ShowDetails()
+{
+    const QModelIndex current = tblActions->currentIndex();
+    const history::ActionRecord* action = current.isValid() ? actions_->ActionAt(current.row()) : nullptr;
+    if (action == nullptr) {
+        lblActionDetails->clear();
+        return;
+    }
+    QStringList parts{ActionWhat(*action) + QStringLiteral(": ") + PathText(action->relative)};
+    if (!action->destination.empty())
+        parts << tr("In the offload folder: %1").arg(PathText(action->destination));
+    parts << ActionOutcomeText(*action);
+    if (!action->note.empty())
+        parts << QString::fromStdString(action->note);
+    lblActionDetails->setText(parts.join(QStringLiteral(". ")));
 }
 
 void frmHistory::UpdateButtons()

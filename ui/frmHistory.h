@@ -32,6 +32,8 @@ private:
     void BuildTables();
     QLayout* BuildButtons();
     void ShowActionsOfSelectedPass();
+    // The selected action in full, its note wrapped, below the table.
+    void ShowDetails();
     void UpdateButtons();
     std::int64_t SelectedPass() const;
     std::vector<std::int64_t> SelectedRestorableActions() const;
@@ -46,9 +48,11 @@ private:
     ActionsModel* actions_ = nullptr;
 
     QLabel* lblPasses = nullptr;
+    QLabel* lblNoPasses = nullptr;
     QTableView* tblPasses = nullptr;
     QLabel* lblActions = nullptr;
     QTableView* tblActions = nullptr;
+    QLabel* lblActionDetails = nullptr;
     QPushButton* cmdUndoPass = nullptr;
     QPushButton* cmdRestoreSelected = nullptr;
     QPushButton* cmdClose = nullptr;

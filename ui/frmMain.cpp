@@ -18,14 +18,19 @@
 #include <optional>
 
 #include "engine/CopyProgress.h"
+#include "fs/FileSystem.h"
 #include "history/History.h"
 #include "history/PassRunner.h"
+#include "shell/HomeFolder.h"
+#include "shell/cSpecialFolders.h"
 #include "ui/AppIcon.h"
 #include "ui/ElidedLabel.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Named.h"
 #include "ui/ReportText.h"
 #include "ui/Text.h"
+#include "ui/WhatItDoes.h"
+#include "ui/frmAbout.h"
 #include "ui/frmHistory.h"
 #include "ui/frmOptions.h"
 #include "ui/frmPreview.h"
@@ -56,12 +61,27 @@ QLabel* BannerLabel(const QString& text, const char* name, QWidget* parent, int 
     return label;
 }
 
-QString VersionText()
+// A label of wrapped lines that keeps the room of lines lines: the window
+// keeps its size whatever the text says.
+QLabel* Lines(const char* name, int lines)
 {
-    return QStringLiteral("v%1.%2.%3")
-        .arg(TIDYFOLD_VERSION_MAJOR)
-        .arg(TIDYFOLD_VERSION_MINOR)
-        .arg(TIDYFOLD_VERSION_PATCH);
+    auto* label = Named(new QLabel, name);
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setFixedHeight(label->fontMetrics().lineSpacing() * lines + 2);
+    return label;
+}
+
+// text as it fits in lines lines of label, cut at its end beyond that; the
+// whole of it goes to the tooltip.
+void SetFitting(QLabel* label, const QString& text, int lines)
+{
+    const int width = std::max(label->contentsRect().width(), 1);
+    // Wrapping at word ends leaves part of each line unused.
+    const int room = width * lines - width / 4;
+    label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, room));
+    label->setToolTip(text);
 }
 
 // Keeps a hidden widget's room in the layout, so the fixed-size window does
@@ -111,11 +131,20 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     auto* layout = new QVBoxLayout(central);
     layout->addWidget(BuildBanner(), 0, Qt::AlignHCenter);
     layout->addLayout(BuildProgressArea());
+    // What the first button will do, read before it is pressed.
+    lblWhatItDoes = Lines("lblWhatItDoes", 3);
+    layout->addWidget(lblWhatItDoes);
     layout->addLayout(BuildButtonRow());
     lblPath = Named(new ElidedLabel(tr("Idle.")), "lblPath");
     // Screen readers find the window's status where they look for it.
     lblPath->setAccessibleRole(QAccessible::StatusBar);
     layout->addWidget(lblPath);
+    layout->addLayout(BuildLastPassRow());
+    lblPreviewHint = Named(new QLabel(tr("To see each file first, and leave out any of them, choose File > Preview "
+                                         "Clean...")),
+                           "lblPreviewHint");
+    lblPreviewHint->setWordWrap(true);
+    layout->addWidget(lblPreviewHint);
     setCentralWidget(central);
     BuildMenu();
 
@@ -127,6 +156,9 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
 
     adjustSize();
     setFixedSize(size());
+    // The lines fit the width the window now has.
+    layout->activate();
+    ShowWhatItDoes();
 }
 
 frmMain::~frmMain()
@@ -190,6 +222,51 @@ QLayout* frmMain::BuildButtonRow()
     return row;
 }
 
+QLayout* frmMain::BuildLastPassRow()
+{
+    lblLastPass = Lines("lblLastPass", 2);
+    cmdOpenHistory = Named(new QPushButton(tr("History...")), "cmdOpenHistory");
+    cmdOpenHistory->setToolTip(tr("Every pass, what it did to each file, and Undo"));
+    connect(cmdOpenHistory, &QPushButton::clicked, this, &frmMain::mnuFileHistory_Click);
+    auto* row = new QHBoxLayout;
+    row->addWidget(lblLastPass, 1);
+    row->addWidget(cmdOpenHistory, 0, Qt::AlignTop);
+    return row;
+}
+
+void frmMain::ShowWhatItDoes()
+{
+    QString what;
+    try {
+        cOptions settings;
+        settings.LoadOptions();
+        std::string desktop;
+        try {
+            desktop = cSpecialFolders().Desktop();
+        } catch (const Error&) {
+            desktop = HomeFolder() + "/Desktop";  // the pass will say why it cannot run
+        }
+        what = WhatCleanDesktopDoes(settings, desktop, HomeFolder());
+    } catch (const Error& error) {
+        what = tr("Clean Desktop cannot run with the settings as they are: %1")
+                   .arg(ErrorText(error).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    }
+    SetFitting(lblWhatItDoes, what, 3);
+
+    QString last;
+    try {
+        // The history is made by the first pass, not by looking at it.
+        const std::string path = history::History::DefaultPath();
+        std::vector<history::PassRecord> passes;
+        if (runner_ || (!path.empty() && fs::EntryExists(path)))
+            passes = History().Passes(1);
+        last = LastPassText(passes.empty() ? nullptr : &passes.front());
+    } catch (const Error& error) {
+        last = tr("The history cannot be read: %1").arg(ErrorText(error).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    }
+    SetFitting(lblLastPass, last, 2);
+}
+
 void frmMain::BuildMenu()
 {
     mnuFile = Named(menuBar()->addMenu(tr("&File")), "mnuFile");
@@ -208,6 +285,17 @@ void frmMain::BuildMenu()
     connect(mnuFilePreview, &QAction::triggered, this, &frmMain::mnuFilePreview_Click);
     connect(mnuFileHistory, &QAction::triggered, this, &frmMain::mnuFileHistory_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+
+    mnuHelp = Named(menuBar()->addMenu(tr("&Help")), "mnuHelp");
+    mnuHelp->setAccessibleName(tr("Help"));
+    mnuHelpAbout = Named(mnuHelp->addAction(tr("&About Tidyfold")), "mnuHelpAbout");
+    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
+}
+
+void frmMain::mnuHelpAbout_Click()
+{
+    frmAbout dialog(this);
+    dialog.exec();
 }
 
 void frmMain::ReplaceCleaner()
@@ -237,6 +325,7 @@ void frmMain::SetOperationButtonsEnabled(bool enabled)
     // Neither starts while a pass runs: History can put files back.
     mnuFilePreview->setEnabled(enabled);
     mnuFileHistory->setEnabled(enabled);
+    cmdOpenHistory->setEnabled(enabled);
 }
 
 template <typename Operation>
@@ -260,8 +349,11 @@ void frmMain::RunGuarded(Operation&& operation)
     }
     // The user closed the window while the operation ran: now it has
     // unwound, the window can go.
-    if (closeRequested_)
+    if (closeRequested_) {
         close();
+        return;
+    }
+    ShowWhatItDoes();
 }
 
 void frmMain::ShowBox(const QString& text, const QString& title, int icon)
@@ -376,6 +468,7 @@ void frmMain::mnuFileOptions_Click()
     // Built afresh at every opening, so it reads the settings file again.
     frmOptions dialog(this);
     dialog.exec();
+    ShowWhatItDoes();
 }
 
 void frmMain::mnuFileShowLog_Click()

@@ -56,7 +56,12 @@ private:
     QLayout* BuildProgressArea();
     QLayout* BuildButtonRow();
     void BuildMenu();
+    QLayout* BuildLastPassRow();
     void ReplaceCleaner();
+    // Says what Clean Desktop will do with the settings as saved now, and
+    // what the newest pass of the history did: at start-up, after Options
+    // closes and after every operation.
+    void ShowWhatItDoes();
 
     void cmdClean_Click();
     void cmdClearUC_Click();
@@ -67,6 +72,7 @@ private:
     void mnuFilePreview_Click();
     void mnuFileHistory_Click();
     void mnuFileExit_Click();
+    void mnuHelpAbout_Click();
 
     // The engine's events.
     void MovingFile(std::string sPath) override;
@@ -120,6 +126,10 @@ private:
     QPushButton* cmdDelEmptyFolders = nullptr;
     QPushButton* cmdStop = nullptr;
     ElidedLabel* lblPath = nullptr;
+    QLabel* lblWhatItDoes = nullptr;
+    QLabel* lblLastPass = nullptr;
+    QPushButton* cmdOpenHistory = nullptr;
+    QLabel* lblPreviewHint = nullptr;
     QMenu* mnuFile = nullptr;
     QAction* mnuFileOptions = nullptr;
     QAction* mnuFileShowLog = nullptr;
@@ -127,6 +137,8 @@ private:
     QAction* mnuFileHistory = nullptr;
     QAction* dash0 = nullptr;
     QAction* mnuFileExit = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpAbout = nullptr;
 };
 
 }  // namespace tidyfold::ui

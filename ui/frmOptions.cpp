@@ -16,21 +16,22 @@
 #include <QVBoxLayout>
 #include <cfloat>
 #include <cmath>
+#include <initializer_list>
 
 #include "engine/cTidyfold.h"
 #include "fs/FileSystem.h"
 #include "settings/NumberText.h"
 #include "settings/SettingsText.h"
-#include "shell/AppFiles.h"
+#include "shell/HomeFolder.h"
 #include "shell/SafeFolders.h"
 #include "ui/BrowseForFolder.h"
 #include "ui/ElidedLabel.h"
+#include "ui/frmAbout.h"
 #include "ui/KeepPage.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Named.h"
 #include "ui/SchedulePage.h"
 #include "ui/Text.h"
-#include "ui/rtf/RtfReader.h"
 
 namespace tidyfold::ui {
 
@@ -213,6 +214,7 @@ void frmOptions::ConnectControls()
         connect(optCopyorMove[i], &QRadioButton::toggled, this, [this, i](bool checked) {
             if (checked)
                 OptionEngine_->CopyAction(static_cast<TransferMode>(i));
+            ShowOffloadFolderApplies();
         });
     }
     connect(chkDelUCFolders, &QCheckBox::stateChanged, this, [this](int state) {
@@ -264,21 +266,32 @@ void frmOptions::Load()
         installedSchedule_ = schedule->Current();
     picSchedule->SetChoice(installedSchedule_);
     tbsOptions_Click(tbsOptions->currentIndex());
+    ShowOffloadFolderApplies();
+    saved_ = Shown();
     CenterOnScreen();
     LoadLicense();
+}
+
+frmOptions::Values frmOptions::Shown() const
+{
+    return Values{OptionEngine_->OffloadPath(),   OptionEngine_->CopyAction(),   OptionEngine_->TimeLimit(),
+                  OptionEngine_->DelUCFolders(),  OptionEngine_->DelNullFiles(), picKeep->Patterns(),
+                  picSchedule->Choice()};
+}
+
+void frmOptions::ShowOffloadFolderApplies()
+{
+    const TransferMode mode = OptionEngine_->CopyAction();
+    const bool applies = mode != TransferMode::Delete && mode != TransferMode::Trash;
+    for (QWidget* widget : std::initializer_list<QWidget*>{Label1_1, lblTrashPath, cmdBrowse})
+        widget->setEnabled(applies);
 }
 
 void frmOptions::LoadLicense()
 {
     // The agreement is for reading only: when it cannot be read the box stays
     // empty and the dialog opens all the same.
-    std::string rtf;
-    try {
-        rtf = fs::ReadWholeFile(LocateAppFile(AppFile::License).path);
-    } catch (const Error&) {
-        rtf.clear();
-    }
-    rtfLicense->setHtml(rtf.empty() ? QString() : QString::fromStdString(RtfToHtml(rtf)));
+    rtfLicense->setHtml(LicenseHtml());
 }
 
 void frmOptions::CenterOnScreen()
@@ -362,7 +375,13 @@ void frmOptions::CommitTimeLimitBeforeButton()
 
 void frmOptions::cmdBrowse_Click()
 {
-    const QString folder = BrowseForFolder(this, tr("Select a Folder"), BIF_RETURNONLYFSDIRS, CSIDL_DRIVES);
+    // Opens where the files go now, or at home when that folder is not there
+    // yet.
+    const std::string current = OptionEngine_->OffloadPath();
+    const std::string start = !current.empty() && current.front() == '/' && fs::FolderExists(current) ? current
+                                                                                                     : HomeFolder();
+    const QString folder =
+        BrowseForFolder(this, tr("Select a Folder"), BIF_RETURNONLYFSDIRS, CSIDL_DRIVES, PathText(start));
     // A cancelled browse keeps the folder that was set: an empty path would
     // read back as the default folder and silently redirect the next pass.
     if (folder.isEmpty())
@@ -389,7 +408,9 @@ void frmOptions::cmdApply_Click()
 void frmOptions::cmdOK_Click()
 {
     CommitTimeLimitBeforeButton();
-    if (OptionEngine_->Saved() != kTrue) {
+    // Until a save the question is always asked; after one, whenever a value
+    // differs from what that save wrote.
+    if (OptionEngine_->Saved() != kTrue || Shown() != saved_) {
         const auto answer = Boxes().Show(this, tr("Would you like to save your changes?"), tr("Save Options?"),
                                          QMessageBox::NoIcon, QMessageBox::Yes | QMessageBox::No);
         // A save that failed keeps the dialog open, so the user's changes are
@@ -411,7 +432,11 @@ bool frmOptions::Save()
         ShowError(ErrorText(error));
         return false;
     }
-    return ApplySchedule();
+    const bool scheduled = ApplySchedule();
+    saved_ = Shown();
+    // A schedule that could not be installed is still a change to save.
+    saved_.schedule = installedSchedule_;
+    return scheduled;
 }
 
 bool frmOptions::ApplySchedule()

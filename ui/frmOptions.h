@@ -2,6 +2,8 @@
 
 #include <QDialog>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "settings/cOptions.h"
 #include "ui/Schedule.h"
@@ -59,12 +61,32 @@ private:
     bool Save();
     bool ApplySchedule();
     void ShowError(const QString& text);
+    // Delete and Trash modes store nothing in the offload folder: its
+    // caption and button are disabled then, and its value kept.
+    void ShowOffloadFolderApplies();
+
+    // Everything the dialog edits, as shown now: a change is a value that
+    // differs from what was last saved, so changing and changing back is
+    // none.
+    struct Values {
+        std::string offload;
+        TransferMode mode = TransferMode::CopyThenDelete;
+        float timeLimit = 0;
+        std::int16_t delUCFolders = 0;
+        std::int16_t delNullFiles = 0;
+        std::vector<std::string> keep;
+        ScheduleChoice schedule = ScheduleChoice::Never;
+        bool operator==(const Values&) const = default;
+    };
+    Values Shown() const;
 
     std::unique_ptr<cOptions> OptionEngine_;
     bool checkingTimeLimit_ = false;
     // What the schedule had installed when the dialog read it, or last put
     // in place: a save installs only a change.
     ScheduleChoice installedSchedule_ = ScheduleChoice::Never;
+    // What the last save wrote (the schedule: what it installed).
+    Values saved_;
 
     QTabWidget* tbsOptions = nullptr;
     QLabel* Label5 = nullptr;

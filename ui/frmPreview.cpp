@@ -8,6 +8,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 
 #include "ui/Named.h"
 #include "ui/PreviewModel.h"
@@ -44,10 +45,26 @@ frmPreview::frmPreview(const CleanPlan& plan, QWidget* parent) : QDialog(parent)
     tblPreview->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     tblPreview->verticalHeader()->setDefaultSectionSize(tblPreview->fontMetrics().height() + 6);
     tblPreview->horizontalHeader()->setStretchLastSection(true);
-    tblPreview->setColumnWidth(PreviewModel::Name, 280);
-    tblPreview->setColumnWidth(PreviewModel::LastUse, 230);
+    // A long name keeps its start and its end; the whole of it is in the
+    // tooltip.
+    tblPreview->setTextElideMode(Qt::ElideMiddle);
+    tblPreview->setColumnWidth(PreviewModel::Name, 260);
+    tblPreview->setColumnWidth(PreviewModel::LastUse, 220);
     tblPreview->setColumnWidth(PreviewModel::Size, 80);
-    tblPreview->setColumnWidth(PreviewModel::Action, 150);
+    // The action words are few: the column takes the widest of them, found
+    // once, not row by row.
+    int action = 0;
+    for (const JournalAction each : {JournalAction::CopyThenDelete, JournalAction::Move, JournalAction::Delete,
+                                     JournalAction::SendToTrash, JournalAction::DeleteEmptyFile,
+                                     JournalAction::RemoveUnpackedFolder, JournalAction::RemoveEmptyFolder})
+        action = std::max(action, tblPreview->fontMetrics().horizontalAdvance(PlanActionText(each)));
+    action = std::max(action, tblPreview->fontMetrics().horizontalAdvance(tr("stays: it holds what is left unchecked")));
+    tblPreview->setColumnWidth(PreviewModel::Action, action + 24);
+    // Sorted by a header click (the model sorts its own rows: a proxy would
+    // map a hundred thousand of them before the first paint); in the order
+    // Clean Desktop works until then.
+    tblPreview->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    tblPreview->setSortingEnabled(true);
     lblSummary->setBuddy(tblPreview);
 
     cmdCheckAll = Named(new QPushButton(tr("Check All")), "cmdCheckAll");
@@ -71,7 +88,7 @@ frmPreview::frmPreview(const CleanPlan& plan, QWidget* parent) : QDialog(parent)
     layout->addWidget(lblSummary);
     layout->addWidget(tblPreview, 1);
     layout->addLayout(buttons);
-    resize(900, 560);
+    resize(1000, 560);
     UpdateButtons();
 }
 
@@ -92,28 +109,42 @@ QString frmPreview::Planned() const
 {
     if (plan_.entries.empty())
         return tr("Clean Desktop would change nothing now: no file on %1 is old enough.").arg(PathText(plan_.desktop));
-    const std::size_t files = plan_.Count(JournalAction::CopyThenDelete) + plan_.Count(JournalAction::Move) +
-                              plan_.Count(JournalAction::Delete) + plan_.Count(JournalAction::SendToTrash);
+    // What the rows checked now would do.
+    std::size_t files = 0;
+    std::optional<JournalAction> transfer;
+    for (const JournalAction action :
+         {JournalAction::CopyThenDelete, JournalAction::Move, JournalAction::Delete, JournalAction::SendToTrash}) {
+        if (const std::size_t n = model_->Happening(action)) {
+            files += n;
+            transfer = action;
+        }
+    }
     QStringList parts;
     if (files > 0) {
-        const auto transfer = std::find_if(plan_.entries.begin(), plan_.entries.end(),
-                                           [](const PlanEntry& entry) { return IsTransfer(entry.action); });
-        const QString verb = PlanActionText(transfer->action);
+        const QString verb = PlanActionText(*transfer);
         parts << (files == 1 ? tr("1 file to %1").arg(verb) : tr("%1 files to %2").arg(files).arg(verb));
     }
-    if (const std::size_t empty = plan_.Count(JournalAction::DeleteEmptyFile))
+    if (const std::size_t empty = model_->Happening(JournalAction::DeleteEmptyFile))
         parts << Count(empty, tr("1 empty file to delete"), tr("%1 empty files to delete"));
-    if (const std::size_t unpacked = plan_.Count(JournalAction::RemoveUnpackedFolder))
+    if (const std::size_t unpacked = model_->Happening(JournalAction::RemoveUnpackedFolder))
         parts << Count(unpacked, tr("1 unpacked folder to remove"), tr("%1 unpacked folders to remove"));
-    if (const std::size_t folders = plan_.Count(JournalAction::RemoveEmptyFolder))
+    if (const std::size_t folders = model_->Happening(JournalAction::RemoveEmptyFolder))
         parts << Count(folders, tr("1 empty folder to remove"), tr("%1 empty folders to remove"));
-    return tr("Clean Desktop would do this now (%1). Uncheck what should stay; each file is looked at again when "
-              "its turn comes, and one used meanwhile stays.")
-        .arg(parts.join(QStringLiteral(", ")));
+    const std::size_t left = plan_.entries.size() - model_->CheckedCount();
+    const QString unchecked = left == 0 ? QString()
+                                        : QStringLiteral(" ") + Count(left, tr("1 row is left unchecked."),
+                                                                      tr("%1 rows are left unchecked."));
+    if (parts.isEmpty())
+        return tr("Clean Selected would change nothing: every row is left unchecked.");
+    return tr("Clean Selected would do this now (%1).").arg(parts.join(QStringLiteral(", "))) + unchecked +
+           QStringLiteral(" ") +
+           tr("Uncheck what should stay; each file is looked at again when its turn comes, and one used meanwhile "
+              "stays.");
 }
 
 void frmPreview::UpdateButtons()
 {
+    lblSummary->setText(Summary());
     const bool any = model_->CheckedCount() > 0;
     cmdCleanSelected->setEnabled(any);
     cmdUncheckAll->setEnabled(any);

@@ -27,8 +27,8 @@ public:
 
 private:
     QString Summary() const;
-    QString Planned() const;  // what the plan would change
-    void UpdateButtons();
+    QString Planned() const;  // what the checked rows would change
+    void UpdateButtons();  // and the summary
 
     const CleanPlan& plan_;
     PreviewModel* model_ = nullptr;

@@ -111,6 +111,10 @@ TEST_F(Schedule, files_run_the_program_by_its_full_path_quiet_and_pass_their_che
     EXPECT_NE(service.find("ExecStart=\"" + sandbox.Path() + "/my apps/tidy%%fold$x\" --clean --quiet\n"),
               std::string::npos)
         << service;
+    // Skipped, not failed, once the program is gone.
+    EXPECT_NE(service.find("ConditionFileIsExecutable=" + sandbox.Path() + "/my apps/tidy%%fold$x\n"),
+              std::string::npos)
+        << service;
     const std::string timer = ReadFile(Unit("tidyfold-clean.timer"));
     for (const char* line : {"OnCalendar=weekly\n", "Persistent=true\n", "WantedBy=timers.target\n"})
         EXPECT_NE(timer.find(line), std::string::npos) << line;
@@ -129,6 +133,7 @@ TEST_F(Schedule, files_run_the_program_by_its_full_path_quiet_and_pass_their_che
     EXPECT_NE(entry.find("Exec=\"" + sandbox.Path() + "/my apps/tidy%%fold\\\\$x\" --clean --quiet\n"),
               std::string::npos)
         << entry;
+    EXPECT_NE(entry.find("TryExec=" + sandbox.Path() + "/my apps/tidy%fold$x\n"), std::string::npos) << entry;
     if (Installed("desktop-file-validate")) {
         const std::string validate = "desktop-file-validate '" + SystemdSchedule::AutostartFile() + "'";
         EXPECT_EQ(std::system(validate.c_str()), 0) << entry;
@@ -139,6 +144,7 @@ TEST_F(Schedule, files_run_the_program_by_its_full_path_quiet_and_pass_their_che
     EXPECT_NE(app::AutostartText(odd).find("Exec=\"/opt/\\\\\"quoted\\\\\" \\\\\\\\ \\\\`x\\\\`/tidyfold\""),
               std::string::npos)
         << app::AutostartText(odd);
+    EXPECT_NE(app::AutostartText(odd).find("TryExec=/opt/\"quoted\" \\\\ `x`/tidyfold\n"), std::string::npos);
     EXPECT_THROW(app::ServiceText(odd), Error);
     EXPECT_THROW(app::ServiceText("/bin/new\nline"), Error);
     EXPECT_THROW(app::AutostartText("relative/tidyfold"), Error);

@@ -5,7 +5,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <functional>
+#include <map>
 
 #include "base/Error.h"
 #include "history/History.h"
@@ -178,6 +180,22 @@ TEST_F(JournalPlanTest, carrying_out_the_whole_plan_does_what_clean_desktop_does
     EXPECT_EQ(Snapshot(tmp_.Path()), cleaned);
 }
 
+// The Preview shows a checked empty folder as going whatever else is
+// checked: it goes, even when no file does.
+TEST_F(JournalPlanTest, a_checked_empty_folder_goes_though_no_file_is_checked) {
+    Settings(1);
+    Put("old.txt", "old");
+    Dir("hollow");
+    const CleanPlan plan = engine_.PlanClean();
+    std::vector<bool> chosen(plan.entries.size(), false);
+    for (std::size_t i = 0; i < plan.entries.size(); ++i)
+        chosen[i] = plan.entries[i].action == JournalAction::RemoveEmptyFolder;
+    ASSERT_EQ(std::count(chosen.begin(), chosen.end(), true), 1);
+    engine_.CarryOut(plan, chosen);
+    EXPECT_FALSE(Exists(desktop_ + "/hollow"));
+    EXPECT_TRUE(Exists(desktop_ + "/old.txt"));
+}
+
 TEST_F(JournalPlanTest, only_the_chosen_entries_are_carried_out_each_looked_at_again) {
     SettingsWithOptions(1);
     MakeDesktop();
@@ -234,10 +252,146 @@ TEST_F(JournalPlanTest, undo_of_a_pass_puts_each_file_back_as_it_was_on_the_desk
         pass->End(history::PassEnding::Completed);
         ASSERT_FALSE(Exists(desktop_ + "/a"));
 
-        EXPECT_EQ(history::Restore(history, pass->Id()).restored, 2);
+        // The two files, and the folders a/ and a/b/ that the pass emptied
+        // and removed: made again with their bits and times.
+        EXPECT_EQ(history::Restore(history, pass->Id()).restored, 4);
         EXPECT_EQ(Snapshot(desktop_), before);
-        EXPECT_TRUE(Snapshot(offload_).count("read only.txt") == 0);
+        // The folders Undo emptied in the offload folder went too.
+        EXPECT_TRUE(Snapshot(offload_).empty());
     }
+}
+
+// Undo gives back all a pass took that something still holds: the folder
+// unpacked beside its archive (unpacked again from it, once the archive is
+// back), the empty folders and the empty file, with their bits and times;
+// it removes the folders it empties in the offload folder. Only what it can
+// make without replacing anything, and only from the archive the pass
+// compared.
+TEST_F(JournalPlanTest, undo_gives_back_unpacked_folders_empty_folders_and_empty_files) {
+    struct Case {
+        const char* what;
+        int mode;
+        bool youngArchive;                       // stays on the Desktop through the pass
+        std::function<void()> meanwhile;  // between the pass and the Undo
+        std::map<std::string, std::string> notes;         // what each restore says, where not done
+    };
+    const std::vector<Case> cases = {
+        {"everything back", 1, false, {}, {}},
+        {"copied away", 0, false, {}, {}},
+        {"the archive changed", 1, true,
+         [this] { SetTimes(desktop_ + "/Manuals.zip", base_ - 5); },
+         {{"Manuals", "Its archive Manuals.zip has changed since the pass compared the folder with it, so it is not "
+                      "unpacked from it."}}},
+        {"names taken meanwhile", 1, false,
+         [this] {
+             WriteFile(desktop_ + "/New Folder", "a file now");
+             WriteFile(desktop_ + "/untitled document.txt", "written since");
+             MakeDirs(desktop_ + "/Manuals");
+         },
+         {{"New Folder", history::kNameTakenOnDesktop},
+          {"untitled document.txt", history::kNameTakenOnDesktop},
+          {"Manuals", history::kNameTakenOnDesktop}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveTree(desktop_);
+        RemoveTree(offload_);
+        SettingsWithOptions(c.mode);
+        Put("Manuals/guide.txt", "the guide");
+        Put("Manuals/sub/part.txt", "a part");
+        WriteArchive(desktop_ + "/Manuals.zip", ArchiveFormat::Zip,
+                     {{"Manuals/guide.txt", "the guide"}, {"Manuals/sub/part.txt", "a part"}});
+        if (c.youngArchive)
+            SetTimes(desktop_ + "/Manuals.zip", base_);
+        Dir("New Folder");
+        Put("untitled document.txt", "");
+        Put("notes/a.txt", "notes");
+        ASSERT_EQ(chmod((desktop_ + "/New Folder").c_str(), 0750), 0);
+        ASSERT_EQ(chmod((desktop_ + "/untitled document.txt").c_str(), 0640), 0);
+        SetTimes(desktop_ + "/New Folder", base_ - 30 * kDay);
+        SetTimes(desktop_ + "/untitled document.txt", base_ - 30 * kDay);
+        struct stat folderBefore {}, fileBefore {};
+        ASSERT_EQ(stat((desktop_ + "/New Folder").c_str(), &folderBefore), 0);
+        ASSERT_EQ(stat((desktop_ + "/untitled document.txt").c_str(), &fileBefore), 0);
+
+        history::History history(tmp_ / (std::string("history ") + c.what + ".sqlite"));
+        auto pass = history.Begin({history::PassKind::CleanDesktop, c.mode, desktop_, offload_, 0});
+        cTidyfold engine;
+        engine.SetClock([this] { return base_ + kDay; });
+        engine.Journal(pass.get());
+        engine.ProcessCompressed(desktop_);
+        engine.Clean();
+        pass->End(history::PassEnding::Completed);
+        for (const char* gone : {"/Manuals", "/New Folder", "/untitled document.txt", "/notes"})
+            ASSERT_FALSE(Exists(desktop_ + gone)) << gone;
+        if (c.meanwhile)
+            c.meanwhile();
+        const auto before = Snapshot(desktop_);
+
+        const history::RestoreResult undone = history::Restore(history, pass->Id());
+        std::map<std::string, std::string> notes;
+        for (const ReportEntry& entry : undone.entries)
+            if (entry.outcome != JournalOutcome::Done)
+                notes[entry.relative] = entry.reason;
+        EXPECT_EQ(notes, c.notes);
+        if (!c.notes.empty()) {
+            // What was there stays as it was; the rest came back.
+            const auto after = Snapshot(desktop_);
+            for (const auto& [relative, brief] : before) {
+                if (c.notes.count(relative.substr(0, relative.find('/'))) != 0) {
+                    ASSERT_EQ(after.count(relative), 1u) << relative;
+                    EXPECT_EQ(after.at(relative), brief) << relative;
+                }
+            }
+            continue;
+        }
+        EXPECT_EQ(ReadFile(desktop_ + "/Manuals/guide.txt"), "the guide");
+        EXPECT_EQ(ReadFile(desktop_ + "/Manuals/sub/part.txt"), "a part");
+        EXPECT_EQ(ReadFile(desktop_ + "/Manuals.zip").empty(), false);
+        EXPECT_EQ(ReadFile(desktop_ + "/notes/a.txt"), "notes");
+        struct stat folder {}, file {};
+        ASSERT_EQ(stat((desktop_ + "/New Folder").c_str(), &folder), 0);
+        ASSERT_EQ(stat((desktop_ + "/untitled document.txt").c_str(), &file), 0);
+        EXPECT_TRUE(S_ISDIR(folder.st_mode));
+        EXPECT_EQ(folder.st_mode & 07777, 0750u);
+        EXPECT_EQ(folder.st_mtim.tv_sec, folderBefore.st_mtim.tv_sec);
+        EXPECT_TRUE(S_ISREG(file.st_mode));
+        EXPECT_EQ(file.st_size, 0);
+        EXPECT_EQ(file.st_mode & 07777, 0640u);
+        EXPECT_EQ(file.st_mtim.tv_sec, fileBefore.st_mtim.tv_sec);
+        EXPECT_EQ(file.st_mtim.tv_nsec, fileBefore.st_mtim.tv_nsec);
+        // The folders it emptied in the offload folder went; the folder itself stays.
+        EXPECT_TRUE(Snapshot(offload_).empty());
+        EXPECT_TRUE(Exists(offload_));
+        EXPECT_GE(undone.emptiedFolders, 1);
+        // Nothing of it is left to give back.
+        for (const history::ActionRecord& action : history.Actions(pass->Id()))
+            EXPECT_FALSE(action.CanRestore()) << action.relative;
+    }
+}
+
+// In the delete mode the files that had content are gone for good; their
+// rows say so, and the rest comes back.
+TEST_F(JournalPlanTest, undo_after_the_delete_mode_gives_back_all_but_deleted_content) {
+    Settings(2);
+    Put("notes/a.txt", "notes");
+    Put("blank.txt", "");
+    const auto before = Snapshot(desktop_);
+    history::History history(tmp_ / "history.sqlite");
+    auto pass = history.Begin({history::PassKind::CleanDesktop, 2, desktop_, offload_, 0});
+    engine_.SetClock([this] { return base_ + kDay; });
+    engine_.Journal(pass.get());
+    engine_.Clean();
+    pass->End(history::PassEnding::Completed);
+    std::map<std::string, bool> cannot;
+    for (const history::ActionRecord& action : history.Actions(pass->Id()))
+        cannot[action.relative] = action.CannotBeUndone();
+    const std::map<std::string, bool> expected{{"notes/a.txt", true}, {"blank.txt", false}, {"notes", false}};
+    EXPECT_EQ(cannot, expected);
+    EXPECT_EQ(history::Restore(history, pass->Id()).restored, 2);
+    auto after = before;
+    after.erase("notes/a.txt");
+    EXPECT_EQ(Snapshot(desktop_), after);
 }
 
 TEST_F(JournalPlanTest, a_plan_of_another_desktop_is_refused) {

@@ -5,7 +5,10 @@
 
 #include "fs/Archive.h"
 #include "fs/OpenFolder.h"
+#include "fs/Remake.h"
+#include "fs/Temp.h"
 #include "tests/fs/FsTest.h"
+#include "tests/support/Snapshot.h"
 #include "tests/support/TestArchive.h"
 
 namespace tidyfold::test {
@@ -121,6 +124,51 @@ TEST_F(ArchiveReading, the_pacer_sees_every_chunk_and_can_end_the_reading) {
                          }),
                  std::logic_error);
     EXPECT_GT(seen, 100000u);
+}
+
+// Unpacking again what a pass removed: below the archive's top folder, only
+// into the folder it makes, never through a link, never over anything, and
+// nothing under the name until all of it is there.
+TEST_F(ArchiveReading, unpacks_into_a_new_folder_put_in_place_whole) {
+    WriteArchive(dir / "Photos.zip", ArchiveFormat::Zip,
+                 {{"Photos/a.jpg", "alpha"},
+                  {"Photos/sub/", "", Item::Kind::Folder},
+                  {"Photos/sub/b.jpg", Noise(200 * 1024)},
+                  {"Photos/../escape.txt", "out"},
+                  {"Photos/ln", "a.jpg", Item::Kind::Link},
+                  {"Photos/ln/through.txt", "through the link"},
+                  {"Photos/a.jpg", "alpha again"}});
+    WriteArchive(dir / "Flat.tar", ArchiveFormat::Tar, {{"one.txt", "1"}, {"two/three.txt", "3"}});
+    const fs::OpenFolder folder = fs::OpenFolder::Open(dir.Path());
+    const fs::FileTimes times{1'500'000'000'000'000'000, 1'400'000'000'000'000'000, 0};
+    ASSERT_TRUE(fs::UnpackArchive(folder, "Photos.zip", "Photos/", "Photos", 0750, times));
+    const std::map<std::string, std::string> photos = BriefTree(dir / "Photos");
+    EXPECT_EQ(ReadFile(dir / "Photos/a.jpg"), "alpha again");  // the later entry, as unpacking leaves it
+    EXPECT_EQ(ReadFile(dir / "Photos/sub/b.jpg"), Noise(200 * 1024));
+    EXPECT_EQ(photos.at("ln"), "L:a.jpg");
+    EXPECT_EQ(photos.size(), 4u);  // a.jpg, sub, sub/b.jpg, ln: nothing through the link
+    EXPECT_FALSE(Exists(dir / "escape.txt"));
+    EXPECT_EQ(ModeOf(dir / "Photos"), 0750u);
+    struct stat st {};
+    ASSERT_EQ(stat((dir / "Photos").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1'400'000'000);
+
+    ASSERT_TRUE(fs::UnpackArchive(folder, "Flat.tar", "", "Flat", 0755, times));
+    EXPECT_EQ(ReadFile(dir / "Flat/two/three.txt"), "3");
+
+    // Taken: nothing replaced. Failing half-way: nothing left.
+    const auto before = BriefTree(dir.Path());
+    EXPECT_FALSE(fs::UnpackArchive(folder, "Flat.tar", "", "Photos", 0755, times));
+    fs::fault::Inject(fs::fault::Call::Write, EIO, 2);
+    EXPECT_EQ(ThrownErrno([&] { fs::UnpackArchive(folder, "Photos.zip", "Photos/", "Again", 0755, times); }), EIO);
+    EXPECT_EQ(BriefTree(dir.Path()), before);
+
+    // What a killed unpacking leaves is found by the name it was for.
+    MakeDirs(dir / fs::TempNameFor("Photos", "k1ll3d") + "/sub");
+    MakeDirs(dir / fs::TempNameFor("Other", "abcdef"));
+    EXPECT_EQ(fs::RemoveUnpackLeftovers(folder, {"Photos"}), 1u);
+    EXPECT_TRUE(Exists(dir / fs::TempNameFor("Other", "abcdef")));
+    EXPECT_TRUE(Exists(dir / "Photos/a.jpg"));
 }
 
 }  // namespace

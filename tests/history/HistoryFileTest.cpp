@@ -41,7 +41,7 @@ TEST_F(HistoryTest, refuses_a_database_that_is_not_its_own_without_touching_it) 
         {"our tables without a version", kOurTables, "is not a Tidyfold history"},
         {"a later Tidyfold's",
          std::string(kOurTables) + "PRAGMA application_id=" + std::to_string(history::kApplicationId) +
-             "; PRAGMA user_version=3;",
+             "; PRAGMA user_version=4;",
          "newer Tidyfold"},
         {"not a database", "", "damaged"},
     };
@@ -87,24 +87,50 @@ INSERT INTO passes(id, started, ended, kind, mode, desktop, offload, ending, set
 PRAGMA user_version = 1;
 )sql";
 
-TEST_F(HistoryTest, a_history_of_the_first_version_opens_and_gets_the_id_and_the_new_columns) {
-    const std::string path = dir_ / "old.sqlite";
-    history::Database(path).Execute(kVersion1);
-    history::History old(path, [this] { return now_; });
-    ASSERT_EQ(old.Passes().size(), 1u);
-    EXPECT_EQ(old.Passes()[0].actions, 2);
-    EXPECT_EQ(old.Passes()[0].origin, history::PassOrigin::Unknown);
-    EXPECT_FALSE(old.Passes()[0].collected.has_value());
-    EXPECT_EQ(PragmaOf(path, "PRAGMA application_id"), history::kApplicationId);
-    EXPECT_EQ(PragmaOf(path, "PRAGMA user_version"), 2);
-    // And records new passes with what they keep now.
-    history::PassStart start;
-    start.origin = history::PassOrigin::Schedule;
-    std::unique_ptr<history::PassRecorder> pass = old.Begin(start);
-    pass->Files(3, 2);
-    pass->End(history::PassEnding::Stopped);
-    EXPECT_EQ(old.Passes()[0].origin, history::PassOrigin::Schedule);
-    EXPECT_EQ(old.Passes()[0].processed, 2);
+// The second: the first with what a pass's start and files keep, and the id.
+const std::string kVersion2 = std::string(kVersion1) + R"sql(
+ALTER TABLE passes ADD COLUMN collected INTEGER;
+ALTER TABLE passes ADD COLUMN processed INTEGER;
+ALTER TABLE passes ADD COLUMN origin TEXT NOT NULL DEFAULT '';
+PRAGMA application_id = 1415136844;
+PRAGMA user_version = 2;
+)sql";
+
+TEST_F(HistoryTest, a_history_of_an_earlier_version_opens_and_gets_the_id_and_what_later_versions_keep) {
+    for (const std::string& schema : {std::string(kVersion1), kVersion2}) {
+        SCOPED_TRACE(schema.substr(schema.size() - 30));
+        const std::string path = dir_ / "old.sqlite";
+        RemoveTree(path);
+        RemoveTree(path + "-wal");
+        RemoveTree(path + "-shm");
+        history::Database(path).Execute(schema.c_str());
+        history::History old(path, [this] { return now_; });
+        ASSERT_EQ(old.Passes().size(), 1u);
+        EXPECT_EQ(old.Passes()[0].actions, 2);
+        EXPECT_EQ(old.Passes()[0].origin, history::PassOrigin::Unknown);
+        EXPECT_FALSE(old.Passes()[0].collected.has_value());
+        EXPECT_EQ(PragmaOf(path, "PRAGMA application_id"), history::kApplicationId);
+        EXPECT_EQ(PragmaOf(path, "PRAGMA user_version"), 3);
+        // And records new passes with what they keep now: what started them,
+        // their files, the archive of an unpacked folder.
+        history::PassStart start;
+        start.origin = history::PassOrigin::Schedule;
+        std::unique_ptr<history::PassRecorder> pass = old.Begin(start);
+        JournalEntry unpacked = Entry("Photos", JournalAction::RemoveUnpackedFolder);
+        unpacked.archive = ArchiveSeen{"Photos.zip", 1234, 1'700'000'000'123'456'789};
+        JournalQueue queue(pass.get(), std::span(&unpacked, 1));
+        queue.After(queue.Before(0), {});
+        pass->Files(3, 2);
+        pass->End(history::PassEnding::Stopped);
+        EXPECT_EQ(old.Passes()[0].origin, history::PassOrigin::Schedule);
+        EXPECT_EQ(old.Passes()[0].processed, 2);
+        const std::vector<history::ActionRecord> actions = old.Actions(pass->Id());
+        ASSERT_EQ(actions.size(), 1u);
+        ASSERT_TRUE(actions[0].archive.has_value());
+        EXPECT_EQ(actions[0].archive->name, "Photos.zip");
+        EXPECT_EQ(actions[0].archive->size, 1234u);
+        EXPECT_EQ(actions[0].archive->modify_ns, 1'700'000'000'123'456'789);
+    }
 }
 
 }  // namespace

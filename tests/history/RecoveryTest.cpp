@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "fs/Temp.h"
+#include "history/Restore.h"
 #include "tests/history/HistoryFixture.h"
 
 namespace tidyfold::test {
@@ -112,6 +113,49 @@ TEST_F(HistoryTest, recovery_removes_only_the_temporary_files_its_unfinished_cop
     for (const std::string& path : kept)
         EXPECT_TRUE(Exists(path)) << path;
     EXPECT_EQ(ReadFile(Desktop() + "/a/report.pdf"), "report");
+}
+
+// An Undo killed while it made things again: what has its name is done (each
+// is made in one step, an unpacking renamed into place whole), the rest is
+// not, and an unpacking's temporary folder goes. The next Undo finishes it.
+TEST_F(HistoryTest, a_killed_undo_that_was_making_folders_and_files_again_is_recovered) {
+    MakeDirs(Desktop() + "/Empty");
+    WriteFile(Desktop() + "/blank.txt", "");
+    WriteFile(Desktop() + "/Photos/a.jpg", "a");
+    std::vector<JournalEntry> entries{Seen("Empty", JournalAction::RemoveEmptyFolder),
+                                      Seen("blank.txt", JournalAction::DeleteEmptyFile),
+                                      Seen("Photos", JournalAction::RemoveUnpackedFolder)};
+    entries[2].archive = ArchiveSeen{"Photos.zip", 3, 0};
+    for (const char* gone : {"/Empty", "/blank.txt", "/Photos"})
+        RemoveTree(Desktop() + gone);
+    const std::int64_t pass = Completed(entries);
+    std::vector<history::Intent> intents;
+    for (const history::ActionRecord& action : history_->Actions(pass))
+        intents.push_back({history::ActionKind::Restore, entries[intents.size()], action.id});
+    {
+        auto undo = history_->Begin({history::PassKind::Undo, std::nullopt, Desktop(), Offload(), pass});
+        std::int64_t first = 0;
+        undo->IntendRestores(intents, first);
+    }  // killed: no outcome
+    MakeDirs(Desktop() + "/Empty");
+    const std::string unpacking = Desktop() + "/" + fs::TempNameFor("Photos", "k1ll3d");
+    const std::string notOurs = Desktop() + "/" + fs::TempNameFor("Other", "abcdef");
+    WriteFile(unpacking + "/a.jpg", "a");
+    WriteFile(notOurs + "/x", "x");
+
+    const auto recovered = history_->Recover();
+    ASSERT_EQ(recovered.size(), 1u);
+    EXPECT_EQ(recovered[0].done, 1);
+    EXPECT_EQ(recovered[0].notDone, 2);
+    EXPECT_EQ(recovered[0].temporaries, 1);
+    EXPECT_FALSE(Exists(unpacking));
+    EXPECT_TRUE(Exists(notOurs + "/x"));
+    EXPECT_EQ(ActionAt(pass, "Empty").restoredBy, recovered[0].pass);
+    EXPECT_EQ(Restorable(pass), 2);  // the file and the unpacked folder
+    const history::RestoreResult again = history::Restore(*history_, pass);
+    EXPECT_EQ(again.restored, 1);
+    EXPECT_TRUE(Exists(Desktop() + "/blank.txt"));
+    EXPECT_EQ(again.notes.size(), 1u);  // no archive to unpack it from
 }
 
 TEST_F(HistoryTest, a_pass_still_being_recorded_is_not_recovered) {

@@ -91,8 +91,16 @@ private slots:
                                   {"cmdDelEmptyFolders", QAccessible::Button, "Remove Empty Folders"},
                                   {"cmdStop", QAccessible::Button, "Stop"},
                                   {"lblPath", QAccessible::StatusBar, "Idle."},
+                                  {"lblWhatItDoes", QAccessible::StaticText,
+                                   Get<QLabel>(window, "lblWhatItDoes")->text()},
+                                  {"lblLastPass", QAccessible::StaticText, "No pass has run yet."},
+                                  {"cmdOpenHistory", QAccessible::Button, "History..."},
+                                  {"lblPreviewHint", QAccessible::StaticText,
+                                   Get<QLabel>(window, "lblPreviewHint")->text()},
                               });
+        QVERIFY(Get<QLabel>(window, "lblWhatItDoes")->text().startsWith("Files in ~/Desktop"));
         QCOMPARE(AccessibleName(Get<QWidget>(window, "mnuFile")), QString("File"));
+        QCOMPARE(AccessibleName(Get<QWidget>(window, "mnuHelp")), QString("Help"));
     }
 
     void every_control_of_the_options_dialog_has_a_name_and_a_role()

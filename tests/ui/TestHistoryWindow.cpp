@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
@@ -138,17 +139,47 @@ private slots:
         window.show();
         QTest::mouseClick(Get<QPushButton>(window, "cmdUndoPass"), Qt::LeftButton);
         QCOMPARE(boxes->shown.size(), 1);
-        QCOMPARE(boxes->shown[0].text, QString("Put back: 2 files."));
+        QCOMPARE(boxes->shown[0].text, QString("Put back: 2 files.\r\nRemoved from the offload folder, now empty: 1 folder."));
         QCOMPARE(ReadFile(sandbox->Desktop() + "/sub/b.txt"), std::string("bytes of sub/b.txt"));
         QVERIFY(!Exists(sandbox->Offload() + "/a.txt"));
+        QVERIFY(!Exists(sandbox->Offload() + "/sub"));
+        QVERIFY(Exists(sandbox->Offload()));
         auto* passes = Get<QTableView>(window, "tblPasses");
         QCOMPARE(passes->model()->rowCount(), 2);
-        QVERIFY(Cell(passes, 0, tidyfold::ui::PassesModel::What).startsWith("Undo of pass"));
+        using tidyfold::ui::PassesModel;
+        const QString undo = Cell(passes, 0, PassesModel::Number);
+        QCOMPARE(Cell(passes, 0, PassesModel::What), "Undo of pass " + Cell(passes, 1, PassesModel::Number));
+        QCOMPARE(Cell(passes, 0, PassesModel::StartedBy), QString("window"));
+        QCOMPARE(Cell(passes, 1, PassesModel::StartedBy), QString("not recorded"));
+        QCOMPARE(Cell(passes, 1, PassesModel::HowItEnded), "Completed, undone by pass " + undo);
         // The pass that was undone stays selected, with nothing left to undo.
         QCOMPARE(passes->selectionModel()->selectedRows().first().row(), 1);
         QVERIFY(!Get<QPushButton>(window, "cmdUndoPass")->isEnabled());
         auto* actions = Get<QTableView>(window, "tblActions");
-        QVERIFY(Cell(actions, 0, tidyfold::ui::ActionsModel::Outcome).startsWith("Done, put back by pass"));
+        QCOMPARE(Cell(actions, 0, tidyfold::ui::ActionsModel::Outcome), "Done, put back by pass " + undo);
+        // The Undo's rows say what they undid; the one under the cursor is
+        // told in full below.
+        passes->selectRow(0);
+        QCOMPARE(Cell(actions, 0, tidyfold::ui::ActionsModel::Action),
+                 "Put back: move of pass " + Cell(passes, 1, PassesModel::Number));
+        const QString details = Get<QLabel>(window, "lblActionDetails")->text();
+        QVERIFY2(details.startsWith("Put back: move of pass") && details.contains("Done"), qPrintable(details));
+    }
+
+    void an_empty_history_says_what_will_be_listed()
+    {
+        tidyfold::ui::frmHistory window(*store);
+        window.show();
+        auto* empty = Get<QLabel>(window, "lblNoPasses");
+        QVERIFY(empty->isVisible());
+        QVERIFY(!Get<QTableView>(window, "tblPasses")->isVisible());
+        QVERIFY2(empty->text().contains("will be listed here"), qPrintable(empty->text()));
+        QVERIFY(!Get<QPushButton>(window, "cmdUndoPass")->isEnabled());
+        const QStringList problems = AccessibilityProblems(window);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join("\n")));
+        RecordedPass({"a.txt"});
+        window.Refresh();
+        QVERIFY(!empty->isVisible());
     }
 
     void restore_selected_leaves_a_file_whose_name_is_taken()
@@ -231,6 +262,64 @@ private slots:
         QCOMPARE(ReadFile(sandbox->Desktop() + "/sub/b.txt"), std::string("beta"));
         QVERIFY(!Exists(sandbox->Offload() + "/sub/b.txt"));
         QCOMPARE(boxes->shown.size(), 1);
+    }
+
+    void preview_summary_and_rows_follow_the_check_boxes_in_any_order()
+    {
+        tidyfold::CleanPlan plan;
+        plan.desktop = sandbox->Desktop();
+        plan.mode = tidyfold::TransferMode::Delete;
+        auto entry = [](tidyfold::JournalAction action, const char* relative, std::uint64_t size) {
+            tidyfold::PlanEntry e;
+            e.action = action;
+            e.relative = relative;
+            e.seen.size = size;
+            e.seen.kind = action == tidyfold::JournalAction::Delete ? tidyfold::fs::EntryKind::File
+                                                                    : tidyfold::fs::EntryKind::Folder;
+            return e;
+        };
+        using tidyfold::JournalAction;
+        plan.entries = {entry(JournalAction::RemoveUnpackedFolder, "Photos", 0),
+                        entry(JournalAction::Delete, "sub/a.txt", 30),
+                        entry(JournalAction::Delete, "sub/b.txt", 10),
+                        entry(JournalAction::Delete, "Photos.zip", 20),
+                        entry(JournalAction::RemoveEmptyFolder, "sub", 0)};
+        plan.entries[0].archive = "Photos.zip";
+        tidyfold::ui::frmPreview preview(plan);
+        auto* table = Get<QTableView>(preview, "tblPreview");
+        auto* summary = Get<QLabel>(preview, "lblSummary");
+        using tidyfold::ui::PreviewModel;
+        const auto action = [&](const char* name) {
+            return Cell(table, RowOf(table, PreviewModel::Name, name), PreviewModel::Action);
+        };
+        const auto uncheck = [&](int row) {
+            table->model()->setData(table->model()->index(row, PreviewModel::Name), Qt::Unchecked, Qt::CheckStateRole);
+        };
+        QVERIFY2(summary->text().startsWith("Clean Selected would do this now (3 files to delete, 1 unpacked folder "
+                                            "to remove, 1 empty folder to remove)."),
+                 qPrintable(summary->text()));
+        QCOMPARE(action("Photos"), QString("remove unpacked folder; its archive is deleted too"));
+        QCOMPARE(action("sub"), QString("remove empty folder"));
+
+        // Sorted by size, largest first: the view's rows are not the plan's.
+        table->horizontalHeader()->setSortIndicator(PreviewModel::Size, Qt::DescendingOrder);
+        QCOMPARE(Cell(table, 0, PreviewModel::Name), QString("sub/a.txt"));
+        QCOMPARE(Cell(table, 4, PreviewModel::Name), QString("Photos"));  // folders have no size
+        uncheck(2);  // sub/b.txt, the smallest file
+        QCOMPARE(action("sub"), QString("stays: it holds what is left unchecked"));
+        QVERIFY2(summary->text().startsWith("Clean Selected would do this now (2 files to delete, 1 unpacked folder "
+                                            "to remove). 1 row is left unchecked."),
+                 qPrintable(summary->text()));
+        uncheck(RowOf(table, PreviewModel::Name, "Photos.zip"));
+        QCOMPARE(action("Photos"), QString("remove unpacked folder"));
+        QCOMPARE(preview.Chosen(), (std::vector<bool>{true, true, false, false, true}));
+
+        Get<QPushButton>(preview, "cmdUncheckAll")->click();
+        QCOMPARE(summary->text(), QString("Clean Selected would change nothing: every row is left unchecked."));
+        // Long names keep both ends; the action words fit their column.
+        QCOMPARE(table->textElideMode(), Qt::ElideMiddle);
+        QVERIFY(table->columnWidth(PreviewModel::Action) >
+                table->fontMetrics().horizontalAdvance("remove unpacked folder"));
     }
 
     void preview_says_which_time_gave_each_last_use_and_when_the_drive_keeps_no_access_times()

@@ -9,7 +9,10 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 #include <unistd.h>
 
@@ -23,7 +26,9 @@
 #include "engine/CopyProgress.h"
 #include "history/History.h"
 #include "ui/ElidedLabel.h"
+#include "ui/frmHistory.h"
 #include "ui/frmMain.h"
+#include "ui/frmOptions.h"
 
 using tidyfold::test::Exists;
 using tidyfold::test::Get;
@@ -115,6 +120,113 @@ private slots:
         QCOMPARE(exit->text(), QString("E&xit"));
         QCOMPARE(exit->shortcut(), QKeySequence("Ctrl+X"));
         QCOMPARE(window.findChild<QAction*>("mnuFileShowLog")->text(), QString("Show Log"));
+    }
+
+    void the_line_says_what_clean_desktop_will_do_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("options");  // 1: unpacked folders, 2: empty files
+        QTest::addColumn<QString>("said");
+        const QString rest = " The folders left empty go too.";
+        QTest::newRow("copy") << 0 << 0
+                              << "Files in ~/Desktop unused for more than 7 days are copied to ~/Trash, then deleted "
+                                 "from the Desktop." + rest;
+        QTest::newRow("move") << 1 << 0 << "Files in ~/Desktop unused for more than 7 days are moved to ~/Trash." + rest;
+        QTest::newRow("delete") << 2 << 3
+                                << QString("Files in ~/Desktop unused for more than 7 days are deleted. Folders unpacked "
+                                           "beside their archives, old empty files and the folders left empty go too.");
+        QTest::newRow("trash") << 3 << 2
+                               << QString("Files in ~/Desktop unused for more than 7 days are sent to the Trash. Old "
+                                          "empty files and the folders left empty go too.");
+        QTest::newRow("unknown") << 9 << 1
+                                 << QString("Files in ~/Desktop stay where they are: the settings name no mode "
+                                            "Tidyfold knows. Folders unpacked beside their archives and the folders "
+                                            "left empty go too.");
+    }
+
+    void the_line_says_what_clean_desktop_will_do()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, options);
+        QFETCH(QString, said);
+        tidyfold::cOptions settings = sandbox->Options(static_cast<TransferMode>(mode));
+        settings.OffloadPath(sandbox->DefaultTrash());
+        settings.DelUCFolders(options & 1 ? 1 : 0);
+        settings.DelNullFiles(options & 2 ? 1 : 0);
+        sandbox->WriteSettings(settings);
+        frmMain window;
+        ShowWindow(window);
+        auto* line = Get<QLabel>(window, "lblWhatItDoes");
+        QCOMPARE(line->toolTip(), said);
+        QCOMPARE(line->text(), said);  // all of it fits
+        QCOMPARE(Get<QLabel>(window, "lblLastPass")->text(), QString("No pass has run yet."));
+        QVERIFY(Get<QLabel>(window, "lblPreviewHint")->text().contains("File > Preview Clean..."));
+        // Not a file made by looking: the history comes with the first pass.
+        QVERIFY(!Exists(sandbox->Home() + "/.local/state/tidyfold"));
+    }
+
+    void the_line_follows_the_saved_settings_and_the_last_pass()
+    {
+        WriteSettings(TransferMode::Move);
+        WriteFile(sandbox->Desktop() + "/a.txt", "alpha");
+        frmMain window;
+        window.SetClock(MinuteAhead());
+        ShowWindow(window);
+        auto* line = Get<QLabel>(window, "lblWhatItDoes");
+        QVERIFY2(line->text().contains("are moved to"), qPrintable(line->text()));
+        // Saved in Options, said as soon as the dialog closes.
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<tidyfold::ui::frmOptions*>(QApplication::activeModalWidget());
+            if (dialog == nullptr)
+                return;
+            Get<QTabWidget>(*dialog, "tbsOptions")->setCurrentIndex(1);
+            Get<QRadioButton>(*dialog, "optCopyorMove_3")->click();
+            Get<QPushButton>(*dialog, "cmdApply")->click();
+            Get<QPushButton>(*dialog, "cmdCancel")->click();
+        });
+        window.findChild<QAction*>("mnuFileOptions")->trigger();
+        QVERIFY2(line->text().contains("are sent to the Trash"), qPrintable(line->text()));
+
+        Button(window, "cmdClean")->click();
+        const QString last = Get<QLabel>(window, "lblLastPass")->text();
+        QVERIFY2(last.startsWith("Last pass: Clean Desktop (send to the Trash), pass 1, "), qPrintable(last));
+        QVERIFY2(last.endsWith(": 1 done. Completed"), qPrintable(last));
+        // History is a click away.
+        bool opened = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<tidyfold::ui::frmHistory*>(QApplication::activeModalWidget());
+            opened = dialog != nullptr;
+            if (dialog != nullptr)
+                dialog->accept();
+        });
+        Button(window, "cmdOpenHistory")->click();
+        QVERIFY(opened);
+    }
+
+    void help_about_tells_the_version_the_licence_and_where_the_files_are()
+    {
+        WriteFile(sandbox->AppFolder() + "/license.rtf", "{\\rtf1 The \\b licence\\b0  text.}");
+        frmMain window;
+        QCOMPARE(Get<QMenu>(window, "mnuHelp")->title(), QString("&Help"));
+        QString files, version;
+        bool licence = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (dialog == nullptr || dialog->objectName() != "frmAbout")
+                return;
+            files = Get<QLabel>(*dialog, "lblAboutFiles")->text();
+            version = Get<QLabel>(*dialog, "lblAboutVersion")->text();
+            licence = Get<QTextEdit>(*dialog, "rtfAboutLicense")->toPlainText().contains("licence text");
+            const QStringList problems = tidyfold::test::AccessibilityProblems(*dialog);
+            QVERIFY2(problems.isEmpty(), qPrintable(problems.join("\n")));
+            Get<QPushButton>(*dialog, "cmdAboutClose")->click();
+        });
+        window.findChild<QAction*>("mnuHelpAbout")->trigger();
+        QVERIFY2(version.contains(Get<QLabel>(window, "lblVersion")->text()), qPrintable(version));
+        QVERIFY(licence);
+        for (const std::string& path : {sandbox->AppFolder() + "/settings.ini", sandbox->AppFolder() + "/compressed.lst",
+                                        sandbox->Home() + "/.local/state/tidyfold/history.sqlite"})
+            QVERIFY2(files.contains(QString::fromStdString(path)), qPrintable(files));
     }
 
     void copy_progress_rounds_half_to_even_and_ignores_empty_files()

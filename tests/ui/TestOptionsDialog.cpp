@@ -13,6 +13,7 @@
 #include <QTextCursor>
 #include <QTextEdit>
 #include <cerrno>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -83,6 +84,42 @@ private:
     static void SelectFileOperations(frmOptions& dialog)
     {
         Get<QTabWidget>(dialog, "tbsOptions")->setCurrentIndex(1);
+    }
+
+    // A change after Apply, by what it changes.
+    struct ChangeCase {
+        const char* what;
+        std::function<void(frmOptions&)> change;
+        std::function<void(frmOptions&)> changeBack;  // empty: not undone
+        const char* written;                          // in settings.ini after Yes; empty: no question
+        ScheduleChoice installed;
+    };
+    static void ChooseMode(frmOptions& dialog, int i)
+    {
+        SelectFileOperations(dialog);
+        Get<QRadioButton>(dialog, QString("optCopyorMove_%1").arg(i).toLatin1())->click();
+    }
+    static void ChooseSchedule(frmOptions& dialog, int i)
+    {
+        Get<QTabWidget>(dialog, "tbsOptions")->setCurrentIndex(2);
+        Get<QRadioButton>(dialog, QString("optSchedule_%1").arg(i).toLatin1())->click();
+    }
+    static std::vector<ChangeCase> ChangeCases()
+    {
+        auto mode = [](int i) { return [i](frmOptions& dialog) { ChooseMode(dialog, i); }; };
+        auto when = [](int i) { return [i](frmOptions& dialog) { ChooseSchedule(dialog, i); }; };
+        auto keep = [](frmOptions& dialog) {
+            Get<QTabWidget>(dialog, "tbsOptions")->setCurrentIndex(3);
+            QTest::keyClicks(Get<QLineEdit>(dialog, "txtKeepPattern"), "*.kdbx");
+            Get<QPushButton>(dialog, "cmdKeepAdd")->click();
+        };
+        return {
+            {"a mode", mode(3), {}, "CopyAction=3", ScheduleChoice::AtLogin},
+            {"the schedule", when(0), {}, "CopyAction=1", ScheduleChoice::Never},
+            {"the keep list", keep, {}, "=*.kdbx", ScheduleChoice::AtLogin},
+            {"a mode changed back", mode(2), mode(1), "", ScheduleChoice::AtLogin},
+            {"the schedule changed back", when(2), when(1), "", ScheduleChoice::AtLogin},
+        };
     }
 
 private slots:
@@ -342,20 +379,70 @@ private slots:
         QVERIFY2(written.find("DelNullFiles=1") != std::string::npos, written.c_str());
     }
 
-    void after_apply_ok_does_not_ask_and_drops_later_changes()
+    void a_change_after_apply_makes_ok_ask_again_data()
+    {
+        QTest::addColumn<int>("index");
+        const std::vector<ChangeCase> cases = ChangeCases();
+        for (std::size_t i = 0; i < cases.size(); ++i)
+            QTest::newRow(cases[i].what) << static_cast<int>(i);
+    }
+
+    void a_change_after_apply_makes_ok_ask_again()
+    {
+        QFETCH(int, index);
+        const ChangeCase c = ChangeCases()[static_cast<std::size_t>(index)];
+        FakeSchedule schedule;
+        frmOptions dialog;
+        ChooseMode(dialog, 1);
+        ChooseSchedule(dialog, 1);
+        Get<QPushButton>(dialog, "cmdApply")->click();
+        QCOMPARE(schedule.installed, ScheduleChoice::AtLogin);
+        const std::string applied = tidyfold::test::ReadFile(sandbox->SettingsFile());
+        c.change(dialog);
+        if (c.changeBack)
+            c.changeBack(dialog);
+        boxes->answers = {QMessageBox::Yes};
+        Get<QPushButton>(dialog, "cmdOK")->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        const std::string written = tidyfold::test::ReadFile(sandbox->SettingsFile());
+        if (*c.written == 0) {
+            QVERIFY(boxes->shown.isEmpty());
+            QCOMPARE(written, applied);
+        } else {
+            QCOMPARE(boxes->shown.size(), 1);
+            QCOMPARE(boxes->shown[0].text, QString("Would you like to save your changes?"));
+            QCOMPARE(boxes->shown[0].title, QString("Save Options?"));
+            QVERIFY2(written.find(c.written) != std::string::npos, written.c_str());
+        }
+        QCOMPARE(schedule.installed, c.installed);
+    }
+
+    void no_after_apply_drops_only_the_later_change()
     {
         frmOptions dialog;
-        SelectFileOperations(dialog);
-        Get<QRadioButton>(dialog, "optCopyorMove_1")->click();
+        ChooseMode(dialog, 1);
         Get<QPushButton>(dialog, "cmdApply")->click();
-        QVERIFY(boxes->shown.isEmpty());
-        QVERIFY(tidyfold::test::ReadFile(sandbox->SettingsFile()).find("CopyAction=1") != std::string::npos);
-
-        Get<QRadioButton>(dialog, "optCopyorMove_2")->click();
-        QCOMPARE(ModeNumber(dialog.OptionEngine().CopyAction()), std::int16_t(2));
+        ChooseMode(dialog, 2);
+        boxes->answers = {QMessageBox::No};
         Get<QPushButton>(dialog, "cmdOK")->click();
-        QVERIFY(boxes->shown.isEmpty());
+        QCOMPARE(boxes->shown.size(), 1);
         QVERIFY(tidyfold::test::ReadFile(sandbox->SettingsFile()).find("CopyAction=1") != std::string::npos);
+    }
+
+    void the_offload_folder_is_disabled_where_no_file_goes_there()
+    {
+        tidyfold::test::WriteFile(sandbox->SettingsFile(), "[TYFL]\nCopyAction=2\nTrashPath=/srv/kept\n");
+        frmOptions dialog;
+        SelectFileOperations(dialog);
+        const bool applies[] = {true, true, false, false};
+        for (int i : {2, 0, 3, 1, 2}) {
+            Get<QRadioButton>(dialog, QString("optCopyorMove_%1").arg(i).toLatin1())->click();
+            for (const char* name : {"Label1_1", "lblTrashPath", "cmdBrowse"})
+                QVERIFY2(Get<QWidget>(dialog, name)->isEnabled() == applies[i], name);
+        }
+        Get<QPushButton>(dialog, "cmdApply")->click();
+        const std::string written = tidyfold::test::ReadFile(sandbox->SettingsFile());
+        QVERIFY2(written.find("TrashPath=/srv/kept") != std::string::npos, written.c_str());
     }
 
     void cancel_closes_without_saving()
@@ -488,7 +575,8 @@ private slots:
 
     void browse_stores_a_safe_choice_and_keeps_the_folder_on_a_cancel_or_a_refusal()
     {
-        tidyfold::test::WriteFile(sandbox->SettingsFile(), "[TYFL]\nTrashPath=/old\n");
+        const std::string old = sandbox->Path() + "/old";
+        tidyfold::test::WriteFile(sandbox->SettingsFile(), "[TYFL]\nTrashPath=" + old + "\n");
         QString askedTitle;
         QString askedStart;
         QString answer = "/srv/new place";
@@ -499,11 +587,12 @@ private slots:
         });
         frmOptions dialog;
         auto* label = Get<ElidedLabel>(dialog, "lblTrashPath");
-        QCOMPARE(label->text(), QString("/old"));
+        QCOMPARE(label->text(), QString::fromStdString(old));
         SelectFileOperations(dialog);
+        // Opens at home while the folder is not there, then at the folder.
         Get<QPushButton>(dialog, "cmdBrowse")->click();
         QCOMPARE(askedTitle, QString("Select a Folder"));
-        QCOMPARE(askedStart, QString("/"));
+        QCOMPARE(askedStart, QString::fromStdString(sandbox->Home()));
         QCOMPARE(label->text(), QString("/srv/new place"));
         QCOMPARE(dialog.OptionEngine().OffloadPath(), std::string("/srv/new place"));
 
@@ -530,6 +619,11 @@ private slots:
                 QCOMPARE(boxes->shown[0].icon, QMessageBox::Warning);
             }
         }
+        tidyfold::test::MakeDirs(old);
+        answer = QString::fromStdString(old);
+        Get<QPushButton>(dialog, "cmdBrowse")->click();
+        Get<QPushButton>(dialog, "cmdBrowse")->click();
+        QCOMPARE(askedStart, QString::fromStdString(old));
     }
 
     void an_unsafe_offload_folder_from_the_file_is_not_saved_back()

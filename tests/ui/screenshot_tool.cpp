@@ -1,13 +1,15 @@
 // Shows the real windows on a throw-away Desktop and saves pictures of them,
-// so their layout can be checked by eye: the main window before and after a
-// pass, the pass's result box, both pages of the Options dialog, and the
-// window icon at the sizes the desktop draws it.
+// so their layout can be checked by eye: the Preview, the main window before
+// and after a pass, the pass's result box, About, the History before and
+// after an Undo, the pages of the Options dialog, and the window icon at the
+// sizes the desktop draws it.
 //
 // Usage: screenshot_tool OUTPUT_FOLDER [--dark] (run under an X server; see
 // scripts/screenshots.sh). --dark shows the windows in a dark palette, as a
 // desktop with a dark theme gives them; QT_SCALE_FACTOR=2 in the
 // environment shows them as on a screen of twice the pixel density.
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -16,10 +18,15 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
+#include <ctime>
+#include <optional>
 
 #include "GuiTestSupport.h"
+#include "tests/support/TestArchive.h"
 #include "engine/cTidyfold.h"
 #include "history/History.h"
 #include "ui/BrowseForFolder.h"
@@ -64,18 +71,54 @@ private:
     int count_ = 0;
 };
 
+// A Desktop as people have one: documents and photos, a zip beside the
+// folder it was unpacked into, an empty folder, an empty file, a launcher.
 void PrepareDesktop(const tidyfold::test::Sandbox& sandbox)
 {
     using tidyfold::test::WriteFile;
-    sandbox.WriteSettings(
-        tidyfold::test::WindowOptions(sandbox, tidyfold::TransferMode::CopyThenDelete, /*delUCFolders=*/1));
-    WriteFile(sandbox.Desktop() + "/notes.txt", std::string(200000, 'n'));
-    WriteFile(sandbox.Desktop() + "/Projects/old report with a rather long name.odt", std::string(300000, 'r'));
-    WriteFile(sandbox.Desktop() + "/photos.zip", "zip");
-    WriteFile(sandbox.Desktop() + "/photos/one.jpg", "jpg");
+    tidyfold::cOptions options = sandbox.Options(tidyfold::TransferMode::Move);  // 7 days
+    options.DelUCFolders(1);
+    options.DelNullFiles(1);
+    options.OffloadPath(sandbox.DefaultTrash());
+    options.KeepPatterns(std::nullopt);  // launchers and hidden files stay
+    sandbox.WriteSettings(options);
+    const std::string desktop = sandbox.Desktop();
+    WriteFile(desktop + "/notes.txt", std::string(2000, 'n'));
+    WriteFile(desktop + "/Budget 2026.ods", std::string(48000, 'b'));
+    WriteFile(desktop + "/Projects/old report with a rather long name that does not fit its column, final.odt",
+              std::string(300000, 'r'));
+    WriteFile(desktop + "/Holiday photos/IMG_0412.jpg", std::string(900000, 'p'));
+    WriteFile(desktop + "/Holiday photos/IMG_0413.jpg", std::string(850000, 'q'));
+    const std::vector<tidyfold::test::ArchiveItem> manual{{"Manuals/printer.pdf", std::string(120000, 'm')},
+                                                          {"Manuals/router.pdf", std::string(64000, 'o')}};
+    tidyfold::test::WriteArchive(desktop + "/Manuals.zip", tidyfold::test::ArchiveFormat::Zip, manual);
+    for (const auto& item : manual)
+        WriteFile(desktop + "/" + item.path, item.data);
+    tidyfold::test::MakeDirs(desktop + "/New Folder");
+    WriteFile(desktop + "/untitled document.txt", "");
+    WriteFile(desktop + "/Tidyfold.desktop", "[Desktop Entry]\nType=Application\n");
     // The program's own agreement text, as it lies beside the program.
     QFile::copy(QCoreApplication::applicationDirPath() + "/license.rtf",
                 QString::fromStdString(sandbox.AppFolder() + "/license.rtf"));
+}
+
+// "Now" for the windows: eight days after the files were made, so that
+// they are older than the time limit of 7 days (a file's status change
+// time cannot be set back).
+tidyfold::Clock WeekAhead()
+{
+    const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr)) + 8 * 86400;
+    return [now] { return now; };
+}
+
+// Runs body once the modal dialog it waits for is up.
+template <typename Body>
+void WhenModal(Body body)
+{
+    QTimer::singleShot(300, [body] {
+        if (QWidget* dialog = QApplication::activeModalWidget())
+            body(*dialog);
+    });
 }
 
 // The window icon as the desktop draws it, at 16, 24, 32, 48 and 64 points
@@ -146,28 +189,48 @@ int main(int argc, char** argv)
     {
         // What Clean Desktop would do on that Desktop, before it does it.
         tidyfold::cTidyfold engine;
-        engine.SetClock(tidyfold::test::MinuteAhead());
+        engine.SetClock(WeekAhead());
         const tidyfold::CleanPlan plan = engine.PlanClean();
         tidyfold::ui::frmPreview preview(plan);
         preview.show();
         (void)QTest::qWaitForWindowExposed(&preview);
+        // One photo left unchecked: its folder stays, and the summary counts
+        // what the checks mean.
+        auto* table = preview.findChild<QTableView*>("tblPreview");
+        for (int row = 0; row < table->model()->rowCount(); ++row)
+            if (table->model()->index(row, 0).data().toString().endsWith("IMG_0413.jpg"))
+                table->model()->setData(table->model()->index(row, 0), Qt::Unchecked, Qt::CheckStateRole);
         Save(preview, "preview");
     }
     {
         tidyfold::ui::frmMain window;
-        window.SetClock(tidyfold::test::MinuteAhead());  // the files just made are old
+        window.SetClock(WeekAhead());
         window.show();
         (void)QTest::qWaitForWindowExposed(&window);
         Save(window, "main_before");
         window.findChild<QPushButton*>("cmdClean")->click();
         Save(window, "main_after");
+        WhenModal([](QWidget& about) {
+            Save(about, "about");
+            about.close();
+        });
+        window.findChild<QAction*>("mnuHelpAbout")->trigger();
     }
     {
-        // The pass just run, newest first, with its actions.
-        const auto history = tidyfold::history::History::OpenDefault();
+        // The pass just run and its Undo, newest first, with the actions of
+        // the pass that was undone.
+        const auto history = tidyfold::history::History::OpenDefault(WeekAhead());
         tidyfold::ui::frmHistory dialog(*history);
         dialog.show();
         (void)QTest::qWaitForWindowExposed(&dialog);
+        Save(dialog, "history_before_undo");
+        dialog.findChild<QPushButton*>("cmdUndoPass")->click();
+        auto* actions = dialog.findChild<QTableView*>("tblActions");
+        for (int row = 0; row < actions->model()->rowCount(); ++row)
+            if (actions->model()->index(row, 1).data().toString() == "Manuals")
+                actions->selectionModel()->setCurrentIndex(actions->model()->index(row, 0),
+                                                           QItemSelectionModel::ClearAndSelect |
+                                                               QItemSelectionModel::Rows);
         Save(dialog, "history");
     }
     {
