@@ -93,7 +93,7 @@ void cTidyfold::DeleteGated(const fs::OpenFolder& desktop, const std::vector<Pla
 
 bool cTidyfold::ExamineEntry(const fs::OpenFolder& folder, const std::string& relative, const fs::Entry& entry,
                              LimitFrom limit) {
-    const std::string inFolder = RelativePath(relative, entry.name);
+    std::string inFolder = RelativePath(relative, entry.name);
     // A kept file is not even looked at: never offloaded, trashed or
     // deleted, the empty-file deletion included.
     if (Keep().Matches(inFolder, KeepKind::File))
@@ -125,10 +125,10 @@ bool cTidyfold::ExamineEntry(const fs::OpenFolder& folder, const std::string& re
             LeaveOpened(inFolder, *opened);
         }
     }
-    if (old)
-        colFiles_.push_back(CollectedFile{inFolder, folder.Id(), entry});
     if (listener_ != nullptr)
         RaiseScanningFile(PathOf(inFolder));
+    if (old)
+        colFiles_.push_back(CollectedFile{std::move(inFolder), folder.Id(), entry});
     return old && Removes(Options_->CopyAction());
 }
 

@@ -130,11 +130,17 @@ CleanPlan cTidyfold::PlanClean() {
     // An unknown mode leaves every collected file where it is.
     if (const std::optional<JournalAction> action = TransferAction(plan.mode)) {
         const fs::DriveRules rules = Offloads(*action) ? folders.OffloadRules() : fs::DriveRules{};
-        for (const CollectedFile& file : colFiles_) {
-            plan.entries.push_back(PlanEntry{*action, file.relative, Offloads(*action) ? file.relative : std::string(),
-                                             file.folder, file.seen, {}, LastUseOf(file.folder, file.seen)});
+        // The collected files are handed over, not copied: a Preview of
+        // every file of a large Desktop makes a hundred thousand entries.
+        plan.entries.reserve(colFiles_.size() + gated_.size() + unpacked.size() + empty.size());
+        for (CollectedFile& file : colFiles_) {
+            const ageing::LastUse lastUse = LastUseOf(file.folder, file.seen);
+            std::string destination = Offloads(*action) ? file.relative : std::string();
+            plan.entries.push_back(PlanEntry{*action, std::move(file.relative), std::move(destination), file.folder,
+                                             std::move(file.seen), {}, lastUse});
+            PlanEntry& entry = plan.entries.back();
             if (Offloads(*action))
-                plan.entries.back().unfit = fs::WhyUnfit(rules, file.relative, file.seen.kind, file.seen.size);
+                entry.unfit = fs::WhyUnfit(rules, entry.relative, entry.seen.kind, entry.seen.size);
         }
     }
     plan.entries.insert(plan.entries.end(), gated_.begin(), gated_.end());

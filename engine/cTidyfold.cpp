@@ -32,9 +32,10 @@ void cTidyfold::RaiseMovingFile(const std::string& path) {
         listener_->MovingFile(path);
 }
 
-void cTidyfold::RaiseScanningFile(const std::string& path) {
+// Handed over, not copied: the scan raises it for every file.
+void cTidyfold::RaiseScanningFile(std::string path) {
     if (listener_ != nullptr)
-        listener_->ScanningFile(path);
+        listener_->ScanningFile(std::move(path));
 }
 
 void cTidyfold::RaiseSetFileCount(std::int32_t count) {

@@ -229,7 +229,7 @@ private:
     fs::CopyProgress ProgressRoutine();
 
     void RaiseMovingFile(const std::string& path);
-    void RaiseScanningFile(const std::string& path);
+    void RaiseScanningFile(std::string path);
     void RaiseSetFileCount(std::int32_t count);
 
     std::string TrashDirectory_;
