@@ -70,8 +70,8 @@ else
     fail "bash-completion is not installed (scripts/deps.sh installs it)"
 fi
 
-# zsh: found by compinit in its folder; the specifications name the options
-# of --help with their descriptions.
+# zsh: found by compinit in its folder; its _arguments lines name each
+# option of --help with its description.
 if command -v zsh >/dev/null; then
     zsh -n "$zsh_file" || fail "zsh: $zsh_file does not parse"
     same "zsh: compinit finds it" "_tidyfold" \
